@@ -1,0 +1,83 @@
+# Project-wide compile settings and the helpers that define tests.
+
+add_library(folio_options INTERFACE)
+target_compile_features(folio_options INTERFACE cxx_std_20)
+target_include_directories(folio_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_options(folio_options INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+# GCC 12 reports false -Wrestrict overlaps inside std::string at -O2 (GCC bug 105329).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(folio_options INTERFACE -Wno-restrict)
+endif()
+
+if(WIN32)
+  # Unicode Win32 API, no min/max macros, Windows 7 as the floor for declarations.
+  target_compile_definitions(folio_options INTERFACE
+    UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+endif()
+
+if(FOLIO_SANITIZE AND NOT WIN32)
+  target_compile_options(folio_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(folio_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# Where the wine tier's wrapper lives; used by folio_add_test on Windows builds.
+set(FOLIO_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run)
+
+# folio_add_test(NAME name SOURCES ... LIBS ... [DISPLAY])
+# A GoogleTest executable. On the host it is one ctest test labelled "unit";
+# in the win64 build it runs under Wine with the label "wine"; the win32 build
+# compiles and links it (32-bit programs cannot run here).
+function(folio_add_test)
+  cmake_parse_arguments(T "DISPLAY" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE folio_options ${T_LIBS} GTest::gtest GTest::gtest_main)
+  set_property(GLOBAL APPEND PROPERTY FOLIO_CONSOLE_EXECUTABLES ${T_NAME})
+  if(NOT WIN32)
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS unit)
+  elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(display "")
+    if(T_DISPLAY)
+      set(display --display)
+    endif()
+    add_test(NAME ${T_NAME}
+      COMMAND ${FOLIO_WINE_RUN} ${display} --prefix ${CMAKE_BINARY_DIR}/wineprefix --gtest
+              $<TARGET_FILE:${T_NAME}> --gtest_brief=1)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS wine FIXTURES_REQUIRED wineprefix)
+  endif()
+endfunction()
+
+# folio_add_pe_check(): one test that checks every Windows executable of the build
+# (machine type, subsystem, static runtime). Called once, after all targets exist.
+function(folio_add_pe_check)
+  if(NOT WIN32)
+    return()
+  endif()
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(machine x86-64)
+  else()
+    set(machine i386)
+  endif()
+  set(objdump ${FOLIO_MINGW_TRIPLE}-objdump)
+  get_property(console GLOBAL PROPERTY FOLIO_CONSOLE_EXECUTABLES)
+  set(files "")
+  foreach(t IN LISTS console)
+    list(APPEND files $<TARGET_FILE:${t}>)
+  endforeach()
+  add_test(NAME pe-check-console
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-pe --objdump ${objdump} --machine ${machine}
+            --subsystem console ${files})
+  set_tests_properties(pe-check-console PROPERTIES LABELS static)
+  get_property(gui GLOBAL PROPERTY FOLIO_GUI_EXECUTABLES)
+  if(gui)
+    set(files "")
+    foreach(t IN LISTS gui)
+      list(APPEND files $<TARGET_FILE:${t}>)
+    endforeach()
+    add_test(NAME pe-check-gui
+      COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-pe --objdump ${objdump} --machine ${machine}
+              --subsystem gui ${files})
+    set_tests_properties(pe-check-gui PROPERTIES LABELS static)
+  endif()
+endfunction()
