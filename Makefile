@@ -2,16 +2,17 @@
 # on a fresh Debian machine.
 PRESETS := host win32 win64
 
-.PHONY: setup build demo test clean $(addprefix build-,$(PRESETS))
+.PHONY: setup build demo test clean
 
 setup:
 	@bash scripts/setup
 
-build: setup $(addprefix build-,$(PRESETS))
-
-build-%:
-	@cmake --preset $* >/dev/null
-	@cmake --build --preset $*
+build: setup
+	@set -e; for p in $(PRESETS); do \
+	  echo "==> building $$p"; \
+	  cmake --preset $$p >/dev/null; \
+	  cmake --build --preset $$p; \
+	done
 
 demo: build
 	@bash scripts/demo
