@@ -1,0 +1,64 @@
+// TExeUtils: the package appended to an executable. The runtime reads it back from its
+// own file; the packer appends it. Reader and writer agree byte for byte: everything
+// after the PE image's end (E) is the archive, with no marker around it.
+#pragma once
+
+#include "package/MemoryStream.h"
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace Folio::Shared {
+
+class EFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TExeUtils;
+// Progress: the sender and a 64-bit count (total bytes, or bytes copied so far).
+using TProgressEvent = std::function<void(TExeUtils* Sender, int64_t Count)>;
+
+class TExeUtils {
+public:
+    static constexpr size_t ChunkSize = 10240;
+
+    // The running executable.
+    TExeUtils();
+    // A given executable file whose PE image ends at imageEnd (packer, tests).
+    TExeUtils(std::u16string exePath, uint64_t imageEnd);
+
+    TProgressEvent OnProgressMax;
+    TProgressEvent OnProgressPos;
+    // Called when GetZipFromExe or ExtractZipFromExe finds nothing attached; by default
+    // it tells the user and ends the process. A replacement that returns makes the copy
+    // raise EFileError instead.
+    std::function<void()> OnNothingAttached;
+
+    bool ExeHasAttachedStub() const;
+    // Copies the appended archive into MemoryStream from position 0.
+    void GetZipFromExe(TMemoryStream& MemoryStream);
+    // Writes the appended archive to a new file at ZipPath (replacing one there).
+    void ExtractZipFromExe(const std::u16string& ZipPath);
+    // Appends the archive file at ZipPath to the executable at ExePath.
+    void AppendZipToExe(const std::u16string& ZipPath, const std::u16string& ExePath);
+
+    // Size from the directory entry; -1 when no such file or folder exists.
+    static int64_t GetFileSize64(const std::u16string& Path);
+
+    const std::u16string& ExePath() const { return FExePath; }
+    uint64_t ImageEnd() const { return FImageEnd; }
+
+private:
+    int64_t AttachedSize() const;
+    template <typename Sink>
+    void CopyAttached(Sink&& sink, int64_t size);
+    void NothingAttached();
+
+    std::u16string FExePath;
+    uint64_t FImageEnd = 0;
+};
+
+} // namespace Folio::Shared

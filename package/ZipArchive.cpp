@@ -1,0 +1,530 @@
+// The ZIP reader (see ZipArchive.h). Every field read from the data is checked against
+// the data's bounds before use; sizes are 64-bit throughout.
+#include "package/ZipArchive.h"
+
+#include "package/Crc32.h"
+#include "package/ZipCrypto.h"
+#include "util/Case.h"
+#include "util/TextCodecs.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <numeric>
+
+namespace Folio::Shared {
+
+namespace {
+
+constexpr uint32_t kLocalSig = 0x04034b50;
+constexpr uint32_t kCentralSig = 0x02014b50;
+constexpr uint32_t kEndSig = 0x06054b50;
+constexpr uint32_t kEnd64Sig = 0x06064b50;
+constexpr uint32_t kEnd64LocatorSig = 0x07064b50;
+constexpr size_t kEndSize = 22;
+constexpr size_t kEnd64Size = 56;
+constexpr size_t kLocatorSize = 20;
+constexpr size_t kCentralSize = 46;
+constexpr size_t kLocalSize = 30;
+constexpr size_t kCryptHeader = 12;
+// Deflate cannot expand data by more than about 1032 to 1; a larger claim is a lie.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint64_t U64(const uint8_t* p) { return U32(p) | (uint64_t(U32(p + 4)) << 32); }
+
+// Whether [offset, offset + length) lies within size, without overflow.
+bool Within(uint64_t offset, uint64_t length, uint64_t size) { return offset <= size && length <= size - offset; }
+
+uint32_t HashName(std::u16string_view name)
+{
+    uint32_t h = 2166136261u;
+    for (const char16_t c : name) {
+        h = (h ^ AsciiLower(c)) * 16777619u;
+    }
+    return h;
+}
+
+std::u16string DecodeName(const uint8_t* raw, size_t length, bool utf8)
+{
+    bool ascii = true;
+    for (size_t i = 0; i < length; ++i) {
+        if (raw[i] >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        return std::u16string(raw, raw + length);
+    }
+    const std::string_view bytes(reinterpret_cast<const char*>(raw), length);
+    return utf8 ? Utf8ToUtf16(bytes) : OemToUtf16(bytes);
+}
+
+} // namespace
+
+const char* ZipErrorMessage(ZipError error) noexcept
+{
+    switch (error) {
+    case ZipError::None: return "no error";
+    case ZipError::NoEndRecord: return "not a ZIP archive: no end of central directory record";
+    case ZipError::MultiDisk: return "split or spanned ZIP archives are not supported";
+    case ZipError::BadZip64Record: return "the ZIP64 end of central directory record is missing or damaged";
+    case ZipError::DirectoryOutOfRange: return "the central directory lies outside the archive";
+    case ZipError::BadDirectoryEntry: return "a central directory entry is damaged";
+    case ZipError::CountMismatch: return "the entry count does not match the central directory";
+    case ZipError::EntryOutOfRange: return "an entry lies outside the archive";
+    case ZipError::EntriesOverlap: return "entries overlap each other or the central directory";
+    }
+    return "unknown ZIP error";
+}
+
+void TZipArchive::SetPassword(std::u16string_view password) { FPassword = Utf16ToAnsi(password); }
+
+void TZipArchive::Close()
+{
+    FData = {};
+    FEntries.clear();
+    FNames.clear();
+    FIndex.clear();
+    FDirectoryOffset = 0;
+    FOpen = false;
+}
+
+std::u16string_view TZipArchive::Name(size_t index) const
+{
+    const auto& e = FEntries[index];
+    return std::u16string_view(FNames).substr(e.NameStart, e.NameLength);
+}
+
+ZipError TZipArchive::Open(std::span<const uint8_t> data)
+{
+    Close();
+    const uint8_t* p = data.data();
+    const uint64_t size = data.size();
+    if (size < kEndSize) {
+        return ZipError::NoEndRecord;
+    }
+
+    // The end record: the last signature whose comment fits in the data.
+    uint64_t end = 0;
+    bool found = false;
+    const uint64_t lowest = size - kEndSize > 0xFFFF ? size - kEndSize - 0xFFFF : 0;
+    for (uint64_t pos = size - kEndSize + 1; pos-- > lowest;) {
+        if (U32(p + pos) == kEndSig && pos + kEndSize + U16(p + pos + 20) <= size) {
+            end = pos;
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        return ZipError::NoEndRecord;
+    }
+
+    const uint8_t* r = p + end;
+    uint64_t disk = U16(r + 4), directoryDisk = U16(r + 6);
+    uint64_t diskEntries = U16(r + 8), entries = U16(r + 10);
+    uint64_t directorySize = U32(r + 12), directoryOffset = U32(r + 16);
+    uint64_t directoryEnd = end; // where the directory must have ended
+
+    const bool needs64 = entries == 0xFFFF || diskEntries == 0xFFFF || directorySize == 0xFFFFFFFF ||
+                         directoryOffset == 0xFFFFFFFF;
+    const bool hasLocator = end >= kLocatorSize && U32(p + end - kLocatorSize) == kEnd64LocatorSig;
+    if (hasLocator) {
+        const uint8_t* loc = p + end - kLocatorSize;
+        const uint64_t recordOffset = U64(loc + 8);
+        if (U32(loc + 4) != 0 || U32(loc + 16) > 1) {
+            return ZipError::MultiDisk;
+        }
+        if (!Within(recordOffset, kEnd64Size, end - kLocatorSize) || U32(p + recordOffset) != kEnd64Sig) {
+            return ZipError::BadZip64Record;
+        }
+        const uint8_t* z = p + recordOffset;
+        disk = U32(z + 16);
+        directoryDisk = U32(z + 20);
+        diskEntries = U64(z + 24);
+        entries = U64(z + 32);
+        directorySize = U64(z + 40);
+        directoryOffset = U64(z + 48);
+        directoryEnd = recordOffset;
+    } else if (needs64) {
+        return ZipError::BadZip64Record;
+    }
+    if (disk != 0 || directoryDisk != 0 || diskEntries != entries) {
+        return ZipError::MultiDisk;
+    }
+    if (!Within(directoryOffset, directorySize, directoryEnd)) {
+        return ZipError::DirectoryOutOfRange;
+    }
+    if (entries > directorySize / kCentralSize) {
+        return ZipError::CountMismatch;
+    }
+
+    FData = data;
+    FDirectoryOffset = directoryOffset;
+    ZipError error = ReadDirectory(directoryOffset, directorySize, entries);
+    if (error == ZipError::None) {
+        error = CheckLayout();
+    }
+    if (error != ZipError::None) {
+        Close();
+        return error;
+    }
+    BuildIndex();
+    FOpen = true;
+    return ZipError::None;
+}
+
+ZipError TZipArchive::ReadDirectory(uint64_t offset, uint64_t size, uint64_t count)
+{
+    FEntries.reserve(count);
+    FNames.reserve(count * 24);
+    const uint8_t* const base = FData.data() + offset;
+    uint64_t pos = 0;
+    for (uint64_t i = 0; i < count; ++i) {
+        if (!Within(pos, kCentralSize, size)) {
+            return ZipError::CountMismatch;
+        }
+        const uint8_t* c = base + pos;
+        if (U32(c) != kCentralSig) {
+            return ZipError::BadDirectoryEntry;
+        }
+        const uint16_t nameLength = U16(c + 28), extraLength = U16(c + 30), commentLength = U16(c + 32);
+        const uint64_t total = kCentralSize + nameLength + extraLength + commentLength;
+        if (!Within(pos, total, size)) {
+            return ZipError::BadDirectoryEntry;
+        }
+
+        TZipEntry e;
+        e.Flags = U16(c + 8);
+        e.Method = U16(c + 10);
+        e.DosTime = U16(c + 12);
+        e.DosDate = U16(c + 14);
+        e.Crc32 = U32(c + 16);
+        e.CompressedSize = U32(c + 20);
+        e.UncompressedSize = U32(c + 24);
+        uint32_t diskStart = U16(c + 34);
+        e.ExternalAttributes = U32(c + 38);
+        e.LocalOffset = U32(c + 42);
+
+        const uint8_t* rawName = c + kCentralSize;
+        const uint8_t* extra = rawName + nameLength;
+        const uint8_t* unicodeName = nullptr;
+        size_t unicodeLength = 0;
+        for (size_t x = 0; x + 4 <= extraLength;) {
+            const uint16_t id = U16(extra + x), length = U16(extra + x + 2);
+            if (x + 4 + length > extraLength) {
+                break; // a truncated last field is ignored, as other readers do
+            }
+            const uint8_t* field = extra + x + 4;
+            if (id == 0x0001) {
+                // ZIP64: only the fields whose 32-bit value is saturated, in this order.
+                size_t f = 0;
+                auto take = [&](uint64_t& v) {
+                    if (f + 8 > length) {
+                        return false;
+                    }
+                    v = U64(field + f);
+                    f += 8;
+                    return true;
+                };
+                if ((e.UncompressedSize == 0xFFFFFFFF && !take(e.UncompressedSize)) ||
+                    (e.CompressedSize == 0xFFFFFFFF && !take(e.CompressedSize)) ||
+                    (e.LocalOffset == 0xFFFFFFFF && !take(e.LocalOffset))) {
+                    return ZipError::BadDirectoryEntry;
+                }
+                if (diskStart == 0xFFFF) {
+                    if (f + 4 > length) {
+                        return ZipError::BadDirectoryEntry;
+                    }
+                    diskStart = U32(field + f);
+                }
+            } else if (id == 0x7075 && length >= 5 && field[0] == 1) {
+                if (U32(field + 1) == static_cast<uint32_t>(crc32(0, rawName, nameLength))) {
+                    unicodeName = field + 5;
+                    unicodeLength = length - 5;
+                }
+            }
+            x += 4 + length;
+        }
+        if (diskStart != 0) {
+            return ZipError::MultiDisk;
+        }
+
+        std::u16string name;
+        if (e.Flags & 0x800) {
+            name = DecodeName(rawName, nameLength, true);
+        } else if (unicodeName) {
+            name = DecodeName(unicodeName, unicodeLength, true);
+        } else {
+            name = DecodeName(rawName, nameLength, false);
+        }
+        if (FNames.size() + name.size() > 0xFFFFFFFFu) {
+            return ZipError::BadDirectoryEntry;
+        }
+        e.NameStart = static_cast<uint32_t>(FNames.size());
+        e.NameLength = static_cast<uint32_t>(name.size());
+        e.NameHash = HashName(name);
+        FNames += name;
+        FEntries.push_back(e);
+        pos += total;
+    }
+    return ZipError::None;
+}
+
+ZipError TZipArchive::CheckLayout()
+{
+    // Entries in the order of their local headers; archives are written in that
+    // order, so sorting is only needed for unusual ones.
+    std::vector<uint32_t> order(FEntries.size());
+    std::iota(order.begin(), order.end(), 0u);
+    auto byOffset = [&](uint32_t a, uint32_t b) { return FEntries[a].LocalOffset < FEntries[b].LocalOffset; };
+    if (!std::is_sorted(order.begin(), order.end(), byOffset)) {
+        std::stable_sort(order.begin(), order.end(), byOffset);
+    }
+    const uint64_t directoryStart = FDirectoryOffset;
+    for (size_t k = 0; k < order.size(); ++k) {
+        TZipEntry& e = FEntries[order[k]];
+        if (e.LocalOffset >= directoryStart) {
+            // Entries after the directory are not written by any archiver we read.
+            return e.LocalOffset >= FData.size() ? ZipError::EntryOutOfRange : ZipError::EntriesOverlap;
+        }
+        e.Limit = k + 1 < order.size() ? std::min(FEntries[order[k + 1]].LocalOffset, directoryStart)
+                                       : directoryStart;
+        // The local header and the data alone must fit before the next entry begins.
+        if (!Within(e.LocalOffset, kLocalSize, e.Limit) ||
+            !Within(e.LocalOffset + kLocalSize, e.CompressedSize, e.Limit)) {
+            return ZipError::EntriesOverlap;
+        }
+    }
+    return ZipError::None;
+}
+
+void TZipArchive::BuildIndex()
+{
+    size_t capacity = 16;
+    while (capacity < FEntries.size() * 2) {
+        capacity *= 2;
+    }
+    FIndex.assign(capacity, 0);
+    const size_t mask = capacity - 1;
+    for (uint32_t i = 0; i < FEntries.size(); ++i) {
+        const TZipEntry& e = FEntries[i];
+        const auto name = Name(i);
+        for (size_t slot = e.NameHash & mask;; slot = (slot + 1) & mask) {
+            const uint32_t there = FIndex[slot];
+            if (there == 0) {
+                FIndex[slot] = i + 1;
+                break;
+            }
+            if (FEntries[there - 1].NameHash == e.NameHash && SameTextAscii(Name(there - 1), name)) {
+                break; // a later entry of the same name: the first counts
+            }
+        }
+    }
+}
+
+int TZipArchive::Find(std::u16string_view name) const
+{
+    if (FIndex.empty()) {
+        return -1;
+    }
+    const uint32_t hash = HashName(name);
+    const size_t mask = FIndex.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const uint32_t there = FIndex[slot];
+        if (there == 0) {
+            return -1;
+        }
+        if (FEntries[there - 1].NameHash == hash && SameTextAscii(Name(there - 1), name)) {
+            return static_cast<int>(there - 1);
+        }
+    }
+}
+
+ZipEntryStatus TZipArchive::LocateData(const TZipEntry& e, uint64_t& dataStart) const
+{
+    const uint8_t* l = FData.data() + e.LocalOffset;
+    if (U32(l) != kLocalSig) {
+        return ZipEntryStatus::Damaged;
+    }
+    const uint64_t start = e.LocalOffset + kLocalSize + U16(l + 26) + U16(l + 28);
+    if (!Within(start, e.CompressedSize, e.Limit)) {
+        return ZipEntryStatus::Damaged;
+    }
+    dataStart = start;
+    return ZipEntryStatus::Ok;
+}
+
+namespace {
+
+// Inflates raw deflate data into exactly `size` bytes at out. The input comes from
+// `next(buffer, capacity)`, which returns how many bytes it put there (0 at the end).
+template <typename Source>
+ZipEntryStatus Inflate(Source&& next, uint8_t* out, uint64_t size)
+{
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
+        return ZipEntryStatus::Damaged;
+    }
+    uint8_t input[65536];
+    uint64_t produced = 0;
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+        if (z.avail_in == 0) {
+            z.avail_in = static_cast<uInt>(next(input, sizeof input));
+            z.next_in = input;
+            if (z.avail_in == 0) {
+                break; // input ended before the stream did
+            }
+        }
+        const uint64_t room = size - produced;
+        z.next_out = out + produced;
+        z.avail_out = static_cast<uInt>(std::min<uint64_t>(room, 0x40000000u));
+        const uInt before = z.avail_out;
+        if (before == 0) {
+            // Output is full: only the end of the stream may follow.
+            uint8_t probe[1];
+            z.next_out = probe;
+            z.avail_out = 1;
+            rc = inflate(&z, Z_NO_FLUSH);
+            if (z.avail_out == 0) {
+                inflateEnd(&z);
+                return ZipEntryStatus::SizeMismatch;
+            }
+        } else {
+            rc = inflate(&z, Z_NO_FLUSH);
+            produced += before - z.avail_out;
+        }
+        if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && z.avail_in == 0)) {
+            inflateEnd(&z);
+            return ZipEntryStatus::Damaged;
+        }
+    }
+    inflateEnd(&z);
+    if (rc != Z_STREAM_END) {
+        return ZipEntryStatus::Damaged;
+    }
+    return produced == size ? ZipEntryStatus::Ok : ZipEntryStatus::SizeMismatch;
+}
+
+} // namespace
+
+ZipEntryStatus TZipArchive::Read(size_t index, std::vector<uint8_t>& out) const
+{
+    if (!FOpen || index >= FEntries.size()) {
+        return ZipEntryStatus::Damaged;
+    }
+    const TZipEntry& e = FEntries[index];
+    if (e.Method != 0 && e.Method != 8) {
+        return ZipEntryStatus::UnsupportedMethod;
+    }
+    uint64_t start = 0;
+    if (const auto status = LocateData(e, start); status != ZipEntryStatus::Ok) {
+        return status;
+    }
+    const uint8_t* in = FData.data() + start;
+    uint64_t payload = e.CompressedSize;
+
+    TZipKeys keys(FPassword);
+    if (e.Encrypted()) {
+        if (payload < kCryptHeader) {
+            return ZipEntryStatus::Damaged;
+        }
+        uint8_t header[kCryptHeader];
+        for (size_t i = 0; i < kCryptHeader; ++i) {
+            header[i] = keys.Decrypt(in[i]);
+        }
+        // The check byte is the CRC's high byte, or with a data descriptor the high
+        // byte of the modification time (archivers differ; both are accepted).
+        const uint8_t check = header[kCryptHeader - 1];
+        if (check != (e.Crc32 >> 24) && !(e.HasDataDescriptor() && check == (e.DosTime >> 8))) {
+            return ZipEntryStatus::WrongPassword;
+        }
+        in += kCryptHeader;
+        payload -= kCryptHeader;
+    }
+
+    const uint64_t size = e.UncompressedSize;
+    if (e.Method == 0 ? size != payload : size > payload * kMaxDeflateRatio + 1024) {
+        return ZipEntryStatus::SizeMismatch;
+    }
+    const size_t before = out.size();
+    try {
+        if (size > out.max_size() - before) {
+            return ZipEntryStatus::SizeMismatch;
+        }
+        out.resize(before + static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        out.resize(before);
+        return ZipEntryStatus::SizeMismatch;
+    }
+    uint8_t* dst = out.data() + before;
+
+    ZipEntryStatus status = ZipEntryStatus::Ok;
+    uint32_t crc = 0;
+    if (e.Method == 0) {
+        if (e.Encrypted()) {
+            // One pass: key 0 already runs a CRC register over the plain bytes.
+            const uint32_t key0Start = keys.Key0();
+            for (uint64_t i = 0; i < size; ++i) {
+                dst[i] = keys.Decrypt(in[i]);
+            }
+            crc = ~(keys.Key0() ^ Crc32ShiftZeros(key0Start ^ 0xFFFFFFFFu, size));
+        } else if (size > 0) {
+            std::memcpy(dst, in, static_cast<size_t>(size));
+            crc = Crc32(0, dst, static_cast<size_t>(size));
+        }
+    } else {
+        uint64_t consumed = 0;
+        auto next = [&](uint8_t* buffer, size_t capacity) -> size_t {
+            const auto n = static_cast<size_t>(std::min<uint64_t>(capacity, payload - consumed));
+            if (e.Encrypted()) {
+                for (size_t i = 0; i < n; ++i) {
+                    buffer[i] = keys.Decrypt(in[consumed + i]);
+                }
+            } else {
+                std::memcpy(buffer, in + consumed, n);
+            }
+            consumed += n;
+            return n;
+        };
+        status = Inflate(next, dst, size);
+        if (status == ZipEntryStatus::Ok) {
+            crc = Crc32(0, dst, static_cast<size_t>(size));
+        }
+    }
+    if (status == ZipEntryStatus::Ok && crc != e.Crc32) {
+        status = ZipEntryStatus::CrcMismatch;
+    }
+    if (status != ZipEntryStatus::Ok) {
+        out.resize(before);
+    }
+    return status;
+}
+
+ZipEntryStatus TZipArchive::Extract(std::u16string_view name, TMemoryStream& stream) const
+{
+    const int index = Find(name);
+    if (index < 0) {
+        return ZipEntryStatus::Ok;
+    }
+    auto& buffer = stream.Buffer();
+    if (stream.Position() == buffer.size()) {
+        // Appending: decode straight into the stream's buffer.
+        const auto status = Read(static_cast<size_t>(index), buffer);
+        stream.SetPosition(buffer.size());
+        return status;
+    }
+    std::vector<uint8_t> bytes;
+    const auto status = Read(static_cast<size_t>(index), bytes);
+    if (status == ZipEntryStatus::Ok) {
+        stream.Write(bytes);
+    }
+    return status;
+}
+
+} // namespace Folio::Shared

@@ -1,0 +1,107 @@
+// TZipArchive: a read-only ZIP reader over bytes the caller owns (a memory-mapped
+// executable, a loaded file). It reads stored and deflated entries, traditional
+// PKWARE encryption, data descriptors and ZIP64, and treats every length and offset
+// in the data as untrusted: a damaged or hostile archive fails to open with a clear
+// error, or leaves single entries unreadable; it never reads outside the data.
+#pragma once
+
+#include "package/MemoryStream.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Folio::Shared {
+
+enum class ZipError {
+    None,
+    NoEndRecord,          // no end-of-central-directory record
+    MultiDisk,            // spanned or split archives are not read
+    BadZip64Record,       // ZIP64 end record missing or damaged
+    DirectoryOutOfRange,  // the central directory lies outside the data
+    BadDirectoryEntry,    // a central directory entry is damaged
+    CountMismatch,        // the end record's entry count disagrees with the directory
+    EntryOutOfRange,      // an entry's data lies outside the data
+    EntriesOverlap,       // two entries, or an entry and the directory, share bytes
+};
+
+// A short English text for an error.
+const char* ZipErrorMessage(ZipError error) noexcept;
+
+enum class ZipEntryStatus {
+    Ok,
+    WrongPassword,       // the encryption header's check byte does not match
+    NeedsPassword,       // encrypted, and no password was set
+    UnsupportedMethod,
+    Damaged,             // headers or compressed data that do not decode
+    CrcMismatch,
+    SizeMismatch,
+};
+
+struct TZipEntry {
+    uint64_t LocalOffset = 0;
+    uint64_t CompressedSize = 0;
+    uint64_t UncompressedSize = 0;
+    uint64_t Limit = 0;        // the entry's bytes must end here: next entry or the directory
+    uint32_t Crc32 = 0;
+    uint32_t NameStart = 0;    // into the archive's name buffer
+    uint32_t NameLength = 0;
+    uint32_t NameHash = 0;
+    uint16_t Method = 0;
+    uint16_t Flags = 0;
+    uint16_t DosTime = 0;
+    uint16_t DosDate = 0;
+    uint32_t ExternalAttributes = 0;
+
+    bool Encrypted() const { return (Flags & 1) != 0; }
+    bool HasDataDescriptor() const { return (Flags & 8) != 0; }
+};
+
+class TZipArchive {
+public:
+    // The password enters the key initialisation as its bytes in the ANSI code page.
+    void SetPassword(std::u16string_view password);
+    void SetPasswordBytes(std::string_view bytes) { FPassword = bytes; }
+
+    // Opens the archive over data, which must stay alive and unchanged while open.
+    ZipError Open(std::span<const uint8_t> data);
+    void Close();
+    bool IsOpen() const { return FOpen; }
+
+    size_t Count() const { return FEntries.size(); }
+    const TZipEntry& Entry(size_t index) const { return FEntries[index]; }
+    std::u16string_view Name(size_t index) const;
+
+    // The entry's index, names compared ignoring the case of A-Z only; -1 when absent.
+    // With several entries of one name the first counts.
+    int Find(std::u16string_view name) const;
+
+    // Appends the entry's decoded bytes to out. On any failure out is left as it was.
+    ZipEntryStatus Read(size_t index, std::vector<uint8_t>& out) const;
+
+    // Writes the named entry's bytes at the stream's position. A missing entry leaves
+    // the stream untouched; so does an unreadable one, whose status is returned.
+    // Returns Ok also for a missing entry: callers see an empty result either way.
+    ZipEntryStatus Extract(std::u16string_view name, TMemoryStream& stream) const;
+
+    // Where the archive's central directory starts, relative to the data.
+    uint64_t DirectoryOffset() const { return FDirectoryOffset; }
+
+private:
+    ZipError ReadDirectory(uint64_t offset, uint64_t size, uint64_t count);
+    ZipError CheckLayout();
+    void BuildIndex();
+    ZipEntryStatus LocateData(const TZipEntry& e, uint64_t& dataStart) const;
+
+    std::span<const uint8_t> FData;
+    std::string FPassword;
+    std::vector<TZipEntry> FEntries;
+    std::u16string FNames;
+    std::vector<uint32_t> FIndex; // open addressing: entry index + 1, 0 = empty
+    uint64_t FDirectoryOffset = 0;
+    bool FOpen = false;
+};
+
+} // namespace Folio::Shared

@@ -1,0 +1,272 @@
+// The ZIP reader on archives built here: lookup, extraction semantics, the package
+// writer's output, and hostile archives that must be refused without harm.
+#include "package/Crc32.h"
+#include "package/ZipArchive.h"
+#include "package/ZipCrypto.h"
+#include "package/ZipWriter.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/ZipBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace Folio::Shared;
+using namespace FolioTest;
+
+namespace {
+
+std::span<const uint8_t> Span(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
+
+std::string ReadAll(const TZipArchive& zip, std::u16string_view name, ZipEntryStatus expected = ZipEntryStatus::Ok)
+{
+    const int index = zip.Find(name);
+    EXPECT_GE(index, 0) << testing::PrintToString(std::u16string(name));
+    if (index < 0) {
+        return {};
+    }
+    std::vector<uint8_t> out;
+    EXPECT_EQ(zip.Read(static_cast<size_t>(index), out), expected);
+    return std::string(out.begin(), out.end());
+}
+
+std::string Package(const std::vector<std::pair<std::string, std::string>>& files, const std::string& password,
+                    bool zip64 = false)
+{
+    std::ostringstream out;
+    TZipWriter writer(out, {password, zip64});
+    for (const auto& [name, bytes] : files) {
+        writer.AddBytes(name, bytes, TZipWriter::DosDateTime(1600000000));
+    }
+    writer.Finish();
+    return out.str();
+}
+
+} // namespace
+
+TEST(Crc32, ShiftThroughZerosMatchesStepping)
+{
+    for (const uint64_t n : {0ull, 1ull, 7ull, 1000ull, 65537ull}) {
+        uint32_t state = 0xDEADBEEF;
+        for (uint64_t i = 0; i < n; ++i) {
+            state = Crc32Step(state, 0);
+        }
+        EXPECT_EQ(Crc32ShiftZeros(0xDEADBEEF, n), state) << n;
+    }
+    const std::string text = "123456789";
+    EXPECT_EQ(Crc32(0, reinterpret_cast<const uint8_t*>(text.data()), text.size()), 0xCBF43926u);
+}
+
+TEST(ZipArchive, LookupIgnoresCaseOfAsciiLettersOnly)
+{
+    const auto z = BuildZip({Stored("kiv.ini", "first"), Stored("Dir/Page.HTML", "page"), Stored("KIV.INI", "second"),
+                             Stored("./x.txt", "dot"), Stored("a\\b.txt", "backslash")});
+    TZipArchive zip;
+    ASSERT_EQ(zip.Open(Span(z.Bytes)), ZipError::None);
+    EXPECT_EQ(zip.Count(), 5u);
+    EXPECT_EQ(ReadAll(zip, u"KIV.ini"), "first"); // the first of two equal names
+    EXPECT_EQ(zip.Find(u"dir/page.html"), 1);
+    EXPECT_EQ(zip.Find(u"x.txt"), -1);
+    EXPECT_EQ(zip.Find(u"./X.TXT"), 3);
+    EXPECT_EQ(zip.Find(u"a/b.txt"), -1);
+    EXPECT_EQ(zip.Find(u""), -1);
+    EXPECT_EQ(zip.Name(1), u"Dir/Page.HTML");
+}
+
+TEST(ZipArchive, ExtractWritesOnlyWhatReadsWhole)
+{
+    const std::string package = Package({{"kiv.ini", "[App]\nID=x\n"}, {"web/a.js", "let a;"}}, "pw");
+    TZipArchive zip;
+    zip.SetPasswordBytes("pw");
+    ASSERT_EQ(zip.Open(Span(package)), ZipError::None);
+
+    TMemoryStream stream;
+    stream.Write(Bytes("0123456789"));
+    stream.SetPosition(4);
+    EXPECT_EQ(zip.Extract(u"missing", stream), ZipEntryStatus::Ok);
+    EXPECT_EQ(std::string(stream.Bytes().begin(), stream.Bytes().end()), "0123456789");
+    EXPECT_EQ(stream.Position(), 4u);
+
+    EXPECT_EQ(zip.Extract(u"WEB/A.JS", stream), ZipEntryStatus::Ok); // overwrites at the position
+    EXPECT_EQ(std::string(stream.Bytes().begin(), stream.Bytes().end()), "0123let a;");
+
+    TZipArchive wrong;
+    wrong.SetPasswordBytes("PW");
+    ASSERT_EQ(wrong.Open(Span(package)), ZipError::None);
+    TMemoryStream untouched;
+    EXPECT_NE(wrong.Extract(u"kiv.ini", untouched), ZipEntryStatus::Ok);
+    EXPECT_EQ(untouched.Size(), 0u);
+}
+
+TEST(ZipArchive, WriterRoundTripsItsOwnPackages)
+{
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"a", ""}, {"b", "x"}, {"c/d.bin", NoiseBytes(100000, 7)}, {"\xC3\xA9t\xC3\xA9.txt", "utf8"}};
+    for (const bool zip64 : {false, true}) {
+        for (const std::string password : {"", "Secr3t!"}) {
+            const std::string package = Package(files, password, zip64);
+            EXPECT_EQ(package, Package(files, password, zip64)) << "the same inputs give the same bytes";
+            TZipArchive zip;
+            zip.SetPasswordBytes(password);
+            ASSERT_EQ(zip.Open(Span(package)), ZipError::None);
+            ASSERT_EQ(zip.Count(), files.size());
+            for (size_t i = 0; i < files.size(); ++i) {
+                const auto& e = zip.Entry(i);
+                EXPECT_EQ(e.Method, 0);
+                EXPECT_EQ(e.Encrypted(), !password.empty());
+                EXPECT_TRUE(e.HasDataDescriptor());
+                EXPECT_TRUE(e.Flags & 0x800);
+            }
+            EXPECT_EQ(ReadAll(zip, u"C/D.BIN"), files[2].second);
+            EXPECT_EQ(ReadAll(zip, u"\u00E9t\u00E9.txt"), "utf8");
+            EXPECT_EQ(ReadAll(zip, u"a"), "");
+        }
+    }
+}
+
+TEST(ZipArchive, PasswordEntersAsAnsiBytes)
+{
+    const std::string package = Package({{"f", "content"}}, "p\xE4ss");
+    TZipArchive zip;
+    zip.SetPassword(u"p\u00E4ss");
+    ASSERT_EQ(zip.Open(Span(package)), ZipError::None);
+    EXPECT_EQ(ReadAll(zip, u"f"), "content");
+}
+
+TEST(ZipArchive, DeflatedEntriesAndTheirFailures)
+{
+    const std::string text(5000, 'z');
+    auto bomb = Deflated("bomb", text);
+    bomb.UncompressedSize = 0xFFFFFFF0u; // claims far more than 1032:1
+    auto shortClaim = Deflated("short", text);
+    shortClaim.UncompressedSize = 100;
+    auto longClaim = Deflated("long", text);
+    longClaim.UncompressedSize = 6000;
+    auto damaged = Deflated("damaged", text);
+    damaged.Data[0] = static_cast<char>(0xFF); // reserved block type
+    auto odd = Stored("bzip2", "BZh");
+    odd.Method = 12;
+    auto badCrc = Stored("badcrc", "abc");
+    badCrc.Crc ^= 1;
+    auto lying = Stored("lying", "abc");
+    lying.UncompressedSize = 4;
+
+    const auto z = BuildZip({Deflated("ok", text), bomb, shortClaim, longClaim, damaged, odd, badCrc, lying});
+    TZipArchive zip;
+    ASSERT_EQ(zip.Open(Span(z.Bytes)), ZipError::None);
+    EXPECT_EQ(ReadAll(zip, u"ok"), text);
+    EXPECT_EQ(ReadAll(zip, u"bomb", ZipEntryStatus::SizeMismatch), "");
+    EXPECT_EQ(ReadAll(zip, u"short", ZipEntryStatus::SizeMismatch), "");
+    EXPECT_EQ(ReadAll(zip, u"long", ZipEntryStatus::SizeMismatch), "");
+    EXPECT_EQ(ReadAll(zip, u"damaged", ZipEntryStatus::Damaged), "");
+    EXPECT_EQ(ReadAll(zip, u"bzip2", ZipEntryStatus::UnsupportedMethod), "");
+    EXPECT_EQ(ReadAll(zip, u"badcrc", ZipEntryStatus::CrcMismatch), "");
+    EXPECT_EQ(ReadAll(zip, u"lying", ZipEntryStatus::SizeMismatch), "");
+}
+
+TEST(ZipArchive, HostileLayoutsAreRefused)
+{
+    const auto a = Stored("a", "aaaa");
+    auto sameOffset = Stored("b", "bbbb");
+    sameOffset.OffsetOverride = 0; // shares the first entry's bytes
+    auto intoDirectory = Stored("c", "c");
+    auto onDisk2 = Stored("d", "d");
+    onDisk2.DiskStart = 1;
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+        ZipError error;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"empty", "", ZipError::NoEndRecord});
+    cases.push_back({"no end record", std::string(100, 'x'), ZipError::NoEndRecord});
+    cases.push_back({"overlapping entries", BuildZip({a, sameOffset}).Bytes, ZipError::EntriesOverlap});
+    {
+        auto z = BuildZip({a, intoDirectory});
+        intoDirectory.OffsetOverride = static_cast<int64_t>(z.DirectoryOffset + 4);
+        cases.push_back({"entry inside the directory", BuildZip({a, intoDirectory}).Bytes, ZipError::EntriesOverlap});
+        intoDirectory.OffsetOverride = 0x7FFFFFFF;
+        cases.push_back({"entry past the end", BuildZip({a, intoDirectory}).Bytes, ZipError::EntryOutOfRange});
+    }
+    {
+        auto z = BuildZip({a});
+        Patch32(z.Bytes, z.DirectoryOffset + 20, 1000); // compressed size runs into the directory
+        cases.push_back({"size runs past the next entry", z.Bytes, ZipError::EntriesOverlap});
+    }
+    cases.push_back({"count larger than the directory", BuildZip({a}, 40).Bytes, ZipError::CountMismatch});
+    cases.push_back({"count too large for its bytes", BuildZip({a, Stored("b", "b")}, 3).Bytes,
+                     ZipError::CountMismatch});
+    {
+        auto z = BuildZip({a});
+        Patch32(z.Bytes, z.EndOffset + 16, static_cast<uint32_t>(z.EndOffset)); // directory at the end record
+        cases.push_back({"directory beyond its end", z.Bytes, ZipError::DirectoryOutOfRange});
+    }
+    {
+        auto z = BuildZip({a});
+        Patch32(z.Bytes, z.DirectoryOffset, 0x12345678);
+        cases.push_back({"directory signature", z.Bytes, ZipError::BadDirectoryEntry});
+    }
+    cases.push_back({"disk number", BuildZip({onDisk2}).Bytes, ZipError::MultiDisk});
+    {
+        // ZIP64 end record whose directory offset is near 2^64: the sums must not wrap.
+        auto z = BuildZip({a});
+        std::string rec;
+        const size_t recordOffset = z.EndOffset;
+        Put32(rec, 0x06064b50), Put64(rec, 44), Put16(rec, 45), Put16(rec, 45), Put32(rec, 0), Put32(rec, 0);
+        Put64(rec, 1), Put64(rec, 1), Put64(rec, 0x40), Put64(rec, 0xFFFFFFFFFFFFFFF0ull);
+        Put32(rec, 0x07064b50), Put32(rec, 0), Put64(rec, recordOffset), Put32(rec, 1);
+        std::string bytes = z.Bytes.substr(0, z.EndOffset) + rec + z.Bytes.substr(z.EndOffset);
+        cases.push_back({"zip64 offset overflow", bytes, ZipError::DirectoryOutOfRange});
+        Patch32(bytes, recordOffset + 56 + 8, 0x7FFFFFF0); // locator points past the data
+        cases.push_back({"zip64 locator outside", bytes, ZipError::BadZip64Record});
+    }
+    {
+        auto z = BuildZip({a});
+        z.Bytes[z.EndOffset + 10] = '\xFF'; // 0xFFFF entries and no ZIP64 record
+        z.Bytes[z.EndOffset + 11] = '\xFF';
+        cases.push_back({"zip64 value without record", z.Bytes, ZipError::BadZip64Record});
+    }
+
+    for (const auto& c : cases) {
+        TZipArchive zip;
+        EXPECT_EQ(zip.Open(Span(c.bytes)), c.error) << c.what;
+        EXPECT_FALSE(zip.IsOpen()) << c.what;
+        EXPECT_EQ(zip.Find(u"a"), -1) << c.what;
+        EXPECT_STRNE(ZipErrorMessage(c.error), "");
+    }
+}
+
+// Every single-byte change and every truncation of a small package: the reader may
+// refuse or mark entries unreadable, but an entry it reads is always the original.
+TEST(ZipArchive, CorruptedPackagesNeverYieldWrongContent)
+{
+    const std::vector<std::pair<std::string, std::string>> files = {{"kiv.ini", "[App]\nID=a\n"}, {"w/i.html", "<p>"}};
+    for (const std::string password : {"", "pw"}) {
+        const std::string good = Package(files, password);
+        auto check = [&](const std::string& bytes) {
+            TZipArchive zip;
+            zip.SetPasswordBytes(password);
+            if (zip.Open(Span(bytes)) != ZipError::None) {
+                return;
+            }
+            for (size_t i = 0; i < zip.Count(); ++i) {
+                std::vector<uint8_t> out;
+                if (zip.Read(i, out) == ZipEntryStatus::Ok) {
+                    const std::string got(out.begin(), out.end());
+                    ASSERT_TRUE(got == files[0].second || got == files[1].second) << "read " << got;
+                } else {
+                    ASSERT_TRUE(out.empty());
+                }
+            }
+        };
+        for (size_t at = 0; at < good.size(); ++at) {
+            for (const uint8_t mask : {0x01, 0x80, 0xFF}) {
+                std::string bad = good;
+                bad[at] = static_cast<char>(bad[at] ^ mask);
+                check(bad);
+            }
+            check(good.substr(0, at));
+        }
+    }
+}
