@@ -13,6 +13,9 @@ if(WIN32)
   # Unicode Win32 API, no min/max macros, Windows 7 as the floor for declarations.
   target_compile_definitions(folio_options INTERFACE
     UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  # No symbol table after the sections: a packaged executable's archive starts where
+  # the last section ends, so nothing else may follow it.
+  target_link_options(folio_options INTERFACE $<$<CONFIG:Release>:-s>)
 endif()
 
 if(FOLIO_SANITIZE AND NOT WIN32)

@@ -60,8 +60,12 @@ void TAppSettings::LoadFromText(std::u16string_view text)
             current->erase(ToLower(line));
             continue;
         }
-        current->insert_or_assign(ToLower(TrimRight(line.substr(0, eq))),
-                                  std::u16string(TrimLeft(line.substr(eq + 1))));
+        const auto name = TrimRight(line.substr(0, eq));
+        auto& value = (*current)[ToLower(name)];
+        if (value.Name.empty()) {
+            value.Name = name;
+        }
+        value.Text = TrimLeft(line.substr(eq + 1));
     }
 }
 
@@ -72,12 +76,24 @@ const std::u16string* TAppSettings::Find(std::u16string_view Section, std::u16st
         return nullptr;
     }
     const auto k = s->second.find(ToLower(Ident));
-    return k == s->second.end() ? nullptr : &k->second;
+    return k == s->second.end() ? nullptr : &k->second.Text;
 }
 
 bool TAppSettings::SectionExists(std::u16string_view Section) const
 {
     return FSections.find(ToLower(Section)) != FSections.end();
+}
+
+std::vector<std::u16string> TAppSettings::Keys(std::u16string_view Section) const
+{
+    std::vector<std::u16string> keys;
+    const auto s = FSections.find(ToLower(Section));
+    if (s != FSections.end()) {
+        for (const auto& [lower, value] : s->second) {
+            keys.push_back(value.Name);
+        }
+    }
+    return keys;
 }
 
 bool TAppSettings::ValueExists(std::u16string_view Section, std::u16string_view Ident) const

@@ -30,13 +30,19 @@ public:
     bool ReadBool(std::u16string_view Section, std::u16string_view Ident, bool Default) const;
 
     bool SectionExists(std::u16string_view Section) const;
+    // The keys of a section as first written, in no particular order.
+    std::vector<std::u16string> Keys(std::u16string_view Section) const;
     bool ValueExists(std::u16string_view Section, std::u16string_view Ident) const;
 
     // The text of a settings file's bytes (see LoadFromBytes).
     static std::u16string DecodeText(std::string_view bytes);
 
 private:
-    using Section = std::unordered_map<std::u16string, std::u16string>; // lower-case key -> value
+    struct Value {
+        std::u16string Name; // as written
+        std::u16string Text;
+    };
+    using Section = std::unordered_map<std::u16string, Value>; // lower-case key -> value
     const std::u16string* Find(std::u16string_view Section, std::u16string_view Ident) const;
 
     std::unordered_map<std::u16string, Section> FSections; // lower-case section name -> keys

@@ -82,6 +82,19 @@ const char* ZipErrorMessage(ZipError error) noexcept
     return "unknown ZIP error";
 }
 
+const char* ZipEntryStatusMessage(ZipEntryStatus status) noexcept
+{
+    switch (status) {
+    case ZipEntryStatus::Ok: return "ok";
+    case ZipEntryStatus::WrongPassword: return "wrong password";
+    case ZipEntryStatus::UnsupportedMethod: return "unsupported compression method";
+    case ZipEntryStatus::Damaged: return "damaged data";
+    case ZipEntryStatus::CrcMismatch: return "CRC-32 mismatch";
+    case ZipEntryStatus::SizeMismatch: return "size does not match";
+    }
+    return "unknown status";
+}
+
 void TZipArchive::SetPassword(std::u16string_view password) { FPassword = Utf16ToAnsi(password); }
 
 void TZipArchive::Close()

@@ -33,12 +33,14 @@ const char* ZipErrorMessage(ZipError error) noexcept;
 enum class ZipEntryStatus {
     Ok,
     WrongPassword,       // the encryption header's check byte does not match
-    NeedsPassword,       // encrypted, and no password was set
     UnsupportedMethod,
     Damaged,             // headers or compressed data that do not decode
     CrcMismatch,
     SizeMismatch,
 };
+
+// A short English text for an entry status.
+const char* ZipEntryStatusMessage(ZipEntryStatus status) noexcept;
 
 struct TZipEntry {
     uint64_t LocalOffset = 0;

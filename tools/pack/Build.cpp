@@ -1,0 +1,263 @@
+// folio-pack build: checks the application folder and the runtime, writes the package
+// archive, then joins runtime and archive. Everything is written to temporary files
+// beside the output and renamed into place at the end, so a failure leaves nothing.
+#include "package/AppSettings.h"
+#include "package/Calculations.h"
+#include "package/ExeUtils.h"
+#include "package/PeImage.h"
+#include "package/SettingsCheck.h"
+#include "package/ZipWriter.h"
+#include "tools/pack/Pack.h"
+#include "tools/pack/Progress.h"
+#include "util/TextCodecs.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace Folio::Pack {
+
+namespace fs = std::filesystem;
+using namespace Folio::Shared;
+
+namespace {
+
+std::string Show(const fs::path& p) { return "'" + Utf16ToUtf8(p.u16string()) + "'"; }
+
+std::string ReadWhole(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw EPackError("cannot read " + Show(path));
+    }
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void RequireFile(const fs::path& path, const char* what)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        throw EPackError(std::string(what) + " " + Show(path) + " is not a file");
+    }
+}
+
+std::optional<int64_t> SourceDateEpoch()
+{
+    const char* v = std::getenv("SOURCE_DATE_EPOCH");
+    if (!v || !*v) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const long long n = std::strtoll(v, &end, 10);
+    if (*end != '\0' || n < 0) {
+        throw EPackError("SOURCE_DATE_EPOCH is not a number of seconds: '" + std::string(v) + "'");
+    }
+    return n;
+}
+
+int64_t ModifiedTime(const fs::path& path)
+{
+    std::error_code ec;
+    const auto t = fs::last_write_time(path, ec);
+    if (ec) {
+        return 0;
+    }
+    const auto system = std::chrono::file_clock::to_sys(t);
+    return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
+}
+
+struct Source {
+    std::string Name; // entry name, UTF-8
+    fs::path Path;    // empty: Bytes holds the content
+    std::string Bytes;
+    uint64_t Size = 0;
+};
+
+// Removes the temporary files unless the build got through.
+class TempFiles {
+public:
+    std::vector<fs::path> Paths;
+    bool Keep = false;
+    ~TempFiles()
+    {
+        for (const auto& p : Paths) {
+            std::error_code ec;
+            fs::remove(p, ec);
+        }
+    }
+};
+
+uint16_t MachineOf(const std::string& bytes)
+{
+    return PeMachine({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}).value_or(0);
+}
+
+} // namespace
+
+int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
+{
+    std::error_code ec;
+    if (!fs::is_directory(o.AppDir, ec)) {
+        throw EPackError("application folder " + Show(o.AppDir) + " is not a folder");
+    }
+    const fs::path ini = o.AppDir / "kiv.ini";
+    RequireFile(ini, "settings file");
+    RequireFile(o.Runtime, "runtime");
+    if (!o.Loader.empty()) RequireFile(o.Loader, "loader");
+    if (!o.Installer.empty()) RequireFile(o.Installer, "installer");
+    if (!o.Inject.empty()) RequireFile(o.Inject, "script");
+    if (o.Output.empty()) {
+        throw EPackError("no output file given (-o App.exe)");
+    }
+
+    // Settings: the runtime reads them the same way.
+    const std::string iniBytes = ReadWhole(ini);
+    TAppSettings settings;
+    settings.LoadFromBytes(iniBytes);
+    bool bad = false;
+    for (const auto& p : CheckSettings(settings)) {
+        err << "folio-pack: " << (p.Error ? "error" : "warning") << ": kiv.ini: " << p.Message << "\n";
+        bad = bad || p.Error;
+    }
+    if (bad) {
+        throw EPackError("kiv.ini has errors; nothing was written");
+    }
+    const std::string dirName = Utf16ToUtf8(settings.ReadString(u"App", u"DirName", u""));
+    const std::string indexHtml = Utf16ToUtf8(settings.ReadString(u"App", u"IndexHtml", u"index.html"));
+
+    // The runtime must end where its image ends, or the package would not be found.
+    const std::string runtime = ReadWhole(o.Runtime);
+    const auto imageEnd = PeImageEnd({reinterpret_cast<const uint8_t*>(runtime.data()), runtime.size()});
+    if (!imageEnd) {
+        throw EPackError("runtime " + Show(o.Runtime) + " is not a Windows executable");
+    }
+    if (runtime.size() != *imageEnd) {
+        throw EPackError("runtime " + Show(o.Runtime) + " carries " +
+                         std::to_string(static_cast<int64_t>(runtime.size()) - int64_t(*imageEnd)) +
+                         " bytes after its image end (a signature, a symbol table or a package?); use a bare, stripped runtime");
+    }
+    if (o.Loader.empty()) {
+        err << "folio-pack: warning: no --loader given: the package will report the browser runtime as missing\n";
+    } else if (MachineOf(ReadWhole(o.Loader)) != MachineOf(runtime)) {
+        err << "folio-pack: warning: the loader " << Show(o.Loader) << " is not built for the runtime's processor\n";
+    }
+
+    // The entries: web files under DirName/, in name order, then the fixed names.
+    std::vector<Source> sources;
+    for (auto it = fs::recursive_directory_iterator(o.AppDir, fs::directory_options::follow_directory_symlink, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_regular_file(ec)) {
+            continue;
+        }
+        const fs::path relative = fs::relative(it->path(), o.AppDir, ec);
+        if (relative == "kiv.ini" || fs::equivalent(it->path(), o.Output, ec)) {
+            continue; // the settings go in as "kiv.ini"; an earlier output is not part of the app
+        }
+        Source s;
+        s.Name = dirName + "/" + Utf16ToUtf8(relative.generic_u16string());
+        s.Path = it->path();
+        s.Size = it->file_size(ec);
+        sources.push_back(std::move(s));
+    }
+    if (ec) {
+        throw EPackError("cannot list " + Show(o.AppDir) + ": " + ec.message());
+    }
+    std::sort(sources.begin(), sources.end(), [](const Source& a, const Source& b) { return a.Name < b.Name; });
+    if (!indexHtml.empty() &&
+        std::none_of(sources.begin(), sources.end(), [&](const Source& s) { return s.Name == dirName + "/" + indexHtml; })) {
+        err << "folio-pack: warning: the start page " << indexHtml << " is not in " << Show(o.AppDir) << "\n";
+    }
+    sources.push_back({"kiv.ini", {}, iniBytes, iniBytes.size()});
+    auto addFile = [&](const fs::path& p, const char* name) {
+        if (!p.empty()) {
+            sources.push_back({name, p, {}, fs::file_size(p)});
+        }
+    };
+    addFile(o.Inject, "kiv-webviewjs");
+    addFile(o.Loader, "WebView2LoaderWin32.dll");
+    addFile(o.Installer, "WebView2Installer.exe");
+
+    const auto epoch = SourceDateEpoch();
+    uint64_t total = 0;
+    for (const auto& s : sources) {
+        total += s.Size;
+    }
+
+    TempFiles temp;
+    const fs::path zipPath = fs::path(o.Output).concat(".zip.tmp");
+    const fs::path exePath = fs::path(o.Output).concat(".tmp");
+    temp.Paths = {zipPath, exePath};
+
+    {
+        std::ofstream zipFile(zipPath, std::ios::binary | std::ios::trunc);
+        if (!zipFile) {
+            throw EPackError("cannot create " + Show(zipPath));
+        }
+        TZipWriter writer(zipFile, {Utf16ToAnsi(PackagePassword()), false});
+        TProgressBar bar("packing");
+        bar.SetTotal(total);
+        uint64_t done = 0;
+        for (const auto& s : sources) {
+            const int64_t time = epoch ? *epoch : (s.Path.empty() ? ModifiedTime(ini) : ModifiedTime(s.Path));
+            if (s.Path.empty()) {
+                writer.AddBytes(s.Name, s.Bytes, TZipWriter::DosDateTime(time));
+                done += s.Size;
+                bar.Update(done);
+                continue;
+            }
+            std::ifstream in(s.Path, std::ios::binary);
+            if (!in) {
+                throw EPackError("cannot read " + Show(s.Path));
+            }
+            writer.Add(s.Name, s.Size, TZipWriter::DosDateTime(time), [&](uint8_t* buffer, size_t capacity) {
+                in.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(capacity));
+                const auto n = static_cast<size_t>(in.gcount());
+                done += n;
+                bar.Update(done);
+                return n;
+            });
+        }
+        writer.Finish();
+        bar.Finish();
+        zipFile.close();
+        if (!zipFile) {
+            throw EPackError("cannot write " + Show(zipPath));
+        }
+    }
+
+    {
+        std::ofstream exe(exePath, std::ios::binary | std::ios::trunc);
+        exe.write(runtime.data(), static_cast<std::streamsize>(runtime.size()));
+        exe.close();
+        if (!exe) {
+            throw EPackError("cannot write " + Show(exePath));
+        }
+    }
+    TExeUtils joiner(exePath.u16string(), *imageEnd);
+    TProgressBar bar("appending");
+    joiner.OnProgressMax = [&](TExeUtils*, int64_t n) { bar.SetTotal(static_cast<uint64_t>(n)); };
+    joiner.OnProgressPos = [&](TExeUtils*, int64_t n) { bar.Update(static_cast<uint64_t>(n)); };
+    try {
+        joiner.AppendZipToExe(zipPath.u16string(), exePath.u16string());
+    } catch (const EFileError& e) {
+        throw EPackError(e.what());
+    }
+    bar.Finish();
+
+    fs::remove(o.Output, ec);
+    fs::rename(exePath, o.Output, ec);
+    if (ec) {
+        throw EPackError("cannot write " + Show(o.Output) + ": " + ec.message());
+    }
+    const auto packageSize = fs::file_size(zipPath);
+    out << Utf16ToUtf8(o.Output.u16string()) << ": " << sources.size() << " entries, " << (runtime.size() + packageSize)
+        << " bytes (runtime " << runtime.size() << ", package " << packageSize << ")\n";
+    return 0;
+}
+
+} // namespace Folio::Pack

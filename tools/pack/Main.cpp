@@ -1,0 +1,125 @@
+// folio-pack's command line.
+#include "tools/pack/Main.h"
+
+#include "tools/pack/Pack.h"
+#include "util/TextCodecs.h"
+
+#include <iostream>
+
+namespace Folio::Pack {
+
+namespace {
+
+const char* const kUsage =
+    "usage:\n"
+    "  folio-pack build APP_DIR --runtime FolioRuntime.exe [--loader WebView2LoaderWin32.dll]\n"
+    "                   [--installer WebView2Installer.exe] [--inject script.js] -o App.exe\n"
+    "  folio-pack list FILE [--password P]\n"
+    "  folio-pack extract FILE ENTRY [-o OUT] [--password P]\n"
+    "  folio-pack verify FILE [--password P]\n"
+    "FILE is a packaged executable or a ZIP file; the package password is used unless\n"
+    "--password is given. SOURCE_DATE_EPOCH, when set, dates every entry.\n";
+
+class EUsage : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Parsed {
+    std::vector<std::u16string> Positional;
+    std::optional<std::u16string> Runtime, Loader, Installer, Inject, Output, Password;
+};
+
+Parsed Parse(const std::vector<std::u16string>& args, size_t from)
+{
+    Parsed p;
+    for (size_t i = from; i < args.size(); ++i) {
+        const std::u16string& a = args[i];
+        auto value = [&](std::optional<std::u16string>& slot) {
+            if (i + 1 >= args.size()) {
+                throw EUsage(Shared::Utf16ToUtf8(a) + " needs a value");
+            }
+            if (slot) {
+                throw EUsage(Shared::Utf16ToUtf8(a) + " given twice");
+            }
+            slot = args[++i];
+        };
+        if (a == u"--runtime") value(p.Runtime);
+        else if (a == u"--loader") value(p.Loader);
+        else if (a == u"--installer") value(p.Installer);
+        else if (a == u"--inject") value(p.Inject);
+        else if (a == u"-o" || a == u"--output") value(p.Output);
+        else if (a == u"--password") value(p.Password);
+        else if (a.size() > 1 && a[0] == u'-') throw EUsage("unknown option " + Shared::Utf16ToUtf8(a));
+        else p.Positional.push_back(a);
+    }
+    return p;
+}
+
+std::filesystem::path PathOf(const std::optional<std::u16string>& s)
+{
+    return s ? std::filesystem::path(*s) : std::filesystem::path();
+}
+
+std::optional<std::string> PasswordOf(const Parsed& p)
+{
+    if (!p.Password) {
+        return std::nullopt;
+    }
+    return Shared::Utf16ToAnsi(*p.Password);
+}
+
+void Expect(const Parsed& p, size_t count, const char* what)
+{
+    if (p.Positional.size() != count) {
+        throw EUsage(std::string("expected ") + what);
+    }
+}
+
+} // namespace
+
+int PackMain(const std::vector<std::u16string>& args)
+{
+    try {
+        if (args.size() < 2 || args[1] == u"-h" || args[1] == u"--help") {
+            std::cout << kUsage;
+            return args.size() < 2 ? 2 : 0;
+        }
+        const std::u16string& command = args[1];
+        const Parsed p = Parse(args, 2);
+        if (command == u"build") {
+            Expect(p, 1, "one APP_DIR");
+            if (!p.Runtime) throw EUsage("build needs --runtime");
+            if (!p.Output) throw EUsage("build needs -o App.exe");
+            if (p.Password) throw EUsage("build always uses the package password");
+            TBuildOptions o{p.Positional[0], PathOf(p.Runtime), PathOf(p.Loader), PathOf(p.Installer),
+                            PathOf(p.Inject), PathOf(p.Output)};
+            return Build(o, std::cout, std::cerr);
+        }
+        if (command == u"list") {
+            Expect(p, 1, "one FILE");
+            return List(p.Positional[0], PasswordOf(p), std::cout);
+        }
+        if (command == u"extract") {
+            Expect(p, 2, "FILE and ENTRY");
+            std::optional<std::filesystem::path> out;
+            if (p.Output) {
+                out = *p.Output;
+            }
+            return Extract(p.Positional[0], p.Positional[1], out, PasswordOf(p), std::cout);
+        }
+        if (command == u"verify") {
+            Expect(p, 1, "one FILE");
+            return Verify(p.Positional[0], PasswordOf(p), std::cout, std::cerr);
+        }
+        throw EUsage("unknown command " + Shared::Utf16ToUtf8(command));
+    } catch (const EUsage& e) {
+        std::cerr << "folio-pack: " << e.what() << "\n" << kUsage;
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "folio-pack: error: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+} // namespace Folio::Pack

@@ -1,0 +1,36 @@
+// folio-pack's commands: build a packaged executable from an application folder, and
+// list, extract from and verify packaged executables or plain ZIP files.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+namespace Folio::Pack {
+
+class EPackError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct TBuildOptions {
+    std::filesystem::path AppDir;
+    std::filesystem::path Runtime;
+    std::filesystem::path Loader;    // empty: none
+    std::filesystem::path Installer; // empty: none
+    std::filesystem::path Inject;    // empty: none
+    std::filesystem::path Output;
+};
+
+// Each returns the process exit code; failures raise EPackError with a message.
+int Build(const TBuildOptions& options, std::ostream& out, std::ostream& err);
+int List(const std::filesystem::path& file, const std::optional<std::string>& password, std::ostream& out);
+int Extract(const std::filesystem::path& file, const std::u16string& entry,
+            const std::optional<std::filesystem::path>& output, const std::optional<std::string>& password,
+            std::ostream& out);
+int Verify(const std::filesystem::path& file, const std::optional<std::string>& password, std::ostream& out,
+           std::ostream& err);
+
+} // namespace Folio::Pack
