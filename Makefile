@@ -1,6 +1,6 @@
 # Entry points. `make demo` and `make test` each start with scripts/setup, so both work
 # on a fresh Debian machine.
-PRESETS := host win32 win64
+PRESETS := host fuzz win32 win64
 
 .PHONY: setup build demo test clean
 

@@ -18,7 +18,12 @@ if(WIN32)
   target_link_options(folio_options INTERFACE $<$<CONFIG:Release>:-s>)
 endif()
 
-if(FOLIO_SANITIZE AND NOT WIN32)
+if(FOLIO_FUZZ)
+  # Coverage for libFuzzer on everything; the fuzz targets link the fuzzer's main.
+  target_compile_options(folio_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(folio_options INTERFACE -fsanitize=address,undefined)
+elseif(FOLIO_SANITIZE AND NOT WIN32)
   target_compile_options(folio_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(folio_options INTERFACE -fsanitize=address,undefined)

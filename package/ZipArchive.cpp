@@ -39,29 +39,72 @@ uint64_t U64(const uint8_t* p) { return U32(p) | (uint64_t(U32(p + 4)) << 32); }
 // Whether [offset, offset + length) lies within size, without overflow.
 bool Within(uint64_t offset, uint64_t length, uint64_t size) { return offset <= size && length <= size - offset; }
 
-uint32_t HashName(std::u16string_view name)
+// A hash under which names equal but for the case of A-Z collide: every unit is or-ed
+// with 0x20 (which maps 'A' to 'a' and leaves 'a' alone; other pairs it merges only
+// cost a comparison). Four units make a word; two lanes of words are mixed side by
+// side so that the multiplications do not wait on each other. The same units give
+// the same hash whether they are stored as bytes (ASCII names) or as UTF-16.
+template <typename Unit>
+uint64_t Word(const Unit* p)
 {
-    uint32_t h = 2166136261u;
-    for (const char16_t c : name) {
-        h = (h ^ AsciiLower(c)) * 16777619u;
+    if constexpr (sizeof(Unit) == 2) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        return w;
+    } else {
+        // Spreads four bytes into four 16-bit lanes.
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        uint64_t w = v;
+        w = (w | (w << 16)) & 0x0000FFFF0000FFFFull;
+        w = (w | (w << 8)) & 0x00FF00FF00FF00FFull;
+        return w;
     }
-    return h;
 }
 
-std::u16string DecodeName(const uint8_t* raw, size_t length, bool utf8)
+template <typename Unit>
+uint32_t HashUnits(const Unit* p, size_t n)
 {
-    bool ascii = true;
-    for (size_t i = 0; i < length; ++i) {
-        if (raw[i] >= 0x80) {
-            ascii = false;
-            break;
+    constexpr uint64_t kFold = 0x0020002000200020ull;
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    uint64_t a = n * kMul, b = ~a;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        a = (a ^ (Word(p + i) | kFold)) * kMul;
+        b = (b ^ (Word(p + i + 4) | kFold)) * kMul;
+        a ^= a >> 29;
+        b ^= b >> 31;
+    }
+    uint64_t tail0 = 0, tail1 = 0;
+    for (size_t k = 0; i < n; ++i, ++k) {
+        const uint64_t unit = uint64_t(p[i] | 0x20);
+        if (k < 4) {
+            tail0 |= unit << (16 * k);
+        } else {
+            tail1 |= unit << (16 * (k - 4));
         }
     }
-    if (ascii) {
-        return std::u16string(raw, raw + length);
+    a = (a ^ tail0) * kMul;
+    b = (b ^ tail1) * kMul;
+    const uint64_t h = (a ^ (b >> 32) ^ (b << 32)) * kMul;
+    return static_cast<uint32_t>(h >> 32);
+}
+
+uint32_t HashName(std::u16string_view name) { return HashUnits(name.data(), name.size()); }
+
+bool IsAscii(const uint8_t* p, size_t n)
+{
+    uint64_t high = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        high |= w;
     }
-    const std::string_view bytes(reinterpret_cast<const char*>(raw), length);
-    return utf8 ? Utf8ToUtf16(bytes) : OemToUtf16(bytes);
+    for (; i < n; ++i) {
+        high |= p[i];
+    }
+    return (high & 0x8080808080808080ull) == 0;
 }
 
 } // namespace
@@ -107,10 +150,41 @@ void TZipArchive::Close()
     FOpen = false;
 }
 
-std::u16string_view TZipArchive::Name(size_t index) const
+std::u16string TZipArchive::Name(size_t index) const
 {
     const auto& e = FEntries[index];
-    return std::u16string_view(FNames).substr(e.NameStart, e.NameLength);
+    if (e.NameInData) {
+        const uint8_t* p = FData.data() + e.NameStart;
+        return std::u16string(p, p + e.NameLength);
+    }
+    return FNames.substr(e.NameStart, e.NameLength);
+}
+
+bool TZipArchive::NameEquals(const TZipEntry& e, std::u16string_view name) const
+{
+    if (name.size() != e.NameLength) {
+        return false;
+    }
+    if (!e.NameInData) {
+        return SameTextAscii(std::u16string_view(FNames).substr(e.NameStart, e.NameLength), name);
+    }
+    const uint8_t* p = FData.data() + e.NameStart;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (AsciiLower(p[i]) != AsciiLower(name[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TZipArchive::SameName(const TZipEntry& a, const TZipEntry& b) const
+{
+    if (!b.NameInData) {
+        return NameEquals(a, std::u16string_view(FNames).substr(b.NameStart, b.NameLength));
+    }
+    const uint8_t* p = FData.data() + b.NameStart;
+    std::u16string name(p, p + b.NameLength);
+    return NameEquals(a, name);
 }
 
 ZipError TZipArchive::Open(std::span<const uint8_t> data)
@@ -194,7 +268,6 @@ ZipError TZipArchive::Open(std::span<const uint8_t> data)
 ZipError TZipArchive::ReadDirectory(uint64_t offset, uint64_t size, uint64_t count)
 {
     FEntries.reserve(count);
-    FNames.reserve(count * 24);
     const uint8_t* const base = FData.data() + offset;
     uint64_t pos = 0;
     for (uint64_t i = 0; i < count; ++i) {
@@ -215,12 +288,10 @@ ZipError TZipArchive::ReadDirectory(uint64_t offset, uint64_t size, uint64_t cou
         e.Flags = U16(c + 8);
         e.Method = U16(c + 10);
         e.DosTime = U16(c + 12);
-        e.DosDate = U16(c + 14);
         e.Crc32 = U32(c + 16);
         e.CompressedSize = U32(c + 20);
         e.UncompressedSize = U32(c + 24);
         uint32_t diskStart = U16(c + 34);
-        e.ExternalAttributes = U32(c + 38);
         e.LocalOffset = U32(c + 42);
 
         const uint8_t* rawName = c + kCentralSize;
@@ -267,21 +338,32 @@ ZipError TZipArchive::ReadDirectory(uint64_t offset, uint64_t size, uint64_t cou
             return ZipError::MultiDisk;
         }
 
-        std::u16string name;
-        if (e.Flags & 0x800) {
-            name = DecodeName(rawName, nameLength, true);
-        } else if (unicodeName) {
-            name = DecodeName(unicodeName, unicodeLength, true);
+        // Plain ASCII names (nearly all) stay where they are in the data; others are
+        // decoded: UTF-8 when flagged or given by a matching Unicode Path field, else OEM.
+        const uint8_t* source = rawName;
+        size_t sourceLength = nameLength;
+        bool utf8 = (e.Flags & 0x800) != 0;
+        if (!utf8 && unicodeName) {
+            source = unicodeName;
+            sourceLength = unicodeLength;
+            utf8 = true;
+        }
+        if (IsAscii(source, sourceLength) && sourceLength <= 0xFFFF) {
+            e.NameInData = true;
+            e.NameStart = static_cast<uint64_t>(source - FData.data());
+            e.NameLength = static_cast<uint16_t>(sourceLength);
+            e.NameHash = HashUnits(source, sourceLength);
         } else {
-            name = DecodeName(rawName, nameLength, false);
+            const std::string_view bytes(reinterpret_cast<const char*>(source), sourceLength);
+            const std::u16string name = utf8 ? Utf8ToUtf16(bytes) : OemToUtf16(bytes);
+            if (name.size() > 0xFFFF) {
+                return ZipError::BadDirectoryEntry;
+            }
+            e.NameStart = FNames.size();
+            e.NameLength = static_cast<uint16_t>(name.size());
+            e.NameHash = HashName(name);
+            FNames += name;
         }
-        if (FNames.size() + name.size() > 0xFFFFFFFFu) {
-            return ZipError::BadDirectoryEntry;
-        }
-        e.NameStart = static_cast<uint32_t>(FNames.size());
-        e.NameLength = static_cast<uint32_t>(name.size());
-        e.NameHash = HashName(name);
-        FNames += name;
         FEntries.push_back(e);
         pos += total;
     }
@@ -322,18 +404,17 @@ void TZipArchive::BuildIndex()
     while (capacity < FEntries.size() * 2) {
         capacity *= 2;
     }
-    FIndex.assign(capacity, 0);
+    FIndex.assign(capacity, Slot{});
     const size_t mask = capacity - 1;
     for (uint32_t i = 0; i < FEntries.size(); ++i) {
-        const TZipEntry& e = FEntries[i];
-        const auto name = Name(i);
-        for (size_t slot = e.NameHash & mask;; slot = (slot + 1) & mask) {
-            const uint32_t there = FIndex[slot];
-            if (there == 0) {
-                FIndex[slot] = i + 1;
+        const uint32_t hash = FEntries[i].NameHash;
+        for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            Slot& there = FIndex[slot];
+            if (there.Entry == 0) {
+                there = {hash, i + 1};
                 break;
             }
-            if (FEntries[there - 1].NameHash == e.NameHash && SameTextAscii(Name(there - 1), name)) {
+            if (there.Hash == hash && SameName(FEntries[there.Entry - 1], FEntries[i])) {
                 break; // a later entry of the same name: the first counts
             }
         }
@@ -348,12 +429,12 @@ int TZipArchive::Find(std::u16string_view name) const
     const uint32_t hash = HashName(name);
     const size_t mask = FIndex.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const uint32_t there = FIndex[slot];
-        if (there == 0) {
+        const Slot& there = FIndex[slot];
+        if (there.Entry == 0) {
             return -1;
         }
-        if (FEntries[there - 1].NameHash == hash && SameTextAscii(Name(there - 1), name)) {
-            return static_cast<int>(there - 1);
+        if (there.Hash == hash && NameEquals(FEntries[there.Entry - 1], name)) {
+            return static_cast<int>(there.Entry - 1);
         }
     }
 }
@@ -483,9 +564,7 @@ ZipEntryStatus TZipArchive::Read(size_t index, std::vector<uint8_t>& out) const
         if (e.Encrypted()) {
             // One pass: key 0 already runs a CRC register over the plain bytes.
             const uint32_t key0Start = keys.Key0();
-            for (uint64_t i = 0; i < size; ++i) {
-                dst[i] = keys.Decrypt(in[i]);
-            }
+            keys.DecryptBlock(in, dst, static_cast<size_t>(size));
             crc = ~(keys.Key0() ^ Crc32ShiftZeros(key0Start ^ 0xFFFFFFFFu, size));
         } else if (size > 0) {
             std::memcpy(dst, in, static_cast<size_t>(size));
@@ -496,9 +575,7 @@ ZipEntryStatus TZipArchive::Read(size_t index, std::vector<uint8_t>& out) const
         auto next = [&](uint8_t* buffer, size_t capacity) -> size_t {
             const auto n = static_cast<size_t>(std::min<uint64_t>(capacity, payload - consumed));
             if (e.Encrypted()) {
-                for (size_t i = 0; i < n; ++i) {
-                    buffer[i] = keys.Decrypt(in[consumed + i]);
-                }
+                keys.DecryptBlock(in + consumed, buffer, n);
             } else {
                 std::memcpy(buffer, in + consumed, n);
             }

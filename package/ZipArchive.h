@@ -47,15 +47,14 @@ struct TZipEntry {
     uint64_t CompressedSize = 0;
     uint64_t UncompressedSize = 0;
     uint64_t Limit = 0;        // the entry's bytes must end here: next entry or the directory
+    uint64_t NameStart = 0;    // ASCII names: into the archive's data; others: into the decoded names
     uint32_t Crc32 = 0;
-    uint32_t NameStart = 0;    // into the archive's name buffer
-    uint32_t NameLength = 0;
     uint32_t NameHash = 0;
+    uint16_t NameLength = 0;   // in code units
     uint16_t Method = 0;
     uint16_t Flags = 0;
     uint16_t DosTime = 0;
-    uint16_t DosDate = 0;
-    uint32_t ExternalAttributes = 0;
+    bool NameInData = false;   // an ASCII name, read where it stands in the data
 
     bool Encrypted() const { return (Flags & 1) != 0; }
     bool HasDataDescriptor() const { return (Flags & 8) != 0; }
@@ -74,7 +73,7 @@ public:
 
     size_t Count() const { return FEntries.size(); }
     const TZipEntry& Entry(size_t index) const { return FEntries[index]; }
-    std::u16string_view Name(size_t index) const;
+    std::u16string Name(size_t index) const;
 
     // The entry's index, names compared ignoring the case of A-Z only; -1 when absent.
     // With several entries of one name the first counts.
@@ -96,12 +95,18 @@ private:
     ZipError CheckLayout();
     void BuildIndex();
     ZipEntryStatus LocateData(const TZipEntry& e, uint64_t& dataStart) const;
+    bool NameEquals(const TZipEntry& e, std::u16string_view name) const;
+    bool SameName(const TZipEntry& a, const TZipEntry& b) const;
 
     std::span<const uint8_t> FData;
     std::string FPassword;
     std::vector<TZipEntry> FEntries;
-    std::u16string FNames;
-    std::vector<uint32_t> FIndex; // open addressing: entry index + 1, 0 = empty
+    std::u16string FNames; // names that are not plain ASCII, decoded
+    struct Slot {
+        uint32_t Hash = 0;
+        uint32_t Entry = 0; // entry index + 1; 0 = empty
+    };
+    std::vector<Slot> FIndex; // open addressing, linear probing
     uint64_t FDirectoryOffset = 0;
     bool FOpen = false;
 };

@@ -119,7 +119,8 @@ void TZipWriter::Add(std::string_view utf8Name, uint64_t size, uint32_t dosDateT
         Put(header, sizeof header);
     }
 
-    std::vector<uint8_t> buffer(65536);
+    std::vector<uint8_t>& buffer = FBuffer;
+    buffer.resize(65536);
     uint64_t done = 0;
     uint32_t crc = 0;
     for (;;) {

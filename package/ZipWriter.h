@@ -51,6 +51,7 @@ private:
     std::ostream& FOut;
     TZipWriterOptions FOptions;
     std::vector<Record> FRecords;
+    std::vector<uint8_t> FBuffer; // one copy buffer for all entries
     uint64_t FOffset = 0;
 };
 

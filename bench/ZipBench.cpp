@@ -1,0 +1,183 @@
+// Benchmarks of the package reader: open + index, lookup, and extraction of stored
+// encrypted and deflated entries. `zip_bench --write DIR` writes the same archives as
+// files so that scripts/bench can time 7-Zip and unzip on them in the same run.
+#include "package/ZipArchive.h"
+#include "package/ZipWriter.h"
+
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+using namespace Folio::Shared;
+
+namespace {
+
+const std::string kPassword = "bench-Pa55";
+
+std::string Name(size_t i) { return "app/assets/folder" + std::to_string(i % 97) + "/file-" + std::to_string(i) + ".js"; }
+
+// n small encrypted stored entries, as a package of many web files.
+const std::string& ManyEntries(size_t n)
+{
+    static std::map<size_t, std::string> cache;
+    auto& s = cache[n];
+    if (s.empty()) {
+        std::ostringstream out;
+        TZipWriter writer(out, {kPassword, false});
+        for (size_t i = 0; i < n; ++i) {
+            writer.AddBytes(Name(i), "export const value = " + std::to_string(i) + ";\n", 0x5A210000);
+        }
+        writer.Finish();
+        s = out.str();
+    }
+    return s;
+}
+
+std::string Noise(size_t n)
+{
+    std::mt19937_64 g(42);
+    std::string s(n, '\0');
+    for (size_t i = 0; i + 8 <= n; i += 8) {
+        const uint64_t v = g();
+        std::memcpy(&s[i], &v, 8);
+    }
+    return s;
+}
+
+// One large stored, encrypted entry.
+const std::string& BigStored()
+{
+    static const std::string s = [] {
+        std::ostringstream out;
+        TZipWriter writer(out, {kPassword, false});
+        writer.AddBytes("big.bin", Noise(64u << 20), 0x5A210000);
+        writer.Finish();
+        return out.str();
+    }();
+    return s;
+}
+
+// Text-like content, deflated by zlib at level 6, in an unencrypted entry.
+const std::string& BigDeflated()
+{
+    static const std::string s = [] {
+        std::string text;
+        std::mt19937 g(7);
+        const char* words[] = {"function", "return", "const", "window.kiv", "await", "{", "}", "\n", "=>", "value"};
+        while (text.size() < (64u << 20)) {
+            text += words[g() % 10];
+            text += ' ';
+        }
+        z_stream z{};
+        deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        std::string packed(deflateBound(&z, static_cast<uLong>(text.size())), '\0');
+        z.next_in = reinterpret_cast<Bytef*>(text.data());
+        z.avail_in = static_cast<uInt>(text.size());
+        z.next_out = reinterpret_cast<Bytef*>(packed.data());
+        z.avail_out = static_cast<uInt>(packed.size());
+        deflate(&z, Z_FINISH);
+        packed.resize(z.total_out);
+        deflateEnd(&z);
+        const auto crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(text.data()),
+                                                     static_cast<uInt>(text.size())));
+        auto u16 = [](std::string& s, uint32_t v) { s += char(v & 0xFF), s += char(v >> 8); };
+        auto u32 = [&](std::string& s, uint32_t v) { u16(s, v & 0xFFFF), u16(s, v >> 16); };
+        std::string zip;
+        u32(zip, 0x04034b50), u16(zip, 20), u16(zip, 0), u16(zip, 8), u32(zip, 0x5A210000), u32(zip, crc);
+        u32(zip, static_cast<uint32_t>(packed.size())), u32(zip, static_cast<uint32_t>(text.size()));
+        u16(zip, 8), u16(zip, 0), zip += "text.txt", zip += packed;
+        const size_t directory = zip.size();
+        u32(zip, 0x02014b50), u16(zip, 20), u16(zip, 20), u16(zip, 0), u16(zip, 8), u32(zip, 0x5A210000), u32(zip, crc);
+        u32(zip, static_cast<uint32_t>(packed.size())), u32(zip, static_cast<uint32_t>(text.size()));
+        u16(zip, 8), u16(zip, 0), u16(zip, 0), u16(zip, 0), u16(zip, 0), u32(zip, 0), u32(zip, 0), zip += "text.txt";
+        const size_t size = zip.size() - directory;
+        u32(zip, 0x06054b50), u16(zip, 0), u16(zip, 0), u16(zip, 1), u16(zip, 1);
+        u32(zip, static_cast<uint32_t>(size)), u32(zip, static_cast<uint32_t>(directory)), u16(zip, 0);
+        return zip;
+    }();
+    return s;
+}
+
+std::span<const uint8_t> Span(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
+
+void OpenAndIndex(benchmark::State& state)
+{
+    const auto& bytes = ManyEntries(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        TZipArchive zip;
+        zip.SetPasswordBytes(kPassword);
+        if (zip.Open(Span(bytes)) != ZipError::None) {
+            state.SkipWithError("open failed");
+        }
+        benchmark::DoNotOptimize(zip.Count());
+    }
+    state.counters["entries"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(OpenAndIndex)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+void Lookup(benchmark::State& state)
+{
+    TZipArchive zip;
+    zip.Open(Span(ManyEntries(50000)));
+    std::vector<std::u16string> names;
+    for (size_t i = 0; i < 1024; ++i) {
+        const std::string n = Name((i * 7919) % 50000);
+        names.emplace_back(n.begin(), n.end());
+        for (auto& c : names.back()) {
+            c = (c >= u'a' && c <= u'z' && i % 2) ? char16_t(c - 32) : c; // half of them in capitals
+        }
+    }
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(zip.Find(names[i++ & 1023]));
+    }
+}
+BENCHMARK(Lookup);
+
+void Extract(benchmark::State& state, const std::string& bytes)
+{
+    TZipArchive zip;
+    zip.SetPasswordBytes(kPassword);
+    zip.Open(Span(bytes));
+    std::vector<uint8_t> out;
+    for (auto _ : state) {
+        out.clear();
+        if (zip.Read(0, out) != ZipEntryStatus::Ok) {
+            state.SkipWithError("read failed");
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * zip.Entry(0).UncompressedSize));
+}
+void ExtractStoredEncrypted(benchmark::State& state) { Extract(state, BigStored()); }
+void ExtractDeflated(benchmark::State& state) { Extract(state, BigDeflated()); }
+BENCHMARK(ExtractStoredEncrypted)->Unit(benchmark::kMillisecond);
+BENCHMARK(ExtractDeflated)->Unit(benchmark::kMillisecond);
+
+void WriteArchives(const std::string& dir)
+{
+    auto write = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(dir + "/" + name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    };
+    write("stored-encrypted.zip", BigStored());
+    write("deflated.zip", BigDeflated());
+    write("entries-50000.zip", ManyEntries(50000));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--write") == 0) {
+        WriteArchives(argv[2]);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
