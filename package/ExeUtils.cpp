@@ -1,9 +1,12 @@
 // The appended package (see ExeUtils.h).
 #include "package/ExeUtils.h"
 
+#include "platform/ResourceEditor.h"
 #include "platform/RunningModule.h"
+#include "util/Case.h"
 #include "util/TextCodecs.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -163,6 +166,85 @@ void TExeUtils::AppendZipToExe(const std::u16string& ZipPath, const std::u16stri
     out.flush();
     if (!out) {
         throw EFileError("cannot write " + Describe(ExePath));
+    }
+}
+
+namespace {
+
+constexpr uint16_t kIcon = 3, kGroupIcon = 14, kVersion = 16;
+
+Platform::Resource Change(uint16_t type, uint16_t id, std::u16string name, uint16_t language, std::string bytes,
+                          bool remove)
+{
+    Platform::Resource r;
+    r.Type.Id = type;
+    r.Name.Id = id;
+    r.Name.Name = std::move(name);
+    r.Language = language;
+    r.Bytes = std::move(bytes);
+    r.Delete = remove;
+    return r;
+}
+
+std::string ReadFileBytes(const std::u16string& path)
+{
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    if (!in) {
+        throw EFileError("cannot open " + Utf16ToUtf8(path));
+    }
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+void TExeUtils::ChangeExeIcon(const std::u16string& ExePath, const std::u16string& IcoPath)
+{
+    const auto images = ParseIcoFile(ReadFileBytes(IcoPath));
+    try {
+        std::vector<Platform::Resource> changes;
+        uint16_t language = 0;
+        for (const auto& group : Platform::ListResources(ExePath, kGroupIcon)) {
+            if (!SameTextAscii(group.Name.Name, u"MAINICON")) {
+                continue;
+            }
+            language = group.Language;
+            for (const uint16_t id : IconIdsOfGroup(group.Bytes)) {
+                changes.push_back(Change(kIcon, id, {}, group.Language, {}, true));
+            }
+        }
+        uint32_t lastId = 0;
+        for (const auto& icon : Platform::ListResources(ExePath, kIcon)) {
+            lastId = std::max<uint32_t>(lastId, icon.Name.Id);
+        }
+        if (lastId + images.size() > 0xFFFF) {
+            throw EFileError("no free icon resource ids are left in " + Utf16ToUtf8(ExePath));
+        }
+        const auto firstId = static_cast<uint16_t>(lastId + 1);
+        for (size_t i = 0; i < images.size(); ++i) {
+            changes.push_back(Change(kIcon, static_cast<uint16_t>(firstId + i), {}, language, images[i].Data, false));
+        }
+        changes.push_back(Change(kGroupIcon, 0, u"MAINICON", language, BuildIconGroup(images, firstId), false));
+        Platform::UpdateResources(ExePath, changes);
+    } catch (const EFileError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EFileError(e.what());
+    }
+}
+
+void TExeUtils::UpdateExeInfo(const std::u16string& ExePath, const TExeInfo& Info)
+{
+    try {
+        std::vector<Platform::Resource> changes;
+        for (const auto& old : Platform::ListResources(ExePath, kVersion)) {
+            changes.push_back(Change(kVersion, old.Name.Id, old.Name.Name, old.Language, {}, true));
+        }
+        changes.push_back(Change(kVersion, 1, {}, 0x0409, BuildVersionInfo(Info), false));
+        Platform::UpdateResources(ExePath, changes);
+    } catch (const EFileError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EFileError(e.what());
     }
 }
 

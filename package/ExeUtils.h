@@ -3,6 +3,7 @@
 // after the PE image's end (E) is the archive, with no marker around it.
 #pragma once
 
+#include "package/ExeResources.h"
 #include "package/MemoryStream.h"
 
 #include <cstdint>
@@ -44,6 +45,12 @@ public:
     void ExtractZipFromExe(const std::u16string& ZipPath);
     // Appends the archive file at ZipPath to the executable at ExePath.
     void AppendZipToExe(const std::u16string& ZipPath, const std::u16string& ExePath);
+
+    // Replaces the main icon group "MAINICON" and its images with those of an icon
+    // file. Windows only (the resource-update functions); elsewhere raises EFileError.
+    static void ChangeExeIcon(const std::u16string& ExePath, const std::u16string& IcoPath);
+    // Replaces the version information with the given strings; Windows only.
+    static void UpdateExeInfo(const std::u16string& ExePath, const TExeInfo& Info);
 
     // Size from the directory entry; -1 when no such file or folder exists.
     static int64_t GetFileSize64(const std::u16string& Path);

@@ -99,6 +99,25 @@ uint16_t MachineOf(const std::string& bytes)
 
 } // namespace
 
+bool SetInfoString(TExeInfo& info, std::u16string_view key, std::u16string value)
+{
+    const std::pair<std::u16string_view, std::u16string TExeInfo::*> keys[] = {
+        {u"CompanyName", &TExeInfo::CompanyName},       {u"FileDescription", &TExeInfo::FileDescription},
+        {u"FileVersion", &TExeInfo::FileVersion},       {u"InternalName", &TExeInfo::InternalName},
+        {u"LegalCopyright", &TExeInfo::LegalCopyright}, {u"LegalTrademarks", &TExeInfo::LegalTrademarks},
+        {u"OriginalFilename", &TExeInfo::OriginalFilename}, {u"ProductName", &TExeInfo::ProductName},
+        {u"ProductVersion", &TExeInfo::ProductVersion}, {u"Comments", &TExeInfo::Comments},
+        {u"PrivateBuild", &TExeInfo::PrivateBuild},
+    };
+    for (const auto& [name, field] : keys) {
+        if (name == key) {
+            info.*field = std::move(value);
+            return true;
+        }
+    }
+    return false;
+}
+
 int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
 {
     std::error_code ec;
@@ -111,6 +130,7 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
     if (!o.Loader.empty()) RequireFile(o.Loader, "loader");
     if (!o.Installer.empty()) RequireFile(o.Installer, "installer");
     if (!o.Inject.empty()) RequireFile(o.Inject, "script");
+    if (!o.Icon.empty()) RequireFile(o.Icon, "icon");
     if (o.Output.empty()) {
         throw EPackError("no output file given (-o App.exe)");
     }
@@ -238,7 +258,27 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
             throw EPackError("cannot write " + Show(exePath));
         }
     }
-    TExeUtils joiner(exePath.u16string(), *imageEnd);
+    // Resource changes rewrite the image, so they come before the package is appended.
+    uint64_t joinAt = *imageEnd;
+    if (!o.Icon.empty() || o.Info) {
+        try {
+            if (!o.Icon.empty()) {
+                TExeUtils::ChangeExeIcon(exePath.u16string(), o.Icon.u16string());
+            }
+            if (o.Info) {
+                TExeUtils::UpdateExeInfo(exePath.u16string(), *o.Info);
+            }
+        } catch (const EFileError& e) {
+            throw EPackError(e.what());
+        }
+        const std::string changed = ReadWhole(exePath);
+        const auto end = PeImageEnd({reinterpret_cast<const uint8_t*>(changed.data()), changed.size()});
+        if (!end || *end != changed.size()) {
+            throw EPackError("the runtime does not end with its image after its resources were changed");
+        }
+        joinAt = *end;
+    }
+    TExeUtils joiner(exePath.u16string(), joinAt);
     TProgressBar bar("appending");
     joiner.OnProgressMax = [&](TExeUtils*, int64_t n) { bar.SetTotal(static_cast<uint64_t>(n)); };
     joiner.OnProgressPos = [&](TExeUtils*, int64_t n) { bar.Update(static_cast<uint64_t>(n)); };
@@ -255,8 +295,8 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
         throw EPackError("cannot write " + Show(o.Output) + ": " + ec.message());
     }
     const auto packageSize = fs::file_size(zipPath);
-    out << Utf16ToUtf8(o.Output.u16string()) << ": " << sources.size() << " entries, " << (runtime.size() + packageSize)
-        << " bytes (runtime " << runtime.size() << ", package " << packageSize << ")\n";
+    out << Utf16ToUtf8(o.Output.u16string()) << ": " << sources.size() << " entries, " << (joinAt + packageSize)
+        << " bytes (runtime " << joinAt << ", package " << packageSize << ")\n";
     return 0;
 }
 

@@ -13,12 +13,16 @@ namespace {
 const char* const kUsage =
     "usage:\n"
     "  folio-pack build APP_DIR --runtime FolioRuntime.exe [--loader WebView2LoaderWin32.dll]\n"
-    "                   [--installer WebView2Installer.exe] [--inject script.js] -o App.exe\n"
+    "                   [--installer WebView2Installer.exe] [--inject script.js]\n"
+    "                   [--icon App.ico] [--info KEY=VALUE]... -o App.exe\n"
     "  folio-pack list FILE [--password P]\n"
     "  folio-pack extract FILE ENTRY [-o OUT] [--password P]\n"
     "  folio-pack verify FILE [--password P]\n"
     "FILE is a packaged executable or a ZIP file; the package password is used unless\n"
-    "--password is given. SOURCE_DATE_EPOCH, when set, dates every entry.\n";
+    "--password is given. SOURCE_DATE_EPOCH, when set, dates every entry.\n"
+    "--icon and --info (CompanyName, FileDescription, FileVersion, InternalName, LegalCopyright,\n"
+    "LegalTrademarks, OriginalFilename, ProductName, ProductVersion, Comments, PrivateBuild)\n"
+    "change the runtime's resources; they need folio-pack.exe on Windows.\n";
 
 class EUsage : public std::runtime_error {
 public:
@@ -27,7 +31,8 @@ public:
 
 struct Parsed {
     std::vector<std::u16string> Positional;
-    std::optional<std::u16string> Runtime, Loader, Installer, Inject, Output, Password;
+    std::optional<std::u16string> Runtime, Loader, Installer, Inject, Output, Password, Icon;
+    std::optional<Shared::TExeInfo> Info;
 };
 
 Parsed Parse(const std::vector<std::u16string>& args, size_t from)
@@ -50,6 +55,19 @@ Parsed Parse(const std::vector<std::u16string>& args, size_t from)
         else if (a == u"--inject") value(p.Inject);
         else if (a == u"-o" || a == u"--output") value(p.Output);
         else if (a == u"--password") value(p.Password);
+        else if (a == u"--icon") value(p.Icon);
+        else if (a == u"--info") {
+            std::optional<std::u16string> pair;
+            value(pair);
+            const size_t eq = pair->find(u'=');
+            if (!p.Info) {
+                p.Info.emplace();
+            }
+            if (eq == std::u16string::npos || !SetInfoString(*p.Info, pair->substr(0, eq), pair->substr(eq + 1))) {
+                throw EUsage("--info takes KEY=VALUE with a version-information key, not " +
+                             Shared::Utf16ToUtf8(*pair));
+            }
+        }
         else if (a.size() > 1 && a[0] == u'-') throw EUsage("unknown option " + Shared::Utf16ToUtf8(a));
         else p.Positional.push_back(a);
     }
@@ -93,7 +111,7 @@ int PackMain(const std::vector<std::u16string>& args)
             if (!p.Output) throw EUsage("build needs -o App.exe");
             if (p.Password) throw EUsage("build always uses the package password");
             TBuildOptions o{p.Positional[0], PathOf(p.Runtime), PathOf(p.Loader), PathOf(p.Installer),
-                            PathOf(p.Inject), PathOf(p.Output)};
+                            PathOf(p.Inject), PathOf(p.Output), PathOf(p.Icon), p.Info};
             return Build(o, std::cout, std::cerr);
         }
         if (command == u"list") {

@@ -2,6 +2,8 @@
 // list, extract from and verify packaged executables or plain ZIP files.
 #pragma once
 
+#include "package/ExeResources.h"
+
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -22,7 +24,13 @@ struct TBuildOptions {
     std::filesystem::path Installer; // empty: none
     std::filesystem::path Inject;    // empty: none
     std::filesystem::path Output;
+    std::filesystem::path Icon;      // empty: keep the runtime's icon
+    std::optional<Shared::TExeInfo> Info; // version information to write
 };
+
+// Sets a version-information string by its key ("CompanyName", ...); false for an
+// unknown key.
+bool SetInfoString(Shared::TExeInfo& info, std::u16string_view key, std::u16string value);
 
 // Each returns the process exit code; failures raise EPackError with a message.
 int Build(const TBuildOptions& options, std::ostream& out, std::ostream& err);

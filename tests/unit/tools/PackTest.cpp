@@ -3,6 +3,7 @@
 #include "package/Calculations.h"
 #include "package/PeImage.h"
 #include "package/ZipArchive.h"
+#include "tests/support/IcoBuilder.h"
 #include "tests/support/PeBuilder.h"
 #include "tests/support/TempDir.h"
 #include "util/TextCodecs.h"
@@ -39,6 +40,7 @@ void MakeApp(const TempDir& dir, const std::string& ini = "[App]\nID=t.app\nName
     WriteFile(dir / "runtime.exe", BuildPe({{0x200, 0x200}}, 0x400));
     WriteFile(dir / "loader.dll", BuildPe({{0x200, 0x100}}, 0x300));
     WriteFile(dir / "inject.js", "window.injected = true;");
+    WriteFile(dir / "app.ico", BuildIco({16}));
 }
 
 std::span<const uint8_t> Span(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
@@ -149,6 +151,8 @@ TEST(FolioPack, RefusesBadInputAndLeavesNothingBehind)
         {"no output", "", "", "build app --runtime runtime.exe -o", 2, "-o needs a value"},
         {"unknown option", "", "", usual + " --fast", 2, "unknown option --fast"},
         {"output folder missing", "", "", "build app --runtime runtime.exe -o nodir/App.exe", 1, "cannot create"},
+        {"unknown info key", "", "", usual + " --info Colour=red", 2, "--info takes KEY=VALUE"},
+        {"icon on this system", "", "", usual + " --icon app.ico", 1, "needs Windows (use folio-pack.exe)"},
     };
     for (const auto& c : cases) {
         TempDir dir;
