@@ -44,6 +44,12 @@ std::wstring VersionString(const std::u16string& exe, const wchar_t* key)
     return std::wstring(value);
 }
 
+BOOL CALLBACK CountName(HMODULE, LPCWSTR, LPWSTR, LONG_PTR count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 uint64_t ImageEndOf(const std::u16string& exe)
 {
     const std::string bytes = ReadFile(std::filesystem::path(exe));
@@ -106,12 +112,7 @@ TEST(ExeResources, MainIconReplacedWithItsImages)
                           SizeofResource(module, image)),
               IconImage(24, 0xFF0000FFu));
     int icons = 0; // the first icon's three images are gone
-    EnumResourceNamesW(module, MAKEINTRESOURCEW(3),
-                       [](HMODULE, LPCWSTR, LPWSTR, LONG_PTR count) -> BOOL {
-                           ++*reinterpret_cast<int*>(count);
-                           return TRUE;
-                       },
-                       reinterpret_cast<LONG_PTR>(&icons));
+    EnumResourceNamesW(module, MAKEINTRESOURCEW(3), CountName, reinterpret_cast<LONG_PTR>(&icons));
     EXPECT_EQ(icons, 1);
     FreeLibrary(module);
     EXPECT_EQ(ExtractIconExW(reinterpret_cast<const wchar_t*>(exe.c_str()), -1, nullptr, nullptr, 0), 1u);
