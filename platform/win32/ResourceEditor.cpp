@@ -13,10 +13,7 @@ namespace Folio::Platform {
 
 namespace {
 
-struct ModuleFree {
-    void operator()(HMODULE h) const noexcept { FreeLibrary(h); }
-};
-using UniqueModule = Win32::UniqueHandle<HMODULE, ModuleFree>;
+using Win32::UniqueModule;
 
 const wchar_t* NameOf(const ResourceName& n)
 {

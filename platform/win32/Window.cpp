@@ -1,0 +1,93 @@
+// The window base class (see Window.h).
+#include "platform/win32/Window.h"
+
+#include <exception>
+#include <string>
+
+namespace Folio::Win32 {
+
+void ReportCaughtException(const char* where) noexcept
+{
+    try {
+        std::string text = std::string("Folio: exception caught in ") + where;
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            text += ": ";
+            text += e.what();
+        } catch (...) {
+        }
+        text += "\n";
+        OutputDebugStringA(text.c_str());
+    } catch (...) {
+        OutputDebugStringA("Folio: exception caught\n");
+    }
+}
+
+TWindow::~TWindow() { Destroy(); }
+
+void TWindow::Destroy() noexcept
+{
+    if (FHandle) {
+        SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+        DestroyWindow(FHandle);
+        FHandle = nullptr;
+    }
+}
+
+bool TWindow::Create(const wchar_t* className, const std::u16string& caption, DWORD style, DWORD exStyle, int x,
+                     int y, int width, int height, HWND parent)
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing{sizeof(existing)};
+    if (!GetClassInfoExW(instance, className, &existing)) {
+        WNDCLASSEXW wc{sizeof(wc)};
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = &TWindow::WindowProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = BackgroundBrush();
+        wc.lpszClassName = className;
+        wc.hIcon = LoadIconW(instance, L"MAINICON");
+        if (!RegisterClassExW(&wc)) {
+            return false;
+        }
+    }
+    const HWND window = CreateWindowExW(exStyle, className, reinterpret_cast<const wchar_t*>(caption.c_str()), style,
+                                        x, y, width, height, parent, nullptr, instance, this);
+    return window != nullptr;
+}
+
+LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(FHandle, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    auto* self = reinterpret_cast<TWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->FHandle = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    if (!self) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    try {
+        if (message == WM_CREATE) {
+            self->HandleCreated();
+        }
+        const LRESULT result = self->HandleMessage(message, wParam, lParam);
+        if (message == WM_NCDESTROY) {
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            self->FHandle = nullptr;
+        }
+        return result;
+    } catch (...) {
+        ReportCaughtException("a window procedure");
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+} // namespace Folio::Win32

@@ -1,0 +1,44 @@
+// TWindow: the base of the program's own windows. The window procedure is noexcept
+// and forwards each message to the object's HandleMessage; an exception that escapes
+// a handler is caught there (and shown to a debugger), never crossing into Windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace Folio::Win32 {
+
+class TWindow {
+public:
+    TWindow() = default;
+    TWindow(const TWindow&) = delete;
+    TWindow& operator=(const TWindow&) = delete;
+    virtual ~TWindow();
+
+    HWND Handle() const noexcept { return FHandle; }
+
+    // Registers className (once per process) and creates the window. False on failure;
+    // GetLastError tells why.
+    bool Create(const wchar_t* className, const std::u16string& caption, DWORD style, DWORD exStyle, int x, int y,
+                int width, int height, HWND parent = nullptr);
+    void Destroy() noexcept;
+
+protected:
+    // Default: DefWindowProcW. Called for every message after WM_NCCREATE.
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Called once the handle exists (from WM_CREATE), also when a window is re-created.
+    virtual void HandleCreated() {}
+    // The class's background brush and cursor; override before Create.
+    virtual HBRUSH BackgroundBrush() const { return reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1); }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    HWND FHandle = nullptr;
+};
+
+// Reports an exception caught at a boundary (window procedure, COM callback) where it
+// may not pass: to the debugger output, where a developer sees it.
+void ReportCaughtException(const char* where) noexcept;
+
+} // namespace Folio::Win32
