@@ -32,26 +32,37 @@ endif()
 # Where the wine tier's wrapper lives; used by folio_add_test on Windows builds.
 set(FOLIO_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run)
 
-# folio_add_test(NAME name SOURCES ... LIBS ... [DISPLAY])
+# folio_add_test(NAME name SOURCES ... LIBS ... [DISPLAY] [LOCALE ll_CC.UTF-8] [ARGS ...])
 # A GoogleTest executable. On the host it is one ctest test labelled "unit";
 # in the win64 build it runs under Wine with the label "wine"; the win32 build
 # compiles and links it (32-bit programs cannot run here).
 function(folio_add_test)
-  cmake_parse_arguments(T "DISPLAY" "NAME" "SOURCES;LIBS" ${ARGN})
-  add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE folio_options ${T_LIBS} GTest::gtest GTest::gtest_main)
-  set_property(GLOBAL APPEND PROPERTY FOLIO_CONSOLE_EXECUTABLES ${T_NAME})
+  cmake_parse_arguments(T "DISPLAY" "NAME;LOCALE;EXECUTABLE" "SOURCES;LIBS;ARGS" ${ARGN})
+  if(T_EXECUTABLE)
+    # Another run of an executable that an earlier call defined (other locale or arguments).
+    set(exe ${T_EXECUTABLE})
+  else()
+    set(exe ${T_NAME})
+    add_executable(${T_NAME} ${T_SOURCES})
+  endif()
+  if(NOT T_EXECUTABLE)
+    target_link_libraries(${T_NAME} PRIVATE folio_options ${T_LIBS} GTest::gtest GTest::gtest_main)
+    set_property(GLOBAL APPEND PROPERTY FOLIO_CONSOLE_EXECUTABLES ${T_NAME})
+  endif()
   if(NOT WIN32)
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)
+    add_test(NAME ${T_NAME} COMMAND ${exe} --gtest_brief=1 ${T_ARGS})
     set_tests_properties(${T_NAME} PROPERTIES LABELS unit)
   elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-    set(display "")
+    set(options "")
     if(T_DISPLAY)
-      set(display --display)
+      list(APPEND options --display)
+    endif()
+    if(T_LOCALE)
+      list(APPEND options --locale ${T_LOCALE})
     endif()
     add_test(NAME ${T_NAME}
-      COMMAND ${FOLIO_WINE_RUN} ${display} --prefix ${CMAKE_BINARY_DIR}/wineprefix --gtest
-              $<TARGET_FILE:${T_NAME}> --gtest_brief=1)
+      COMMAND ${FOLIO_WINE_RUN} ${options} --prefix ${CMAKE_BINARY_DIR}/wineprefix --gtest
+              $<TARGET_FILE:${exe}> --gtest_brief=1 ${T_ARGS})
     set_tests_properties(${T_NAME} PROPERTIES LABELS wine FIXTURES_REQUIRED wineprefix)
   endif()
 endfunction()

@@ -144,6 +144,31 @@ std::u16string ReplaceAll(std::u16string_view text, std::u16string_view From, st
     return out;
 }
 
+std::u16string FormatByteSize(int64_t Bytes)
+{
+    const double kib = 1024.0, mib = kib * 1024, gib = mib * 1024;
+    const auto value = static_cast<double>(Bytes);
+    const char* unit = "bytes";
+    double shown = value;
+    if (Bytes > int64_t(gib)) {
+        unit = "GB", shown = value / gib;
+    } else if (Bytes > int64_t(mib)) {
+        unit = "MB", shown = value / mib;
+    } else if (Bytes > 1024) {
+        unit = "KB", shown = value / kib;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", shown);
+    std::string text = buf;
+    while (text.back() == '0') {
+        text.pop_back();
+    }
+    if (text.back() == '.') {
+        text.pop_back();
+    }
+    return Ascii(text + " " + unit);
+}
+
 std::u16string TStrUtils::StringToJsonString(std::u16string_view value)
 {
     std::u16string out;

@@ -69,6 +69,10 @@ public:
     static std::u16string ImplodeStrings(std::u16string_view Separator, const TArrayStrings& ArrayString);
 };
 
+// A byte count for people: "#.## bytes" up to 1024, then KB, MB above 1 MiB, GB above
+// 1 GiB, with at most two decimals and no trailing zeros.
+std::u16string FormatByteSize(int64_t Bytes);
+
 // Every occurrence of From replaced by To, scanning left to right without overlap.
 std::u16string ReplaceAll(std::u16string_view text, std::u16string_view From, std::u16string_view To);
 // Delphi-style trimming: characters up to U+0020 (blanks and controls) removed.

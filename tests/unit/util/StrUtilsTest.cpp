@@ -252,3 +252,15 @@ TEST(SmallOperations, RepeatCapitalizeAndPathKinds)
     EXPECT_TRUE(TStrUtils::FilePathIsPluginRelative(u"APP/PLUGINS/x.dll"));
     EXPECT_FALSE(TStrUtils::FilePathIsPluginRelative(u"/app/plugins/x.dll"));
 }
+
+TEST(FormatByteSize, UnitsAndDecimals)
+{
+    const std::pair<int64_t, std::u16string> cases[] = {
+        {0, u"0 bytes"}, {1, u"1 bytes"}, {1024, u"1024 bytes"}, {1025, u"1 KB"}, {1536, u"1.5 KB"},
+        {1048576, u"1024 KB"}, {1048577, u"1 MB"}, {5 * 1048576 + 5000, u"5 MB"}, {int64_t(3) << 30, u"3 GB"},
+        {(int64_t(1) << 30) + 1, u"1 GB"}, {int64_t(1234567890123), u"1149.78 GB"},
+    };
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(Folio::Shared::FormatByteSize(bytes), text) << bytes;
+    }
+}
