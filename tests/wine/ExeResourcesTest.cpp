@@ -122,3 +122,26 @@ TEST(ExeResources, MainIconReplacedWithItsImages)
     EXPECT_THROW(TExeUtils::ChangeExeIcon(exe, (dir / "bad.ico").u16string()), EFileError);
     EXPECT_THROW(TExeUtils::UpdateExeInfo((dir / "missing.exe").u16string(), TExeInfo{}), EFileError);
 }
+
+// The runtime carries its manifest, its icon and the dialog images.
+TEST(RuntimeResources, ManifestIconAndImages)
+{
+    HMODULE runtime = LoadLibraryExW(FOLIO_RUNTIME_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(runtime, nullptr);
+    HRSRC manifest = FindResourceW(runtime, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(manifest, nullptr);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(runtime, manifest))),
+                           SizeofResource(runtime, manifest));
+    for (const char* needle : {"PerMonitorV2", "true/pm", "Microsoft.Windows.Common-Controls", "6.0.0.0", "asInvoker",
+                               "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", "{e2011457-1546-43c5-a5fe-008deee3d3f0}"}) {
+        EXPECT_NE(text.find(needle), std::string::npos) << needle;
+    }
+    EXPECT_NE(FindResourceW(runtime, L"MAINICON", MAKEINTRESOURCEW(14)), nullptr);
+    for (const wchar_t* image : {L"MSG_ERROR", L"MSG_INFO", L"MSG_WARNING"}) {
+        HRSRC png = FindResourceW(runtime, image, MAKEINTRESOURCEW(10));
+        ASSERT_NE(png, nullptr);
+        EXPECT_EQ(std::string(static_cast<const char*>(LockResource(LoadResource(runtime, png))), 8),
+                  "\x89PNG\r\n\x1a\n");
+    }
+    FreeLibrary(runtime);
+}

@@ -88,3 +88,26 @@ TEST(MessageDialog, ButtonOrderCaptionsAndKeys)
     EXPECT_EQ(mirrored.DefaultButton, 1);
     EXPECT_EQ(mirrored.EscapeButton, 0);
 }
+
+#ifndef _WIN32
+#include <cstdlib>
+
+// Away from Windows the user's language comes from the POSIX locale variables.
+TEST(LocalizedMessages, LanguageFromTheEnvironmentHere)
+{
+    const char* saved = std::getenv("LC_ALL");
+    const std::string keep = saved ? saved : "";
+    setenv("LC_ALL", "es_ES.UTF-8", 1);
+    EXPECT_EQ(GetUserLanguageCode(), u"es");
+    EXPECT_EQ(LocalizedMessage(4), u"Cancelar");
+    setenv("LC_ALL", "pt_BR.UTF-8", 1);
+    EXPECT_EQ(LocalizedMessage(3), u"Accept");
+    setenv("LC_ALL", "C.UTF-8", 1);
+    EXPECT_EQ(GetUserLanguageCode(), u"en");
+    if (saved) {
+        setenv("LC_ALL", keep.c_str(), 1);
+    } else {
+        unsetenv("LC_ALL");
+    }
+}
+#endif
