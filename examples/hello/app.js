@@ -4,22 +4,37 @@ const show = (text) => { output.textContent = text; };
 const fail = (error) => show("Failed: " + error);
 
 document.getElementById("version").addEventListener("click", () => {
-  window.kiv.app.getVersion().then((v) => show("Runtime " + v), fail);
+  window.kiv.hello().then((version) => show("Folio runtime " + version), fail);
 });
 
 document.getElementById("save").addEventListener("click", async () => {
   try {
-    const path = await window.kiv.dialogs.saveFileDialog({ title: "Save a note", fileName: "note.txt" });
+    const path = await window.kiv.dialogs.saveFile({
+      title: "Save a note",
+      fileName: "note.txt",
+      fileTypes: "Text files|*.txt;All files|*.*",
+      overwritePrompt: true,
+    });
     if (!path) return show("Cancelled.");
-    await window.kiv.files.writeTextFile({ filePath: path, text: "Hello from Folio!\n" });
+    await window.kiv.files.writeTextFile({ filePath: path, contents: "Hello from Folio!\n" });
     show("Saved to " + path);
   } catch (error) {
     fail(error);
   }
 });
 
-document.getElementById("fullscreen").addEventListener("click", () => {
-  window.kiv.window.toggleFullscreen().then(() => show("Toggled full screen."), fail);
+document.getElementById("fullscreen").addEventListener("click", async () => {
+  try {
+    // Entering and leaving full screen do not answer: their promises stay pending.
+    if (await window.kiv.app.inFullscreen()) {
+      window.kiv.app.exitFullscreen();
+    } else {
+      window.kiv.app.enterFullscreen();
+    }
+  } catch (error) {
+    fail(error);
+  }
 });
 
-window.kiv.events.onCloseQuery = () => true;
+// Let the window close when the user asks.
+window.kiv.events.onCloseQuery = () => window.kiv.app.close();
