@@ -100,3 +100,15 @@ function(folio_add_pe_check)
     set_tests_properties(pe-check-gui PROPERTIES LABELS static)
   endif()
 endfunction()
+
+# RapidJSON is header-only; Debian installs it in /usr/include/rapidjson. The cross
+# compilers do not search /usr/include, so the build links that one folder into a
+# folder of its own that every target may use.
+if(NOT EXISTS /usr/include/rapidjson/document.h)
+  message(FATAL_ERROR "RapidJSON is missing: run scripts/setup (package rapidjson-dev)")
+endif()
+set(FOLIO_THIRDPARTY_INCLUDE ${CMAKE_BINARY_DIR}/thirdparty/include)
+file(MAKE_DIRECTORY ${FOLIO_THIRDPARTY_INCLUDE})
+if(NOT EXISTS ${FOLIO_THIRDPARTY_INCLUDE}/rapidjson)
+  file(CREATE_LINK /usr/include/rapidjson ${FOLIO_THIRDPARTY_INCLUDE}/rapidjson SYMBOLIC)
+endif()

@@ -1,0 +1,106 @@
+// Dispatch of the page's messages (see BrowserExternalModule.h).
+#include "bridge/BrowserExternalModule.h"
+
+#include "bridge/Protocol.h"
+#include "platform/DebugOutput.h"
+#include "util/Case.h"
+#include "util/Numbers.h"
+
+namespace Folio::Bridge {
+
+namespace {
+
+// A required member of the message; its absence is the error the page sees as silence.
+const TJsonValue& Member(const TJsonValue& message, const char* name)
+{
+    if (!message.IsObject()) {
+        throw EBridgeError(std::string("Value '") + name + "' not found");
+    }
+    const auto it = message.FindMember(name);
+    if (it == message.MemberEnd()) {
+        throw EBridgeError(std::string("Value '") + name + "' not found");
+    }
+    return it->value;
+}
+
+} // namespace
+
+TBrowserExternalModule::TBrowserExternalModule(TPorts ports) : FPorts(ports)
+{
+    OnDispatchError = [](const std::string& message) { Platform::DebugOutput("Folio bridge: " + message); };
+}
+
+const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExternalModule::FunctionTable()
+{
+    static const std::unordered_map<int32_t, THandler> table = {
+        {10001, &TBrowserExternalModule::Hello},
+        {10002, &TBrowserExternalModule::IsRuntime},
+    };
+    return table;
+}
+
+void TBrowserExternalModule::EdgeBrowserWebMessageReceived(std::u16string_view messageJson,
+                                                           std::u16string_view sourceUri) noexcept
+{
+    try {
+        if (!Shared::StartsTextAscii(sourceUri, u"file:")) {
+            return; // a page from elsewhere gets no native functions
+        }
+        Dispatch(messageJson);
+    } catch (const std::exception& e) {
+        try {
+            if (OnDispatchError) {
+                OnDispatchError(e.what());
+            }
+        } catch (...) {
+        }
+    } catch (...) {
+        try {
+            if (OnDispatchError) {
+                OnDispatchError("unknown failure");
+            }
+        } catch (...) {
+        }
+    }
+}
+
+void TBrowserExternalModule::Dispatch(std::u16string_view messageJson)
+{
+    const auto document = ParseJson(messageJson);
+    static const TJsonValue nothing;
+    const TJsonValue& message = document ? static_cast<const TJsonValue&>(*document) : nothing;
+
+    // "id", "uuid" and "data", in this order, each required.
+    const std::u16string idText = FieldText(Member(message, "id"));
+    const std::u16string uuid = FieldText(Member(message, "uuid"));
+    const TJsonValue& data = Member(message, "data");
+    if (!data.IsObject()) {
+        throw EBridgeError(std::string("Conversion from ") + JsonKindName(data) + " to object is not supported");
+    }
+    const auto id = Shared::ParseStrictInteger(idText);
+    if (!id) {
+        return;
+    }
+    const auto& table = FunctionTable();
+    const auto it = table.find(*id);
+    if (it == table.end()) {
+        return;
+    }
+    (this->*(it->second))(uuid, data);
+}
+
+void TBrowserExternalModule::SendReply(std::u16string_view uuid, bool success, std::u16string_view result)
+{
+    if (FPorts.Browser) {
+        FPorts.Browser->PostWebMessageAsJson(FormatReply(uuid, success, result));
+    }
+}
+
+void TBrowserExternalModule::Hello(const std::u16string& uuid, const TJsonValue&)
+{
+    ReplySuccess(uuid, u"\"" + std::u16string(kRuntimeVersion) + u"\"");
+}
+
+void TBrowserExternalModule::IsRuntime(const std::u16string& uuid, const TJsonValue&) { ReplySuccess(uuid, u"true"); }
+
+} // namespace Folio::Bridge
