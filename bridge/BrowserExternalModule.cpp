@@ -35,6 +35,38 @@ const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExt
     static const std::unordered_map<int32_t, THandler> table = {
         {10001, &TBrowserExternalModule::Hello},
         {10002, &TBrowserExternalModule::IsRuntime},
+        {20001, &TBrowserExternalModule::OpenFile},
+        {20002, &TBrowserExternalModule::SaveFile},
+        {20003, &TBrowserExternalModule::SelFolder},
+        {30001, &TBrowserExternalModule::FileExists},
+        {30002, &TBrowserExternalModule::FileDelete},
+        {30003, &TBrowserExternalModule::WriteTextFile},
+        {30004, &TBrowserExternalModule::ExtractFile},
+        {40001, &TBrowserExternalModule::DirExists},
+        {40002, &TBrowserExternalModule::DeleteDir},
+        {40003, &TBrowserExternalModule::GetTempDir},
+        {40004, &TBrowserExternalModule::GetUserDocumentsDir},
+        {40005, &TBrowserExternalModule::GetUserDesktopDir},
+        {40006, &TBrowserExternalModule::GetAppExecutableDir},
+        {40007, &TBrowserExternalModule::GetAppDataDir},
+        {50001, &TBrowserExternalModule::AppClose},
+        {50002, &TBrowserExternalModule::InFullscreen},
+        {50003, &TBrowserExternalModule::EnterFullscreen},
+        {50004, &TBrowserExternalModule::ExitFullscreen},
+        {50005, &TBrowserExternalModule::GetArgs},
+        {60001, &TBrowserExternalModule::GetStyle},
+        {60002, &TBrowserExternalModule::SetStyle},
+        {60003, &TBrowserExternalModule::GetState},
+        {60004, &TBrowserExternalModule::SetState},
+        {60005, &TBrowserExternalModule::GetTitle},
+        {60006, &TBrowserExternalModule::SetTitle},
+        {60007, &TBrowserExternalModule::GetZoom},
+        {60008, &TBrowserExternalModule::SetZoom},
+        {60009, &TBrowserExternalModule::GetSize},
+        {60010, &TBrowserExternalModule::SetSize},
+        {60011, &TBrowserExternalModule::GetBorder},
+        {60012, &TBrowserExternalModule::SetBorder},
+        {90001, &TBrowserExternalModule::DecodeToFile},
     };
     return table;
 }
@@ -86,7 +118,9 @@ void TBrowserExternalModule::Dispatch(std::u16string_view messageJson)
     if (it == table.end()) {
         return;
     }
-    (this->*(it->second))(uuid, data);
+    // app.close, enterFullscreen and exitFullscreen never reply: they get no uuid.
+    const bool replies = *id != 50001 && *id != 50003 && *id != 50004;
+    (this->*(it->second))(replies ? uuid : std::u16string(), data);
 }
 
 void TBrowserExternalModule::SendReply(std::u16string_view uuid, bool success, std::u16string_view result)

@@ -5,9 +5,16 @@
 
 #include "bridge/BrowserPort.h"
 #include "bridge/Json.h"
+#include "package/AppSettings.h"
+#include "package/ZipArchive.h"
+#include "platform/FileDialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/MainWindowHost.h"
+#include "platform/SystemInfo.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -18,8 +25,17 @@ inline constexpr std::u16string_view kRuntimeVersion = u"2023.19";
 
 class TBrowserExternalModule {
 public:
+    // What the functions work on. Missing ports make their functions answer as if the
+    // thing were absent (no window, no archive...), never crash.
     struct TPorts {
         TBrowserPort* Browser = nullptr;
+        Platform::TFileSystem* FileSystem = nullptr;
+        Platform::TFileDialogs* Dialogs = nullptr;
+        Platform::TMainWindowHost* MainWindow = nullptr;
+        Platform::TSystemInfo* System = nullptr;
+        const Shared::TZipArchive* Archive = nullptr;   // AppArchive
+        const Shared::TAppSettings* Settings = nullptr; // AppSettings
+        std::u16string AppDirPath;                      // the executable's folder, with its separator
     };
 
     explicit TBrowserExternalModule(TPorts ports);
@@ -49,6 +65,50 @@ private:
     // 10001, 10002
     void Hello(const std::u16string& uuid, const TJsonValue& data);
     void IsRuntime(const std::u16string& uuid, const TJsonValue& data);
+    // 20001-20003: dialogs
+    void OpenFile(const std::u16string& uuid, const TJsonValue& data);
+    void SaveFile(const std::u16string& uuid, const TJsonValue& data);
+    void SelFolder(const std::u16string& uuid, const TJsonValue& data);
+    // 30001-30004: files
+    void FileExists(const std::u16string& uuid, const TJsonValue& data);
+    void FileDelete(const std::u16string& uuid, const TJsonValue& data);
+    void WriteTextFile(const std::u16string& uuid, const TJsonValue& data);
+    void ExtractFile(const std::u16string& uuid, const TJsonValue& data);
+    // 40001-40007: folders
+    void DirExists(const std::u16string& uuid, const TJsonValue& data);
+    void DeleteDir(const std::u16string& uuid, const TJsonValue& data);
+    void GetTempDir(const std::u16string& uuid, const TJsonValue& data);
+    void GetUserDocumentsDir(const std::u16string& uuid, const TJsonValue& data);
+    void GetUserDesktopDir(const std::u16string& uuid, const TJsonValue& data);
+    void GetAppExecutableDir(const std::u16string& uuid, const TJsonValue& data);
+    void GetAppDataDir(const std::u16string& uuid, const TJsonValue& data);
+    // 90001
+    void DecodeToFile(const std::u16string& uuid, const TJsonValue& data);
+    // 50001-50005: app
+    void AppClose(const std::u16string& uuid, const TJsonValue& data);
+    void InFullscreen(const std::u16string& uuid, const TJsonValue& data);
+    void EnterFullscreen(const std::u16string& uuid, const TJsonValue& data);
+    void ExitFullscreen(const std::u16string& uuid, const TJsonValue& data);
+    void GetArgs(const std::u16string& uuid, const TJsonValue& data);
+    // 60001-60012: window
+    void GetStyle(const std::u16string& uuid, const TJsonValue& data);
+    void SetStyle(const std::u16string& uuid, const TJsonValue& data);
+    void GetState(const std::u16string& uuid, const TJsonValue& data);
+    void SetState(const std::u16string& uuid, const TJsonValue& data);
+    void GetTitle(const std::u16string& uuid, const TJsonValue& data);
+    void SetTitle(const std::u16string& uuid, const TJsonValue& data);
+    void GetZoom(const std::u16string& uuid, const TJsonValue& data);
+    void SetZoom(const std::u16string& uuid, const TJsonValue& data);
+    void GetSize(const std::u16string& uuid, const TJsonValue& data);
+    void SetSize(const std::u16string& uuid, const TJsonValue& data);
+    void GetBorder(const std::u16string& uuid, const TJsonValue& data);
+    void SetBorder(const std::u16string& uuid, const TJsonValue& data);
+
+    // A required path field resolved below the executable's folder; replies the failure
+    // and answers nothing when it is empty.
+    std::optional<std::u16string> RequiredPath(const std::u16string& uuid, const TJsonValue& data,
+                                               std::u16string_view key, bool resolve = true);
+    void ReplyFolder(const std::u16string& uuid, std::u16string folder);
 
     TPorts FPorts;
 };

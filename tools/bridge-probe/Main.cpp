@@ -1,53 +1,117 @@
 // bridge-probe: runs requests through the real dispatcher and functions over host
-// fakes, one request per line on standard input, and prints each reply (or the line
+// stand-ins, one request per line on standard input, and prints each reply (or the line
 // "no reply") in order. The tool for looking at the bridge, and the tests' driver.
-//   bridge-probe [--source URI]
+//
+//   bridge-probe [--exe-dir DIR] [--package FILE [--password P]] [--source URI]
+//                [--command-line TEXT] [--decimal C] [--answer PATH]...
+//
+// --exe-dir stands for the executable's folder (the page's relative paths land there);
+// --package opens a packaged executable or ZIP with the runtime's reader and settings;
+// --answer queues what the next file dialog answers (none: the user cancels).
 #include "bridge/BrowserExternalModule.h"
+#include "package/Calculations.h"
+#include "package/PeImage.h"
+#include "platform/FileSystem.h"
+#include "tools/bridge-probe/HostFakes.h"
 #include "util/TextCodecs.h"
 
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-namespace {
-
-class RecordingBrowser final : public Folio::Bridge::TBrowserPort {
-public:
-    std::vector<std::u16string> Posted;
-    std::vector<std::u16string> Scripts;
-    double Zoom = 1.0;
-    void PostWebMessageAsJson(const std::u16string& json) override { Posted.push_back(json); }
-    void ExecuteScript(const std::u16string& script) override { Scripts.push_back(script); }
-    double ZoomFactor() const override { return Zoom; }
-    void SetZoomFactor(double factor) override { Zoom = factor; }
-};
-
-} // namespace
+using namespace Folio;
 
 int main(int argc, char** argv)
 {
+    Probe::TRecordingBrowser browser;
+    Probe::TFakeMainWindow window;
+    Probe::TScriptedDialogs dialogs;
+    Probe::TGivenSystemInfo system;
     std::u16string source = u"file:///index.html";
+    std::u16string exeDir = u"C:\\Apps\\";
+    std::string packagePath, password;
+    bool havePassword = false;
+
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--source") == 0 && i + 1 < argc) {
-            source = Folio::Shared::Utf8ToUtf16(argv[++i]);
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--source" && hasValue) {
+            source = Shared::Utf8ToUtf16(argv[++i]);
+        } else if (a == "--exe-dir" && hasValue) {
+            exeDir = Shared::Utf8ToUtf16(argv[++i]);
+            if (exeDir.empty() || (exeDir.back() != u'/' && exeDir.back() != u'\\')) {
+                exeDir.push_back(u'/');
+            }
+            system.Executable = exeDir + u"FolioRuntime.exe";
+        } else if (a == "--package" && hasValue) {
+            packagePath = argv[++i];
+        } else if (a == "--password" && hasValue) {
+            password = argv[++i];
+            havePassword = true;
+        } else if (a == "--command-line" && hasValue) {
+            system.Line = Shared::Utf8ToUtf16(argv[++i]);
+        } else if (a == "--decimal" && hasValue) {
+            system.Separator = static_cast<char16_t>(argv[++i][0]);
+        } else if (a == "--answer" && hasValue) {
+            dialogs.Answers.push_back(Shared::Utf8ToUtf16(argv[++i]));
         } else {
-            std::cerr << "usage: bridge-probe [--source URI] < requests\n";
+            std::cerr << "usage: bridge-probe [--exe-dir DIR] [--package FILE [--password P]] [--source URI]\n"
+                         "                    [--command-line TEXT] [--decimal C] [--answer PATH]... < requests\n";
             return 2;
         }
     }
-    RecordingBrowser browser;
-    Folio::Bridge::TBrowserExternalModule module({&browser});
+
+    std::string packageBytes;
+    Shared::TZipArchive archive;
+    Shared::TAppSettings settings;
+    if (!packagePath.empty()) {
+        std::ifstream in(packagePath, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        packageBytes = all.str();
+        std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(packageBytes.data()), packageBytes.size());
+        if (const auto end = Shared::PeImageEnd(data); end && *end < data.size()) {
+            data = data.subspan(*end);
+        }
+        if (havePassword) {
+            archive.SetPasswordBytes(password);
+        } else {
+            archive.SetPassword(Shared::PackagePassword());
+        }
+        if (const auto error = archive.Open(data); error != Shared::ZipError::None) {
+            std::cerr << "bridge-probe: " << packagePath << ": " << Shared::ZipErrorMessage(error) << "\n";
+            return 1;
+        }
+        Shared::TMemoryStream ini;
+        archive.Extract(u"kiv.ini", ini);
+        settings.LoadFromBytes({reinterpret_cast<const char*>(ini.Bytes().data()), ini.Size()});
+    }
+
+    Bridge::TBrowserExternalModule::TPorts ports;
+    ports.Browser = &browser;
+    ports.FileSystem = &Platform::SystemFileSystem();
+    ports.Dialogs = &dialogs;
+    ports.MainWindow = &window;
+    ports.System = &system;
+    ports.Archive = packagePath.empty() ? nullptr : &archive;
+    ports.Settings = &settings;
+    ports.AppDirPath = exeDir;
+    Bridge::TBrowserExternalModule module(ports);
     module.OnDispatchError = [](const std::string& message) { std::cerr << "bridge-probe: " << message << "\n"; };
+    module.FOnAppCloseRequest = [] { std::cerr << "bridge-probe: close requested\n"; };
+
     std::string line;
     while (std::getline(std::cin, line)) {
         const size_t before = browser.Posted.size();
-        module.EdgeBrowserWebMessageReceived(Folio::Shared::Utf8ToUtf16(line), source);
+        module.EdgeBrowserWebMessageReceived(Shared::Utf8ToUtf16(line), source);
         if (browser.Posted.size() == before) {
             std::cout << "no reply\n";
         }
         for (size_t i = before; i < browser.Posted.size(); ++i) {
-            std::cout << Folio::Shared::Utf16ToUtf8(browser.Posted[i]) << "\n";
+            std::cout << Shared::Utf16ToUtf8(browser.Posted[i]) << "\n";
         }
         std::cout.flush();
     }

@@ -1,0 +1,194 @@
+// Dialogs, files, folders and base64 (ids 20001-20003, 30001-30004, 40001-40007, 90001).
+#include "bridge/BrowserExternalModule.h"
+#include "bridge/PageText.h"
+#include "bridge/Protocol.h"
+#include "util/StrUtils.h"
+#include "util/TextCodecs.h"
+
+namespace Folio::Bridge {
+
+using Shared::TStrUtils;
+
+namespace {
+
+std::u16string Json(std::u16string_view text) { return TStrUtils::StringToJsonString(text); }
+
+std::u16string WithBackslash(std::u16string path)
+{
+    if (path.empty() || (path.back() != u'\\' && path.back() != u'/')) {
+        path.push_back(u'\\');
+    }
+    return path;
+}
+
+} // namespace
+
+std::optional<std::u16string> TBrowserExternalModule::RequiredPath(const std::u16string& uuid,
+                                                                   const TJsonValue& data, std::u16string_view key,
+                                                                   bool resolve)
+{
+    const std::u16string path = ReadDataText(data, key);
+    if (path.empty()) {
+        ReplyFailure(uuid, Json(u"Missing " + std::u16string(key)));
+        return std::nullopt;
+    }
+    return resolve ? ResolvePagePath(path, FPorts.AppDirPath) : path;
+}
+
+void TBrowserExternalModule::ReplyFolder(const std::u16string& uuid, std::u16string folder)
+{
+    ReplySuccess(uuid, Json(WithBackslash(std::move(folder))));
+}
+
+void TBrowserExternalModule::OpenFile(const std::u16string& uuid, const TJsonValue& data)
+{
+    const auto fileName = ReadDataText(data, u"fileName");
+    const auto title = ReadDataText(data, u"title", u"Open file");
+    const auto types = ParseFileTypes(ReadDataText(data, u"fileTypes"));
+    const auto chosen = FPorts.Dialogs ? FPorts.Dialogs->OpenFile(title, fileName, types) : std::u16string();
+    ReplySuccess(uuid, Json(chosen));
+}
+
+void TBrowserExternalModule::SaveFile(const std::u16string& uuid, const TJsonValue& data)
+{
+    const auto fileName = ReadDataText(data, u"fileName");
+    const auto title = ReadDataText(data, u"title", u"Save file");
+    const auto types = ParseFileTypes(ReadDataText(data, u"fileTypes"));
+    const bool overwritePrompt = ReadDataBool(data, u"overwritePrompt", false);
+    const auto chosen =
+        FPorts.Dialogs ? FPorts.Dialogs->SaveFile(title, fileName, types, overwritePrompt) : std::u16string();
+    ReplySuccess(uuid, Json(chosen));
+}
+
+void TBrowserExternalModule::SelFolder(const std::u16string& uuid, const TJsonValue& data)
+{
+    const auto title = ReadDataText(data, u"title", u"Save file");
+    const auto chosen = FPorts.Dialogs ? FPorts.Dialogs->SelectFolder(title) : std::u16string();
+    ReplySuccess(uuid, Json(chosen.empty() ? chosen : WithBackslash(chosen)));
+}
+
+void TBrowserExternalModule::FileExists(const std::u16string& uuid, const TJsonValue& data)
+{
+    if (const auto path = RequiredPath(uuid, data, u"filePath")) {
+        ReplySuccess(uuid, FPorts.FileSystem && FPorts.FileSystem->FileExists(*path) ? u"true" : u"false");
+    }
+}
+
+void TBrowserExternalModule::FileDelete(const std::u16string& uuid, const TJsonValue& data)
+{
+    if (const auto path = RequiredPath(uuid, data, u"filePath")) {
+        ReplySuccess(uuid, FPorts.FileSystem && FPorts.FileSystem->RemoveFile(*path) ? u"true" : u"false");
+    }
+}
+
+void TBrowserExternalModule::DirExists(const std::u16string& uuid, const TJsonValue& data)
+{
+    if (const auto path = RequiredPath(uuid, data, u"dirPath")) {
+        ReplySuccess(uuid, FPorts.FileSystem && FPorts.FileSystem->DirectoryExists(*path) ? u"true" : u"false");
+    }
+}
+
+void TBrowserExternalModule::DeleteDir(const std::u16string& uuid, const TJsonValue& data)
+{
+    if (const auto path = RequiredPath(uuid, data, u"dirPath")) {
+        ReplySuccess(uuid, FPorts.FileSystem && FPorts.FileSystem->DeleteTree(*path) ? u"true" : u"false");
+    }
+}
+
+void TBrowserExternalModule::WriteTextFile(const std::u16string& uuid, const TJsonValue& data)
+{
+    const auto path = RequiredPath(uuid, data, u"filePath");
+    if (!path) {
+        return;
+    }
+    if (FPorts.FileSystem) {
+        FPorts.FileSystem->ForceDirectories(FolderOf(*path));
+    }
+    try {
+        const std::string bytes = TextFileBytes(ReadDataText(data, u"contents"));
+        if (!FPorts.FileSystem) {
+            throw Platform::EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(*path) + "\".");
+        }
+        FPorts.FileSystem->WriteFile(*path, bytes);
+    } catch (const std::exception& e) {
+        ReplyFailure(uuid, Json(Shared::Utf8ToUtf16(e.what())));
+        return;
+    }
+    ReplySuccess(uuid, u"true");
+}
+
+void TBrowserExternalModule::ExtractFile(const std::u16string& uuid, const TJsonValue& data)
+{
+    const auto source = RequiredPath(uuid, data, u"sourceFile", false);
+    if (!source) {
+        return;
+    }
+    const auto target = RequiredPath(uuid, data, u"targetFile", false);
+    if (!target) {
+        return;
+    }
+    const std::u16string dirName = FPorts.Settings ? FPorts.Settings->ReadString(u"App", u"DirName", u"") : u"";
+    const int index = FPorts.Archive ? FPorts.Archive->Find(dirName + *source) : -1;
+    if (index < 0) {
+        ReplyFailure(uuid, Json(u"File not found"));
+        return;
+    }
+    // An entry that cannot be read gives an empty file, as the archive's extraction does.
+    std::vector<uint8_t> bytes;
+    FPorts.Archive->Read(static_cast<size_t>(index), bytes);
+    if (!FPorts.FileSystem) {
+        throw Platform::EFileCreateError("no file system");
+    }
+    // A target that cannot be created escapes: no reply.
+    FPorts.FileSystem->WriteFile(*target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    ReplySuccess(uuid, u"true");
+}
+
+void TBrowserExternalModule::DecodeToFile(const std::u16string& uuid, const TJsonValue& data)
+{
+    const auto path = RequiredPath(uuid, data, u"filePath");
+    if (!path) {
+        return;
+    }
+    if (FPorts.FileSystem) {
+        FPorts.FileSystem->ForceDirectories(FolderOf(*path));
+    }
+    try {
+        const std::string bytes = DecodeBase64(ReadDataText(data, u"contents"));
+        if (!FPorts.FileSystem) {
+            throw Platform::EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(*path) + "\".");
+        }
+        FPorts.FileSystem->WriteFile(*path, bytes);
+    } catch (const std::exception& e) {
+        ReplyFailure(uuid, Json(Shared::Utf8ToUtf16(e.what())));
+        return;
+    }
+    ReplySuccess(uuid, u"true");
+}
+
+void TBrowserExternalModule::GetTempDir(const std::u16string& uuid, const TJsonValue&)
+{
+    ReplyFolder(uuid, FPorts.System ? FPorts.System->TempDir() : u"");
+}
+
+void TBrowserExternalModule::GetUserDocumentsDir(const std::u16string& uuid, const TJsonValue&)
+{
+    ReplyFolder(uuid, FPorts.System ? FPorts.System->UserDocumentsDir() : u"");
+}
+
+void TBrowserExternalModule::GetUserDesktopDir(const std::u16string& uuid, const TJsonValue&)
+{
+    ReplyFolder(uuid, FPorts.System ? FPorts.System->UserDesktopDir() : u"");
+}
+
+void TBrowserExternalModule::GetAppExecutableDir(const std::u16string& uuid, const TJsonValue&)
+{
+    ReplyFolder(uuid, FPorts.AppDirPath);
+}
+
+void TBrowserExternalModule::GetAppDataDir(const std::u16string& uuid, const TJsonValue&)
+{
+    ReplyFolder(uuid, FPorts.System ? FPorts.System->UserAppDataDir() : u"");
+}
+
+} // namespace Folio::Bridge

@@ -1,0 +1,33 @@
+// Port: the files and folders the page's file functions touch. The Win32 adapter makes
+// the real calls; the host adapter works on the host's files, reading "\" as "/".
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace Folio::Platform {
+
+// A file that could not be created or written: "Cannot create file "<path>". <reason>".
+class EFileCreateError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TFileSystem {
+public:
+    virtual ~TFileSystem() = default;
+    virtual bool FileExists(const std::u16string& path) = 0;      // a file, not a folder; links followed
+    virtual bool DirectoryExists(const std::u16string& path) = 0;  // links followed
+    virtual bool RemoveFile(const std::u16string& path) = 0;
+    virtual bool DeleteTree(const std::u16string& path) = 0;  // a folder with all it holds, for good
+    // Creates the folder and its missing parents; the outcome is not reported.
+    virtual void ForceDirectories(const std::u16string& path) = 0;
+    // Creates (or replaces) the file with these bytes; EFileCreateError when it cannot.
+    virtual void WriteFile(const std::u16string& path, std::string_view bytes) = 0;
+};
+
+// The platform's file system.
+TFileSystem& SystemFileSystem();
+
+} // namespace Folio::Platform

@@ -1,0 +1,83 @@
+// The file-system port on the host: std::filesystem, with "\" read as "/" so that the
+// paths the bridge builds in Windows form name the same places here.
+#include "platform/FileSystem.h"
+
+#include "util/TextCodecs.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace Folio::Platform {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path HostPath(const std::u16string& path)
+{
+    std::string text = Shared::Utf16ToUtf8(path);
+    for (auto& c : text) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    return fs::path(text);
+}
+
+class HostFileSystem final : public TFileSystem {
+public:
+    bool FileExists(const std::u16string& path) override
+    {
+        std::error_code ec;
+        return fs::is_regular_file(HostPath(path), ec);
+    }
+    bool DirectoryExists(const std::u16string& path) override
+    {
+        std::error_code ec;
+        return fs::is_directory(HostPath(path), ec);
+    }
+    bool RemoveFile(const std::u16string& path) override
+    {
+        std::error_code ec;
+        const auto p = HostPath(path);
+        return !fs::is_directory(p, ec) && fs::remove(p, ec);
+    }
+    bool DeleteTree(const std::u16string& path) override
+    {
+        std::error_code ec;
+        const auto p = HostPath(path);
+        if (!fs::is_directory(p, ec)) {
+            return false;
+        }
+        return fs::remove_all(p, ec) > 0 && !ec;
+    }
+    void ForceDirectories(const std::u16string& path) override
+    {
+        std::error_code ec;
+        fs::create_directories(HostPath(path), ec);
+    }
+    void WriteFile(const std::u16string& path, std::string_view bytes) override
+    {
+        std::ofstream out(HostPath(path), std::ios::binary | std::ios::trunc);
+        if (!out) {
+            throw EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(path) + "\". " + std::strerror(errno));
+        }
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            throw EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(path) + "\". " + std::strerror(errno));
+        }
+    }
+};
+
+} // namespace
+
+TFileSystem& SystemFileSystem()
+{
+    static HostFileSystem fileSystem;
+    return fileSystem;
+}
+
+} // namespace Folio::Platform

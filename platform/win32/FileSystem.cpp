@@ -1,0 +1,80 @@
+// The file-system port on Windows: the Win32 calls themselves.
+#include "platform/FileSystem.h"
+
+#include "platform/win32/Errors.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/SysUtils.h"
+#include "util/TextCodecs.h"
+
+#include <windows.h>
+
+namespace Folio::Platform {
+
+namespace {
+
+using Win32::W;
+
+class Win32FileSystem final : public TFileSystem {
+public:
+    bool FileExists(const std::u16string& path) override
+    {
+        // Opening follows a link to its target; a folder cannot be opened this way.
+        const DWORD attributes = GetFileAttributesW(W(path));
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            return false;
+        }
+        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            return true;
+        }
+        Win32::UniqueFile target(CreateFileW(W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(target);
+    }
+    bool DirectoryExists(const std::u16string& path) override
+    {
+        const DWORD attributes = GetFileAttributesW(W(path));
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    bool RemoveFile(const std::u16string& path) override { return DeleteFileW(W(path)) != FALSE; }
+    bool DeleteTree(const std::u16string& path) override { return Win32::TSysUtils::DeleteDirectory(path); }
+    void ForceDirectories(const std::u16string& path) override
+    {
+        if (path.empty() || DirectoryExists(path)) {
+            return;
+        }
+        const size_t slash = path.find_last_of(u"\\/");
+        if (slash != std::u16string::npos && slash > 0 && !(slash == 2 && path[1] == u':')) {
+            ForceDirectories(path.substr(0, slash));
+        }
+        CreateDirectoryW(W(path), nullptr);
+    }
+    void WriteFile(const std::u16string& path, std::string_view bytes) override
+    {
+        Win32::UniqueFile file(
+            CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            throw EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(path) + "\". " +
+                                   Win32::LastErrorText());
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+            DWORD written = 0;
+            if (!::WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+                throw EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(path) + "\". " +
+                                       Win32::LastErrorText());
+            }
+            done += written;
+        }
+    }
+};
+
+} // namespace
+
+TFileSystem& SystemFileSystem()
+{
+    static Win32FileSystem fileSystem;
+    return fileSystem;
+}
+
+} // namespace Folio::Platform

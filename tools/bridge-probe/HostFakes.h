@@ -1,0 +1,110 @@
+// The host stand-ins for the bridge's ports that have no host counterpart: the browser
+// (records what is posted), the main window (a rectangle with a state and a title), the
+// file dialogs (scripted answers) and the process facts (given, not read).
+#pragma once
+
+#include "bridge/BrowserPort.h"
+#include "platform/FileDialogs.h"
+#include "platform/MainWindowHost.h"
+#include "platform/SystemInfo.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace Folio::Probe {
+
+class TRecordingBrowser final : public Bridge::TBrowserPort {
+public:
+    std::vector<std::u16string> Posted;
+    std::vector<std::u16string> Scripts;
+    double Zoom = 1.0;
+    void PostWebMessageAsJson(const std::u16string& json) override { Posted.push_back(json); }
+    void ExecuteScript(const std::u16string& script) override { Scripts.push_back(script); }
+    double ZoomFactor() const override { return Zoom; }
+    void SetZoomFactor(double factor) override { Zoom = factor; }
+};
+
+class TFakeMainWindow final : public Platform::TMainWindowHost {
+public:
+    bool IsOnTop = false;
+    Platform::TWindowState WindowState = Platform::TWindowState::Normal;
+    std::u16string Caption = u"Folio";
+    Platform::TBounds Rect{50, 50, 800, 600};
+    int BorderCode = 2;
+    bool Visible = true;
+    bool Tray = false;
+    int FrontCount = 0;
+
+    bool OnTop() const override { return IsOnTop; }
+    void SetOnTop(bool onTop) override { IsOnTop = onTop; }
+    Platform::TWindowState State() const override { return WindowState; }
+    void SetState(Platform::TWindowState state) override { WindowState = state; }
+    std::u16string Title() const override { return Caption; }
+    void SetTitle(const std::u16string& title) override { Caption = title; }
+    Platform::TBounds Bounds() const override { return Rect; }
+    void SetBounds(int left, int top, int width, int height) override { Rect = {left, top, width, height}; }
+    int Border() const override { return BorderCode; }
+    void SetBorder(int code) override { BorderCode = code; }
+    void Show() override { Visible = true; }
+    void Hide() override { Visible = false; }
+    void BringToFront() override { ++FrontCount; }
+    bool TrayIconVisible() const override { return Tray; }
+};
+
+class TScriptedDialogs final : public Platform::TFileDialogs {
+public:
+    struct TRequest {
+        std::u16string Kind, Title, FileName;
+        std::vector<Platform::TFileType> Types;
+        bool OverwritePrompt = false;
+    };
+    std::deque<std::u16string> Answers; // next answers; empty: the user cancels
+    std::vector<TRequest> Requests;
+
+    std::u16string OpenFile(const std::u16string& title, const std::u16string& fileName,
+                            const std::vector<Platform::TFileType>& types) override
+    {
+        Requests.push_back({u"open", title, fileName, types, false});
+        return Next();
+    }
+    std::u16string SaveFile(const std::u16string& title, const std::u16string& fileName,
+                            const std::vector<Platform::TFileType>& types, bool overwritePrompt) override
+    {
+        Requests.push_back({u"save", title, fileName, types, overwritePrompt});
+        return Next();
+    }
+    std::u16string SelectFolder(const std::u16string& title) override
+    {
+        Requests.push_back({u"folder", title, {}, {}, false});
+        return Next();
+    }
+
+private:
+    std::u16string Next()
+    {
+        if (Answers.empty()) {
+            return {};
+        }
+        auto answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+};
+
+class TGivenSystemInfo final : public Platform::TSystemInfo {
+public:
+    std::u16string Temp = u"C:\\Temp\\", Documents = u"C:\\Users\\me\\Documents\\", Desktop = u"C:\\Users\\me\\Desktop\\",
+                   AppData = u"C:\\Users\\me\\AppData\\Roaming\\", Executable = u"C:\\Apps\\FolioRuntime.exe",
+                   Line = u"\"C:\\Apps\\FolioRuntime.exe\"";
+    char16_t Separator = u'.';
+    std::u16string TempDir() override { return Temp; }
+    std::u16string UserDocumentsDir() override { return Documents; }
+    std::u16string UserDesktopDir() override { return Desktop; }
+    std::u16string UserAppDataDir() override { return AppData; }
+    std::u16string ExecutablePath() override { return Executable; }
+    std::u16string CommandLine() override { return Line; }
+    char16_t DecimalSeparator() override { return Separator; }
+};
+
+} // namespace Folio::Probe
