@@ -1,0 +1,93 @@
+// Common item dialogs (see FileDialogs.h). A dialog object is made for each showing,
+// since a dialog takes its file types only once; the options are set to exactly the
+// given set, replacing the system's defaults.
+#include "platform/win32/FileDialogs.h"
+
+#include "platform/win32/Handles.h"
+
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include <vector>
+
+namespace Folio::Win32 {
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// Shows a prepared dialog owned by the active window; the chosen path, or empty text.
+std::u16string Show(IFileDialog* dialog, const std::u16string& title, const std::u16string& fileName,
+                    const std::vector<Platform::TFileType>& types, FILEOPENDIALOGOPTIONS options)
+{
+    if (FAILED(dialog->SetOptions(options))) {
+        return {};
+    }
+    if (!title.empty()) {
+        dialog->SetTitle(W(title));
+    }
+    if (!fileName.empty()) {
+        dialog->SetFileName(W(fileName));
+    }
+    if (!types.empty()) {
+        std::vector<COMDLG_FILTERSPEC> specs;
+        for (const auto& t : types) {
+            specs.push_back({W(t.Name), W(t.Mask)});
+        }
+        dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
+        dialog->SetFileTypeIndex(1);
+    }
+    if (FAILED(dialog->Show(GetActiveWindow()))) {
+        return {}; // cancelled, or the dialog could not be shown
+    }
+    ComPtr<IShellItem> item;
+    if (FAILED(dialog->GetResult(&item))) {
+        return {};
+    }
+    UniqueCoTaskString path;
+    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, path.Put())) || !path) {
+        return {};
+    }
+    return U16(path.Get());
+}
+
+template <typename Interface>
+ComPtr<Interface> Create(REFCLSID clsid)
+{
+    ComPtr<Interface> dialog;
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog));
+    return dialog;
+}
+
+} // namespace
+
+std::u16string TCommonItemDialogs::OpenFile(const std::u16string& title, const std::u16string& fileName,
+                                            const std::vector<Platform::TFileType>& types)
+{
+    const auto dialog = Create<IFileOpenDialog>(CLSID_FileOpenDialog);
+    return dialog ? Show(dialog.Get(), title, fileName, types, 0) : std::u16string();
+}
+
+std::u16string TCommonItemDialogs::SaveFile(const std::u16string& title, const std::u16string& fileName,
+                                            const std::vector<Platform::TFileType>& types, bool overwritePrompt)
+{
+    const auto dialog = Create<IFileSaveDialog>(CLSID_FileSaveDialog);
+    return dialog ? Show(dialog.Get(), title, fileName, types, overwritePrompt ? FILEOPENDIALOGOPTIONS(FOS_OVERWRITEPROMPT) : FILEOPENDIALOGOPTIONS(0))
+                  : std::u16string();
+}
+
+std::u16string TCommonItemDialogs::SelectFolder(const std::u16string& title)
+{
+    const auto dialog = Create<IFileOpenDialog>(CLSID_FileOpenDialog);
+    if (!dialog) {
+        return {};
+    }
+    const auto chosen = Show(dialog.Get(), title, FLastFolder, {},
+                             FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    if (!chosen.empty()) {
+        FLastFolder = chosen;
+    }
+    return chosen;
+}
+
+} // namespace Folio::Win32
