@@ -143,5 +143,11 @@ TEST(RuntimeResources, ManifestIconAndImages)
         EXPECT_EQ(std::string(static_cast<const char*>(LockResource(LoadResource(runtime, png))), 8),
                   "\x89PNG\r\n\x1a\n");
     }
+    HRSRC library = FindResourceW(runtime, L"KIV_EXTERNAL_JAVASCRIPT", MAKEINTRESOURCEW(10));
+    ASSERT_NE(library, nullptr);
+    const std::string script(static_cast<const char*>(LockResource(LoadResource(runtime, library))),
+                             SizeofResource(runtime, library));
+    EXPECT_EQ(script.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_NE(script.find("window.kiv = {"), std::string::npos);
     FreeLibrary(runtime);
 }
