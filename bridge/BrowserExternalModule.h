@@ -109,6 +109,10 @@ private:
     std::optional<std::u16string> RequiredPath(const std::u16string& uuid, const TJsonValue& data,
                                                std::u16string_view key, bool resolve = true);
     void ReplyFolder(const std::u16string& uuid, std::u16string folder);
+    // writeTextFile and decodeToFile: "filePath" made with its folders, the bytes of
+    // "contents" written; reading and writing failures are answered with their message.
+    void WriteFileFunction(const std::u16string& uuid, const TJsonValue& data,
+                           std::string (*bytesOf)(std::u16string_view));
 
     TPorts FPorts;
 };

@@ -95,7 +95,8 @@ void TBrowserExternalModule::DeleteDir(const std::u16string& uuid, const TJsonVa
     }
 }
 
-void TBrowserExternalModule::WriteTextFile(const std::u16string& uuid, const TJsonValue& data)
+void TBrowserExternalModule::WriteFileFunction(const std::u16string& uuid, const TJsonValue& data,
+                                               std::string (*bytesOf)(std::u16string_view))
 {
     const auto path = RequiredPath(uuid, data, u"filePath");
     if (!path) {
@@ -105,7 +106,7 @@ void TBrowserExternalModule::WriteTextFile(const std::u16string& uuid, const TJs
         FPorts.FileSystem->ForceDirectories(FolderOf(*path));
     }
     try {
-        const std::string bytes = TextFileBytes(ReadDataText(data, u"contents"));
+        const std::string bytes = bytesOf(ReadDataText(data, u"contents"));
         if (!FPorts.FileSystem) {
             throw Platform::EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(*path) + "\".");
         }
@@ -115,6 +116,11 @@ void TBrowserExternalModule::WriteTextFile(const std::u16string& uuid, const TJs
         return;
     }
     ReplySuccess(uuid, u"true");
+}
+
+void TBrowserExternalModule::WriteTextFile(const std::u16string& uuid, const TJsonValue& data)
+{
+    WriteFileFunction(uuid, data, &TextFileBytes);
 }
 
 void TBrowserExternalModule::ExtractFile(const std::u16string& uuid, const TJsonValue& data)
@@ -146,24 +152,7 @@ void TBrowserExternalModule::ExtractFile(const std::u16string& uuid, const TJson
 
 void TBrowserExternalModule::DecodeToFile(const std::u16string& uuid, const TJsonValue& data)
 {
-    const auto path = RequiredPath(uuid, data, u"filePath");
-    if (!path) {
-        return;
-    }
-    if (FPorts.FileSystem) {
-        FPorts.FileSystem->ForceDirectories(FolderOf(*path));
-    }
-    try {
-        const std::string bytes = DecodeBase64(ReadDataText(data, u"contents"));
-        if (!FPorts.FileSystem) {
-            throw Platform::EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(*path) + "\".");
-        }
-        FPorts.FileSystem->WriteFile(*path, bytes);
-    } catch (const std::exception& e) {
-        ReplyFailure(uuid, Json(Shared::Utf8ToUtf16(e.what())));
-        return;
-    }
-    ReplySuccess(uuid, u"true");
+    WriteFileFunction(uuid, data, &DecodeBase64);
 }
 
 void TBrowserExternalModule::GetTempDir(const std::u16string& uuid, const TJsonValue&)

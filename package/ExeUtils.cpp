@@ -94,7 +94,7 @@ void TExeUtils::CopyAttached(Sink&& sink, int64_t size)
     }
 }
 
-void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream)
+int64_t TExeUtils::RequireAttached()
 {
     const int64_t size = AttachedSize();
     if (size == 0) {
@@ -103,6 +103,12 @@ void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream)
     if (size < 0) {
         throw EFileError(Describe(FExePath) + " is shorter than its own image");
     }
+    return size;
+}
+
+void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream)
+{
+    const int64_t size = RequireAttached();
     MemoryStream.SetPosition(0);
     MemoryStream.Buffer().reserve(static_cast<size_t>(size));
     CopyAttached([&](const uint8_t* bytes, size_t n) { MemoryStream.Write(bytes, n); }, size);
@@ -110,13 +116,7 @@ void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream)
 
 void TExeUtils::ExtractZipFromExe(const std::u16string& ZipPath)
 {
-    const int64_t size = AttachedSize();
-    if (size == 0) {
-        NothingAttached();
-    }
-    if (size < 0) {
-        throw EFileError(Describe(FExePath) + " is shorter than its own image");
-    }
+    const int64_t size = RequireAttached();
     std::ofstream out(PathOf(ZipPath), std::ios::binary | std::ios::trunc);
     if (!out) {
         throw EFileError("cannot create " + Describe(ZipPath));

@@ -60,6 +60,8 @@ public:
 
 private:
     int64_t AttachedSize() const;
+    // The attached size; when nothing is attached, tells so (OnNothingAttached).
+    int64_t RequireAttached();
     template <typename Sink>
     void CopyAttached(Sink&& sink, int64_t size);
     void NothingAttached();

@@ -82,6 +82,23 @@ size_t HexPrefix(std::u16string_view text, size_t i, bool allowBareX)
     return i;
 }
 
+// Leading spaces, a sign and a hexadecimal prefix by the rule of bridge ids, then the digits.
+Scan ScanIdRule(std::u16string_view text, bool& negative, bool& hex)
+{
+    size_t i = 0;
+    while (i < text.size() && text[i] == u' ') {
+        ++i;
+    }
+    negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    const size_t start = HexPrefix(text, i, true);
+    hex = start != i;
+    return ReadDigits(text, start, hex);
+}
+
 } // namespace
 
 std::optional<int32_t> ParseSettingsInteger(std::u16string_view text)
@@ -106,18 +123,8 @@ std::optional<int32_t> ParseSettingsInteger(std::u16string_view text)
 
 std::optional<int32_t> ParseStrictInteger(std::u16string_view text)
 {
-    size_t i = 0;
-    while (i < text.size() && text[i] == u' ') {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    const size_t start = HexPrefix(text, i, true);
-    const bool hex = start != i;
-    const Scan s = ReadDigits(text, start, hex);
+    bool negative, hex;
+    const Scan s = ScanIdRule(text, negative, hex);
     if (s.digits == 0 || s.overflow || s.end != text.size()) {
         return std::nullopt;
     }
@@ -126,18 +133,8 @@ std::optional<int32_t> ParseStrictInteger(std::u16string_view text)
 
 int32_t ParseLeadingInteger(std::u16string_view text)
 {
-    size_t i = 0;
-    while (i < text.size() && text[i] == u' ') {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    const size_t start = HexPrefix(text, i, true);
-    const bool hex = start != i;
-    Scan s = ReadDigits(text, start, hex);
+    bool negative, hex;
+    Scan s = ScanIdRule(text, negative, hex);
     if (s.digits == 0) {
         return 0;
     }
