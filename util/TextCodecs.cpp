@@ -9,30 +9,21 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-void AppendCodePoint(std::u16string& out, char32_t cp)
-{
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
 } // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text)
 {
-    std::u16string out;
-    out.reserve(text.size());
+    // Every byte gives at most one code unit (four-byte sequences give two), so the
+    // output is sized once and written through a pointer.
+    std::u16string out(text.size(), u'\0');
+    char16_t* w = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();
     size_t i = 0;
     while (i < n) {
         const unsigned char b = p[i];
         if (b < 0x80) {
-            out.push_back(b);
+            *w++ = b;
             ++i;
             continue;
         }
@@ -46,7 +37,7 @@ std::u16string Utf8ToUtf16(std::string_view text)
         } else if (b >= 0xF0 && b <= 0xF4) {
             extra = 3, cp = b & 0x07, min = 0x10000;
         } else {
-            out.push_back(kReplacement);
+            *w++ = kReplacement;
             ++i;
             continue;
         }
@@ -59,46 +50,54 @@ std::u16string Utf8ToUtf16(std::string_view text)
             }
             cp = (cp << 6) | (p[j] & 0x3F);
         }
-        if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            // Skip the lead byte and any continuation bytes that followed it.
-            out.push_back(kReplacement);
-            i = ok ? j : std::max(j, i + 1);
-            continue;
-        }
-        AppendCodePoint(out, cp);
+        // A bad sequence gives one U+FFFD for its lead byte and the continuation bytes seen.
         i = j;
+        if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            *w++ = kReplacement;
+        } else if (cp < 0x10000) {
+            *w++ = static_cast<char16_t>(cp);
+        } else {
+            cp -= 0x10000;
+            *w++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *w++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        }
     }
+    out.resize(static_cast<size_t>(w - out.data()));
     return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
+    // At most three bytes a code unit (a surrogate pair gives four for two units).
+    std::string out(text.size() * 3, '\0');
+    char* w = out.data();
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
+        if (cp < 0x80) {
+            *w++ = static_cast<char>(cp);
+            continue;
+        }
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = kReplacement;
         }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        if (cp < 0x800) {
+            *w++ = static_cast<char>(0xC0 | (cp >> 6));
+            *w++ = static_cast<char>(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            *w++ = static_cast<char>(0xE0 | (cp >> 12));
+            *w++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *w++ = static_cast<char>(0x80 | (cp & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            *w++ = static_cast<char>(0xF0 | (cp >> 18));
+            *w++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            *w++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *w++ = static_cast<char>(0x80 | (cp & 0x3F));
         }
     }
+    out.resize(static_cast<size_t>(w - out.data()));
     return out;
 }
 
