@@ -67,13 +67,8 @@ void TExeUtils::NothingAttached()
 }
 
 template <typename Sink>
-void TExeUtils::CopyAttached(Sink&& sink, int64_t size)
+void TExeUtils::CopyChunks(std::istream& in, const std::u16string& source, int64_t size, Sink&& sink)
 {
-    std::ifstream in(PathOf(FExePath), std::ios::binary);
-    if (!in) {
-        throw EFileError("cannot open " + Describe(FExePath));
-    }
-    in.seekg(static_cast<std::streamoff>(FImageEnd));
     if (OnProgressMax) {
         OnProgressMax(this, size);
     }
@@ -84,7 +79,7 @@ void TExeUtils::CopyAttached(Sink&& sink, int64_t size)
         const auto got = in.gcount();
         if (got <= 0) {
             // The file shrank while it was read.
-            throw EFileError("unexpected end of " + Describe(FExePath));
+            throw EFileError("unexpected end of " + Describe(source));
         }
         sink(reinterpret_cast<const uint8_t*>(buffer.data()), static_cast<size_t>(got));
         total += got;
@@ -92,6 +87,17 @@ void TExeUtils::CopyAttached(Sink&& sink, int64_t size)
             OnProgressPos(this, total);
         }
     }
+}
+
+template <typename Sink>
+void TExeUtils::CopyAttached(Sink&& sink, int64_t size)
+{
+    std::ifstream in(PathOf(FExePath), std::ios::binary);
+    if (!in) {
+        throw EFileError("cannot open " + Describe(FExePath));
+    }
+    in.seekg(static_cast<std::streamoff>(FImageEnd));
+    CopyChunks(in, FExePath, size, sink);
 }
 
 int64_t TExeUtils::RequireAttached()
@@ -142,27 +148,12 @@ void TExeUtils::AppendZipToExe(const std::u16string& ZipPath, const std::u16stri
         throw EFileError("cannot open " + Describe(ExePath) + " for writing");
     }
     out.seekp(0, std::ios::end);
-    const int64_t size = GetFileSize64(ZipPath);
-    if (OnProgressMax) {
-        OnProgressMax(this, size);
-    }
-    std::vector<char> buffer(ChunkSize);
-    int64_t total = 0;
-    while (total < size) {
-        in.read(buffer.data(), static_cast<std::streamsize>(std::min<int64_t>(ChunkSize, size - total)));
-        const auto got = in.gcount();
-        if (got <= 0) {
-            throw EFileError("unexpected end of " + Describe(ZipPath));
-        }
-        out.write(buffer.data(), got);
+    CopyChunks(in, ZipPath, GetFileSize64(ZipPath), [&](const uint8_t* bytes, size_t n) {
+        out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(n));
         if (!out) {
             throw EFileError("cannot write " + Describe(ExePath));
         }
-        total += got;
-        if (OnProgressPos) {
-            OnProgressPos(this, total);
-        }
-    }
+    });
     out.flush();
     if (!out) {
         throw EFileError("cannot write " + Describe(ExePath));

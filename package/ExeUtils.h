@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <istream>
 #include <stdexcept>
 #include <string>
 
@@ -62,6 +63,10 @@ private:
     int64_t AttachedSize() const;
     // The attached size; when nothing is attached, tells so (OnNothingAttached).
     int64_t RequireAttached();
+    // Reads size bytes from in in chunks of ChunkSize, giving each to sink and
+    // reporting progress; a source that ends early raises EFileError.
+    template <typename Sink>
+    void CopyChunks(std::istream& in, const std::u16string& source, int64_t size, Sink&& sink);
     template <typename Sink>
     void CopyAttached(Sink&& sink, int64_t size);
     void NothingAttached();
