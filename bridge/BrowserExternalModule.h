@@ -109,6 +109,9 @@ private:
     std::optional<std::u16string> RequiredPath(const std::u16string& uuid, const TJsonValue& data,
                                                std::u16string_view key, bool resolve = true);
     void ReplyFolder(const std::u16string& uuid, std::u16string folder);
+    // fileExists, deleteFile, dirExists, deleteDir: a required path, then true or false.
+    void ReplyPathCheck(const std::u16string& uuid, const TJsonValue& data, std::u16string_view key,
+                        bool (Platform::TFileSystem::*check)(const std::u16string&));
     // writeTextFile and decodeToFile: "filePath" made with its folders, the bytes of
     // "contents" written; reading and writing failures are answered with their message.
     void WriteFileFunction(const std::u16string& uuid, const TJsonValue& data,

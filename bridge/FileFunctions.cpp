@@ -67,32 +67,33 @@ void TBrowserExternalModule::SelFolder(const std::u16string& uuid, const TJsonVa
     ReplySuccess(uuid, Json(chosen.empty() ? chosen : WithBackslash(chosen)));
 }
 
+void TBrowserExternalModule::ReplyPathCheck(const std::u16string& uuid, const TJsonValue& data,
+                                            std::u16string_view key,
+                                            bool (Platform::TFileSystem::*check)(const std::u16string&))
+{
+    if (const auto path = RequiredPath(uuid, data, key)) {
+        ReplySuccess(uuid, FPorts.FileSystem && (FPorts.FileSystem->*check)(*path) ? u"true" : u"false");
+    }
+}
+
 void TBrowserExternalModule::FileExists(const std::u16string& uuid, const TJsonValue& data)
 {
-    if (const auto path = RequiredPath(uuid, data, u"filePath")) {
-        ReplySuccess(uuid, FPorts.FileSystem && FPorts.FileSystem->FileExists(*path) ? u"true" : u"false");
-    }
+    ReplyPathCheck(uuid, data, u"filePath", &Platform::TFileSystem::FileExists);
 }
 
 void TBrowserExternalModule::FileDelete(const std::u16string& uuid, const TJsonValue& data)
 {
-    if (const auto path = RequiredPath(uuid, data, u"filePath")) {
-        ReplySuccess(uuid, FPorts.FileSystem && FPorts.FileSystem->RemoveFile(*path) ? u"true" : u"false");
-    }
+    ReplyPathCheck(uuid, data, u"filePath", &Platform::TFileSystem::RemoveFile);
 }
 
 void TBrowserExternalModule::DirExists(const std::u16string& uuid, const TJsonValue& data)
 {
-    if (const auto path = RequiredPath(uuid, data, u"dirPath")) {
-        ReplySuccess(uuid, FPorts.FileSystem && FPorts.FileSystem->DirectoryExists(*path) ? u"true" : u"false");
-    }
+    ReplyPathCheck(uuid, data, u"dirPath", &Platform::TFileSystem::DirectoryExists);
 }
 
 void TBrowserExternalModule::DeleteDir(const std::u16string& uuid, const TJsonValue& data)
 {
-    if (const auto path = RequiredPath(uuid, data, u"dirPath")) {
-        ReplySuccess(uuid, FPorts.FileSystem && FPorts.FileSystem->DeleteTree(*path) ? u"true" : u"false");
-    }
+    ReplyPathCheck(uuid, data, u"dirPath", &Platform::TFileSystem::DeleteTree);
 }
 
 void TBrowserExternalModule::WriteFileFunction(const std::u16string& uuid, const TJsonValue& data,

@@ -25,8 +25,6 @@ std::u16string TAppSettings::DecodeText(std::string_view bytes)
 
 void TAppSettings::LoadFromBytes(std::string_view bytes) { LoadFromText(DecodeText(bytes)); }
 
-void TAppSettings::Clear() { FSections.clear(); }
-
 void TAppSettings::LoadFromText(std::u16string_view text)
 {
     FSections.clear();

@@ -18,7 +18,6 @@ public:
     void LoadFromBytes(std::string_view bytes);
     // Replaces the whole store with the settings in a text.
     void LoadFromText(std::u16string_view text);
-    void Clear();
 
     // The value, or Default when the section or key is absent (a key present with an
     // empty value gives the empty text).

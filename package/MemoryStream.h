@@ -15,11 +15,6 @@ public:
     size_t Position() const { return FPosition; }
     void SetPosition(size_t position) { FPosition = position; }
     size_t Size() const { return FData.size(); }
-    void Clear()
-    {
-        FData.clear();
-        FPosition = 0;
-    }
 
     // Writes at the position, overwriting and then growing the buffer.
     void Write(const uint8_t* bytes, size_t count)

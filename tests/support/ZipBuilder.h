@@ -91,6 +91,19 @@ struct ZipLayout {
     size_t EndOffset = 0;
 };
 
+// The fields local and central headers share, from "flags" to "extra length".
+inline void PutCommonFields(std::string& s, const RawEntry& e)
+{
+    Put16(s, e.Flags);
+    Put16(s, e.Method);
+    Put32(s, 0); // DOS time and date
+    Put32(s, e.Crc);
+    Put32(s, static_cast<uint32_t>(e.Data.size()));
+    Put32(s, static_cast<uint32_t>(e.UncompressedSize));
+    Put16(s, static_cast<uint32_t>(e.Name.size()));
+    Put16(s, 0); // no extra field
+}
+
 // Local headers with the data, then the central directory and the end record.
 // `countOverride` replaces the end record's entry count when not negative.
 inline ZipLayout BuildZip(const std::vector<RawEntry>& entries, int countOverride = -1)
@@ -101,14 +114,7 @@ inline ZipLayout BuildZip(const std::vector<RawEntry>& entries, int countOverrid
         offsets.push_back(static_cast<uint32_t>(z.Bytes.size()));
         Put32(z.Bytes, 0x04034b50);
         Put16(z.Bytes, 20);
-        Put16(z.Bytes, e.Flags);
-        Put16(z.Bytes, e.Method);
-        Put32(z.Bytes, 0);
-        Put32(z.Bytes, e.Crc);
-        Put32(z.Bytes, static_cast<uint32_t>(e.Data.size()));
-        Put32(z.Bytes, static_cast<uint32_t>(e.UncompressedSize));
-        Put16(z.Bytes, static_cast<uint32_t>(e.Name.size()));
-        Put16(z.Bytes, 0);
+        PutCommonFields(z.Bytes, e);
         z.Bytes += e.Name;
         z.Bytes += e.Data;
     }
@@ -118,15 +124,8 @@ inline ZipLayout BuildZip(const std::vector<RawEntry>& entries, int countOverrid
         Put32(z.Bytes, 0x02014b50);
         Put16(z.Bytes, 20);
         Put16(z.Bytes, 20);
-        Put16(z.Bytes, e.Flags);
-        Put16(z.Bytes, e.Method);
-        Put32(z.Bytes, 0);
-        Put32(z.Bytes, e.Crc);
-        Put32(z.Bytes, static_cast<uint32_t>(e.Data.size()));
-        Put32(z.Bytes, static_cast<uint32_t>(e.UncompressedSize));
-        Put16(z.Bytes, static_cast<uint32_t>(e.Name.size()));
-        Put16(z.Bytes, 0);
-        Put16(z.Bytes, 0);
+        PutCommonFields(z.Bytes, e);
+        Put16(z.Bytes, 0); // comment length
         Put16(z.Bytes, e.DiskStart);
         Put16(z.Bytes, 0);
         Put32(z.Bytes, 0);

@@ -3,8 +3,10 @@
 // file dialogs (scripted answers) and the process facts (given, not read).
 #pragma once
 
+#include "bridge/BrowserExternalModule.h"
 #include "bridge/BrowserPort.h"
 #include "platform/FileDialogs.h"
+#include "platform/FileSystem.h"
 #include "platform/MainWindowHost.h"
 #include "platform/SystemInfo.h"
 
@@ -105,6 +107,42 @@ public:
     std::u16string ExecutablePath() override { return Executable; }
     std::u16string CommandLine() override { return Line; }
     char16_t DecimalSeparator() override { return Separator; }
+};
+
+// A file system that answers every question the same way and writes nothing: for
+// benchmarks and fuzzing, where the bridge's own work is what counts.
+class TFixedFileSystem final : public Platform::TFileSystem {
+public:
+    explicit TFixedFileSystem(bool answer) : FAnswer(answer) {}
+    bool FileExists(const std::u16string&) override { return FAnswer; }
+    bool DirectoryExists(const std::u16string&) override { return FAnswer; }
+    bool RemoveFile(const std::u16string&) override { return FAnswer; }
+    bool DeleteTree(const std::u16string&) override { return FAnswer; }
+    void ForceDirectories(const std::u16string&) override {}
+    void WriteFile(const std::u16string&, std::string_view) override {}
+
+private:
+    bool FAnswer;
+};
+
+// The stand-ins together, and the module's ports wired to them.
+struct TStandIns {
+    TRecordingBrowser Browser;
+    TFakeMainWindow Window;
+    TScriptedDialogs Dialogs;
+    TGivenSystemInfo System;
+
+    Bridge::TBrowserExternalModule::TPorts Ports(Platform::TFileSystem& files, std::u16string appDirPath)
+    {
+        Bridge::TBrowserExternalModule::TPorts ports;
+        ports.Browser = &Browser;
+        ports.FileSystem = &files;
+        ports.Dialogs = &Dialogs;
+        ports.MainWindow = &Window;
+        ports.System = &System;
+        ports.AppDirPath = std::move(appDirPath);
+        return ports;
+    }
 };
 
 } // namespace Folio::Probe

@@ -26,10 +26,10 @@ using namespace Folio;
 
 int main(int argc, char** argv)
 {
-    Probe::TRecordingBrowser browser;
-    Probe::TFakeMainWindow window;
-    Probe::TScriptedDialogs dialogs;
-    Probe::TGivenSystemInfo system;
+    Probe::TStandIns standIns;
+    auto& browser = standIns.Browser;
+    auto& dialogs = standIns.Dialogs;
+    auto& system = standIns.System;
     std::u16string source = u"file:///index.html";
     std::u16string exeDir = u"C:\\Apps\\";
     std::string packagePath, password;
@@ -90,15 +90,9 @@ int main(int argc, char** argv)
         settings.LoadFromBytes({reinterpret_cast<const char*>(ini.Bytes().data()), ini.Size()});
     }
 
-    Bridge::TBrowserExternalModule::TPorts ports;
-    ports.Browser = &browser;
-    ports.FileSystem = &Platform::SystemFileSystem();
-    ports.Dialogs = &dialogs;
-    ports.MainWindow = &window;
-    ports.System = &system;
+    auto ports = standIns.Ports(Platform::SystemFileSystem(), exeDir);
     ports.Archive = packagePath.empty() ? nullptr : &archive;
     ports.Settings = &settings;
-    ports.AppDirPath = exeDir;
     Bridge::TBrowserExternalModule module(ports);
     module.OnDispatchError = [](const std::string& message) { std::cerr << "bridge-probe: " << message << "\n"; };
     module.FOnAppCloseRequest = [] { std::cerr << "bridge-probe: close requested\n"; };

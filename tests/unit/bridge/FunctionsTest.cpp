@@ -25,10 +25,11 @@ namespace {
 
 struct Bench {
     TempDir Dir;
-    Probe::TRecordingBrowser Browser;
-    Probe::TFakeMainWindow Window;
-    Probe::TScriptedDialogs Dialogs;
-    Probe::TGivenSystemInfo System;
+    Probe::TStandIns StandIns;
+    Probe::TRecordingBrowser& Browser = StandIns.Browser;
+    Probe::TFakeMainWindow& Window = StandIns.Window;
+    Probe::TScriptedDialogs& Dialogs = StandIns.Dialogs;
+    Probe::TGivenSystemInfo& System = StandIns.System;
     Shared::TAppSettings Settings;
     Shared::TZipArchive Archive;
     std::string PackageBytes;
@@ -48,15 +49,9 @@ struct Bench {
         Archive.Open({reinterpret_cast<const uint8_t*>(PackageBytes.data()), PackageBytes.size()});
         Settings.LoadFromBytes("[App]\nID=a\nName=b\nDirName=web\nWindowBorder=3\n");
 
-        Bridge::TBrowserExternalModule::TPorts ports;
-        ports.Browser = &Browser;
-        ports.FileSystem = &Platform::SystemFileSystem();
-        ports.Dialogs = &Dialogs;
-        ports.MainWindow = &Window;
-        ports.System = &System;
+        auto ports = StandIns.Ports(Platform::SystemFileSystem(), ExeDir());
         ports.Archive = &Archive;
         ports.Settings = &Settings;
-        ports.AppDirPath = ExeDir();
         Module = std::make_unique<Bridge::TBrowserExternalModule>(ports);
         Module->OnDispatchError = [this](const std::string& e) { Errors.push_back(e); };
         Module->FOnAppCloseRequest = [this] { ++CloseRequests; };
