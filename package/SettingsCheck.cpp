@@ -4,6 +4,7 @@
 #include "package/SettingsKeys.h"
 #include "util/Case.h"
 #include "util/Numbers.h"
+#include "util/StrUtils.h"
 #include "util/TextCodecs.h"
 
 #include <algorithm>
@@ -28,6 +29,10 @@ std::vector<TSettingsProblem> CheckSettings(const TAppSettings& settings)
         const auto value = settings.ReadString(u"App", key.Name, u"");
         if (key.Required && value.empty()) {
             problems.push_back({true, "[App] " + name + " is empty"});
+        } else if (key.Name == std::u16string_view(u"ID") && !IsPlainAppId(value)) {
+            problems.push_back({true, "[App] ID = \"" + Utf16ToUtf8(value) +
+                                          "\" must be usable as a folder name: no \\ / : * ? \" < > |, control "
+                                          "characters, trailing dot or blank, device name, nor . or .."});
         }
         if (key.Type != TSettingType::String && !ParseSettingsInteger(value)) {
             const char* expected = key.Type == TSettingType::Boolean
@@ -47,6 +52,33 @@ std::vector<TSettingsProblem> CheckSettings(const TAppSettings& settings)
         }
     }
     return problems;
+}
+
+bool IsPlainAppId(std::u16string_view id)
+{
+    constexpr size_t kLongest = 128;
+    if (id.empty() || id.size() > kLongest || id.back() == u'.' || id.back() == u' ' ||
+        Trim(id).empty()) {
+        return false;
+    }
+    for (const char16_t c : id) {
+        if (c < 0x20 || c == 0x7F || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos) {
+            return false;
+        }
+    }
+    // Device names stay devices with any extension: "NUL.app" is NUL.
+    const std::u16string_view stem = id.substr(0, id.find(u'.'));
+    static constexpr std::u16string_view kDevices[] = {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"};
+    for (const auto device : kDevices) {
+        if (SameTextAscii(TrimRight(stem), device)) {
+            return false;
+        }
+    }
+    if (stem.size() == 4 && (SameTextAscii(stem.substr(0, 3), u"COM") || SameTextAscii(stem.substr(0, 3), u"LPT")) &&
+        ((stem[3] >= u'0' && stem[3] <= u'9') || stem[3] == u'\u00B9' || stem[3] == u'\u00B2' || stem[3] == u'\u00B3')) {
+        return false;
+    }
+    return true;
 }
 
 } // namespace Folio::Shared

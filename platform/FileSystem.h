@@ -25,6 +25,9 @@ public:
     virtual void ForceDirectories(const std::u16string& path) = 0;
     // Creates (or replaces) the file with these bytes; EFileCreateError when it cannot.
     virtual void WriteFile(const std::u16string& path, std::string_view bytes) = 0;
+    // Renames a file over another one, which is replaced in one step: a reader sees the
+    // old file or the new one, never a part. False when it cannot (the target in use...).
+    virtual bool MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
 };
 
 // The platform's file system.

@@ -1,42 +1,60 @@
-// Start-up steps over the appended package (see ExeZipLoader.h).
+// Opening the appended package (see ExeZipLoader.h).
 #include "runtime/ExeZipLoader.h"
 
 #include "package/Calculations.h"
+#include "package/SettingsCheck.h"
+
+#include <new>
+#include <stdexcept>
 
 namespace Folio::Runtime {
 
 using namespace Folio::Shared;
 
-TLoadResult LoadExeZip(TExeUtils& exe, TPackage& package)
+TApplication& Application()
+{
+    static TApplication application;
+    return application;
+}
+
+TLoadResult OpenPackage(TExeUtils& exe, TApplication& app)
 {
     if (!exe.ExeHasAttachedStub()) {
         return TLoadResult::NothingAttached;
     }
-    package.AppArchive.SetPassword(PackagePassword());
+    app.AppArchive.SetPassword(PackagePassword());
     try {
-        exe.GetZipFromExe(package.Stream);
+        exe.GetZipFromExe(app.Stream);
     } catch (const EFileError& e) {
-        package.Error = e.what();
+        app.Error = e.what();
+        return TLoadResult::PackageUnreadable;
+    } catch (const std::bad_alloc&) {
+        app.Error = "The package does not fit in memory";
+        return TLoadResult::PackageUnreadable;
+    } catch (const std::length_error&) {
+        app.Error = "The package does not fit in memory";
         return TLoadResult::PackageUnreadable;
     }
-    package.Stream.SetPosition(0);
-    const ZipError error = package.AppArchive.Open(package.Stream.Bytes());
+    app.Stream.SetPosition(0);
+    const ZipError error = app.AppArchive.Open(app.Stream.Bytes());
     if (error != ZipError::None) {
-        package.Error = ZipErrorMessage(error);
+        app.Error = ZipErrorMessage(error);
         return TLoadResult::ArchiveInvalid;
     }
 
     TMemoryStream ini;
-    package.AppArchive.Extract(u"kiv.ini", ini);
-    package.AppSettings.LoadFromBytes({reinterpret_cast<const char*>(ini.Bytes().data()), ini.Size()});
+    app.AppArchive.Extract(u"kiv.ini", ini);
+    app.AppSettings.LoadFromBytes({reinterpret_cast<const char*>(ini.Bytes().data()), ini.Size()});
     if (ini.Size() == 0) {
         return TLoadResult::NoSettings;
     }
-    package.AppID = package.AppSettings.ReadString(u"App", u"ID", u"");
-    package.AppName = package.AppSettings.ReadString(u"App", u"Name", u"");
-    package.AppDirName = package.AppSettings.ReadString(u"App", u"DirName", u"");
-    package.AppIndexHtml = package.AppSettings.ReadString(u"App", u"IndexHtml", u"index.html");
-    if (package.AppID.empty() || package.AppName.empty() || package.AppDirName.empty()) {
+    app.AppID = app.AppSettings.ReadString(u"App", u"ID", u"");
+    app.AppName = app.AppSettings.ReadString(u"App", u"Name", u"");
+    app.AppDirName = app.AppSettings.ReadString(u"App", u"DirName", u"");
+    app.AppIndexHtml = app.AppSettings.ReadString(u"App", u"IndexHtml", u"index.html");
+    // The ID names a folder that may be deleted and a mutex: one that is not a plain
+    // name must never reach the file system.
+    if (app.AppID.empty() || app.AppName.empty() || app.AppDirName.empty() || !IsPlainAppId(app.AppID)) {
         return TLoadResult::IdentityMissing;
     }
     return TLoadResult::Loaded;

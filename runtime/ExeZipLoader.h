@@ -1,6 +1,6 @@
 // Start-up: the package appended to the running executable, opened with the package
-// password, and its settings. The steps report how far they got so that the program
-// entry can end with a code that tells.
+// password, its settings, and the process-wide values that the rest of the runtime
+// reads. They live until the process ends.
 #pragma once
 
 #include "package/AppSettings.h"
@@ -8,28 +8,38 @@
 #include "package/MemoryStream.h"
 #include "package/ZipArchive.h"
 
+#include <memory>
 #include <string>
 
 namespace Folio::Runtime {
 
-enum class TLoadResult {
-    Loaded = 0,
-    NothingAttached = 10,   // no package after the image
-    PackageUnreadable = 11, // the executable file could not be read
-    ArchiveInvalid = 12,    // the appended bytes are not an archive the reader opens
-    NoSettings = 13,        // "kiv.ini" missing, unreadable or empty
-    IdentityMissing = 14,   // ID, Name or DirName empty
-};
-
-// The process-wide package state; lives until the process ends.
-struct TPackage {
-    Shared::TMemoryStream Stream; // the archive's bytes; AppArchive reads from it
-    Shared::TZipArchive AppArchive;
-    Shared::TAppSettings AppSettings;
+// The process-wide values of start-up. Members go in reverse order of their clean-up:
+// the archive first, then its bytes, the package reader and the settings, then the texts.
+struct TApplication {
     std::u16string AppID, AppName, AppDirName, AppIndexHtml;
-    std::string Error;            // what went wrong, for the user or a log
+    std::u16string AppDataFolder; // the local application-data folder, AppID and "\"
+    std::u16string LoaderFolder;  // AppDataFolder and "Win32\"
+    Shared::TAppSettings AppSettings;
+    std::unique_ptr<Shared::TExeUtils> PackageReader;
+    Shared::TMemoryStream Stream; // the archive's bytes; AppArchive reads from them
+    Shared::TZipArchive AppArchive;
+    std::string Error;            // why the package could not be opened
 };
 
-TLoadResult LoadExeZip(Shared::TExeUtils& exe, TPackage& package);
+// The one of this process.
+TApplication& Application();
+
+enum class TLoadResult {
+    Loaded,
+    NothingAttached,   // no package after the image
+    PackageUnreadable, // the executable file could not be read, or the package cannot fit in memory
+    ArchiveInvalid,    // the appended bytes are not an archive the reader opens
+    NoSettings,        // "kiv.ini" missing, unreadable or empty
+    IdentityMissing,   // ID, Name or DirName empty, or an ID that cannot name a folder
+};
+
+// Opens the package of `exe` into `app` and reads its identity. Error says why the
+// package could not be read.
+TLoadResult OpenPackage(Shared::TExeUtils& exe, TApplication& app);
 
 } // namespace Folio::Runtime

@@ -1,46 +1,41 @@
-// FolioRuntime's program entry. For now it runs the package steps of start-up and ends
-// with a code that tells how far they got (0 when the settings were read); the window
-// and the browser come on top of this.
-#include "runtime/ExeZipLoader.h"
+// FolioRuntime's program entry: start-up, the single-instance rule, then the main window
+// and its message loop. Every end is exit code 0; no exception leaves the entry: an
+// unexpected one is shown to the user as its text.
+#include "runtime/win32/Startup.h"
 #include "util/TextCodecs.h"
 
+#include <float.h>
+#include <ole2.h>
 #include <windows.h>
+
+#include <exception>
 
 namespace {
 
-// A line on standard output when there is one (a console or a pipe); for diagnostics.
-void Report(const std::string& line)
+int Run()
 {
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (out == nullptr || out == INVALID_HANDLE_VALUE) {
-        return;
+    const auto args = Folio::Runtime::CommandLineArguments();
+    if (!Folio::Runtime::LoadExeZip(args) || !Folio::Runtime::PassesSingleInstanceRule(args)) {
+        return 0;
     }
-    const std::string text = "FolioRuntime: " + line + "\r\n";
-    DWORD written = 0;
-    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CoInitialize(nullptr);
+    // The main window and the message loop come here.
+    return 0;
 }
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    using Folio::Runtime::TLoadResult;
-    using Folio::Shared::Utf16ToUtf8;
-
-    Folio::Shared::TExeUtils exe;
-    Folio::Runtime::TPackage package;
-    const TLoadResult result = Folio::Runtime::LoadExeZip(exe, package);
-    switch (result) {
-    case TLoadResult::Loaded:
-        Report("package loaded: ID=" + Utf16ToUtf8(package.AppID) + " Name=" + Utf16ToUtf8(package.AppName) +
-               " DirName=" + Utf16ToUtf8(package.AppDirName) + " entries=" +
-               std::to_string(package.AppArchive.Count()));
-        break;
-    case TLoadResult::NothingAttached: Report("nothing attached"); break;
-    case TLoadResult::PackageUnreadable: Report("package unreadable: " + package.Error); break;
-    case TLoadResult::ArchiveInvalid: Report("archive invalid: " + package.Error); break;
-    case TLoadResult::NoSettings: Report("no settings"); break;
-    case TLoadResult::IdentityMissing: Report("ID, Name or DirName missing"); break;
+    // The browser and its scripts expect the floating-point exceptions masked.
+    _control87(_MCW_EM, _MCW_EM);
+    OleInitialize(nullptr);
+    try {
+        return Run();
+    } catch (const std::exception& e) {
+        Folio::Runtime::ShowStartupError(Folio::Shared::Utf8ToUtf16(e.what()));
+    } catch (...) {
+        Folio::Runtime::ShowStartupError(u"Unexpected error");
     }
-    return static_cast<int>(result);
+    return 0;
 }

@@ -53,6 +53,12 @@ public:
         }
         return fs::remove_all(p, ec) > 0 && !ec;
     }
+    bool MoveReplacing(const std::u16string& from, const std::u16string& to) override
+    {
+        std::error_code ec;
+        fs::rename(HostPath(from), HostPath(to), ec);
+        return !ec;
+    }
     void ForceDirectories(const std::u16string& path) override
     {
         std::error_code ec;

@@ -48,6 +48,10 @@ public:
         }
         CreateDirectoryW(W(path), nullptr);
     }
+    bool MoveReplacing(const std::u16string& from, const std::u16string& to) override
+    {
+        return MoveFileExW(W(from), W(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    }
     void WriteFile(const std::u16string& path, std::string_view bytes) override
     {
         Win32::UniqueFile file(

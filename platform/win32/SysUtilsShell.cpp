@@ -105,21 +105,18 @@ DWORD TSysUtils::ShellExecAsAdminAndWait(HWND AHandle, const std::u16string& Fil
         return 0;
     }
     UniqueKernelHandle process(info.hProcess);
-    DWORD code = STILL_ACTIVE;
     // Sleeps until the process ends or a message arrives, and handles messages meanwhile.
+    // The end is the handle being signalled, not the exit code: a process may well exit
+    // with 259, the code that otherwise means "still running".
     for (;;) {
-        if (!GetExitCodeProcess(process.Get(), &code) || code != STILL_ACTIVE) {
-            return code;
-        }
         const DWORD woke = MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, INFINITE, QS_ALLINPUT);
-        if (woke == WAIT_OBJECT_0 + 1 && !PumpMessages()) {
-            GetExitCodeProcess(process.Get(), &code);
-            return code;
-        }
-        if (woke == WAIT_FAILED) {
-            return code;
+        if (woke != WAIT_OBJECT_0 + 1 || !PumpMessages()) {
+            break;
         }
     }
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.Get(), &code);
+    return code;
 }
 
 std::u16string TSysUtils::GetDosOutput(const std::u16string& CommandLine, const std::u16string& WorkingDir,

@@ -114,6 +114,8 @@ TEST(ShellExecAsAdminAndWait, ReturnsTheChildsExitCode)
     // Wine has no elevation prompt: "runas" starts the program as it is.
     EXPECT_EQ(TSysUtils::ShellExecAsAdminAndWait(nullptr, HelperPath("exitcode.exe"), u"42"), 42u);
     EXPECT_EQ(TSysUtils::ShellExecAsAdminAndWait(nullptr, u"C:\\nowhere\\missing.exe", u""), 0u);
+    // 259 is also "still running" to GetExitCodeProcess: the wait must end all the same.
+    EXPECT_EQ(TSysUtils::ShellExecAsAdminAndWait(nullptr, HelperPath("exitcode.exe"), u"259"), 259u);
 
     // Messages posted before the wait are handled during it.
     PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);

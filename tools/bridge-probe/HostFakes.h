@@ -120,6 +120,7 @@ public:
     bool DeleteTree(const std::u16string&) override { return FAnswer; }
     void ForceDirectories(const std::u16string&) override {}
     void WriteFile(const std::u16string&, std::string_view) override {}
+    bool MoveReplacing(const std::u16string&, const std::u16string&) override { return FAnswer; }
 
 private:
     bool FAnswer;

@@ -139,6 +139,9 @@ TEST(FolioPack, RefusesBadInputAndLeavesNothingBehind)
     const Case cases[] = {
         {"missing ID", "[App]\nName=x\nDirName=w\n", "", "", 1, "[App] ID is missing"},
         {"empty Name", "[App]\nID=a\nName=\nDirName=w\n", "", "", 1, "[App] Name is empty"},
+        {"ID climbing out", "[App]\nID=..\\..\\Windows\nName=x\nDirName=w\n", "", "", 1,
+         "must be usable as a folder name"},
+        {"ID naming a device", "[App]\nID=NUL\nName=x\nDirName=w\n", "", "", 1, "must be usable as a folder name"},
         {"boolean word", "[App]\nID=a\nName=x\nDirName=w\nAllowZoom=true\n", "", "", 1,
          "AllowZoom = \"true\" is not a boolean"},
         {"integer text", "[App]\nID=a\nName=x\nDirName=w\nWidth=wide\n", "", "", 1,

@@ -1,0 +1,69 @@
+// The browser-runtime installer branch (see EdgeInstaller.h).
+#include "runtime/win32/EdgeInstaller.h"
+
+#include "platform/win32/Handles.h"
+#include "platform/win32/SysUtils.h"
+#include "runtime/LocalizedMessages.h"
+#include "runtime/PackagedFile.h"
+#include "runtime/win32/EdgeInstallerForm.h"
+#include "runtime/win32/Startup.h"
+
+#include <windows.h>
+
+namespace Folio::Runtime {
+
+using Win32::TSysUtils;
+
+namespace {
+
+constexpr std::u16string_view kInstallerEntry = u"WebView2Installer.exe";
+
+// Deletes the working folder and tells the user the application cannot go on.
+void GiveUp(const TApplication& app, int message)
+{
+    TSysUtils::DeleteDirectory(app.AppDataFolder);
+    ShowStartupError(LocalizedMessage(message));
+}
+
+} // namespace
+
+void RunInstallerBranch(TApplication& app, Platform::TFileSystem& files)
+{
+    // Without an installer in the package there is nothing to offer.
+    if (!app.AppSettings.ReadBool(u"App", u"EdgeInstaller", true) || app.AppArchive.Find(kInstallerEntry) < 0) {
+        ShowStartupError(LocalizedMessage(6));
+        return;
+    }
+    const int answer = ShowLocalizedDialog(LocalizedMessage(7), TMsgDlgType::mtConfirmation,
+                                           {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbCancel}, LocalizedMessage(2),
+                                           {LocalizedMessage(3), LocalizedMessage(4)});
+    if (answer == mrCancel) {
+        GiveUp(app, 8);
+        return;
+    }
+
+    // The installer runs elevated: it is always written afresh from the package, never
+    // taken from a file that was already lying in the user's folder.
+    const std::u16string installer = app.AppDataFolder + std::u16string(kInstallerEntry);
+    const auto written = WritePackagedFile(app.AppArchive, kInstallerEntry, installer, files, false);
+    if (written.Outcome != TPackagedFile::Written) {
+        GiveUp(app, 9);
+        return;
+    }
+
+    TEdgeInstallerForm waitWindow;
+    waitWindow.Create(static_cast<uint32_t>(app.AppSettings.ReadInteger(u"App", u"InstallFormColor", int32_t(0xFF00001A))),
+                      app.AppSettings.ReadInteger(u"App", u"InstallIndicatorColor", 1),
+                      app.AppSettings.ReadInteger(u"App", u"InstallIndicatorType", 0), nullptr);
+    waitWindow.Show();
+    TSysUtils::ShellExecAsAdminAndWait(GetActiveWindow(), installer, u"/silent /install");
+
+    if (TSysUtils::CheckEdgeIsInstalled(LoaderPath())) {
+        files.RemoveFile(installer);
+        TSysUtils::ShellExec(app.PackageReader->ExePath(), u"");
+        return;
+    }
+    GiveUp(app, 9);
+}
+
+} // namespace Folio::Runtime

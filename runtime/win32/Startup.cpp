@@ -1,0 +1,162 @@
+// Start-up on Windows (see Startup.h).
+#include "runtime/win32/Startup.h"
+
+#include "platform/FileSystem.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/SysUtils.h"
+#include "runtime/ExeZipLoader.h"
+#include "runtime/LocalizedMessages.h"
+#include "runtime/PackagedFile.h"
+#include "runtime/StartupRules.h"
+#include "runtime/win32/EdgeInstaller.h"
+#include "runtime/win32/RequirePasswordForm.h"
+#include "util/Case.h"
+#include "util/TextCodecs.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace Folio::Runtime {
+
+using Win32::TSysUtils;
+using Win32::W;
+
+std::vector<std::u16string> CommandLineArguments()
+{
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::u16string> args;
+    for (int i = 1; argv && i < count; ++i) {
+        args.push_back(Win32::U16(argv[i]));
+    }
+    LocalFree(argv);
+    return args;
+}
+
+void ShowStartupError(const std::u16string& text)
+{
+    ShowLocalizedDialog(text, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}, LocalizedMessage(1), {LocalizedMessage(3)});
+}
+
+namespace {
+
+std::u16string GLoaderPath;
+
+} // namespace
+
+const std::u16string& LoaderPath() { return GLoaderPath; }
+void SetLoaderPath(std::u16string path) { GLoaderPath = std::move(path); }
+
+namespace {
+
+// Ends start-up for a package that cannot serve: the message every such case shows.
+bool NotAValidApplication()
+{
+    ShowStartupError(LocalizedMessage(5));
+    return false;
+}
+
+bool PrepareWorkingFolder(TApplication& app, Platform::TFileSystem& files)
+{
+    const std::u16string localAppData = TSysUtils::GetLocalAppDataDirPath();
+    // "\" alone means the folder is unknown: the ID would then name a folder at the root.
+    if (localAppData.size() < 2) {
+        ShowStartupError(u"Cannot find the local application-data folder.");
+        return false;
+    }
+    app.AppDataFolder = localAppData + app.AppID + u"\\";
+    files.ForceDirectories(app.AppDataFolder);
+    app.LoaderFolder = app.AppDataFolder + u"Win32\\";
+    files.ForceDirectories(app.LoaderFolder);
+    SetLoaderPath(app.LoaderFolder + u"WebView2LoaderWin32.dll");
+
+    const auto loader = WritePackagedFile(app.AppArchive, u"WebView2LoaderWin32.dll", LoaderPath(), files, true);
+    switch (loader.Outcome) {
+    case TPackagedFile::Kept:
+    case TPackagedFile::Written:
+    case TPackagedFile::InUse: // a running instance holds it; the runtime check tells whether it serves
+        return true;
+    case TPackagedFile::EntryMissing:
+    case TPackagedFile::EntryUnreadable:
+        return NotAValidApplication();
+    case TPackagedFile::NotWritten:
+        ShowStartupError(Shared::Utf8ToUtf16(loader.Error));
+        return false;
+    }
+    return false;
+}
+
+// The look of the windows. The system's own look, "Windows", is the only style so far;
+// names are looked up without regard to case.
+void ApplyStartupTheme(const std::u16string& name)
+{
+    if (name == u"Windows" || Shared::SameText(name, u"Windows")) {
+        return;
+    }
+    ShowStartupError(u"Style '" + name + u"' not found");
+}
+
+void SetBrowserEnvironment(const TApplication& app)
+{
+    const auto arguments = app.AppSettings.ReadString(u"App", u"WebviewArguments", u"");
+    for (const auto& [name, value] : BrowserEnvironment(app.LoaderFolder, arguments)) {
+        const std::u16string variable(name);
+        SetEnvironmentVariableW(W(variable), value.empty() ? nullptr : W(value));
+    }
+}
+
+} // namespace
+
+bool LoadExeZip(const std::vector<std::u16string>& args)
+{
+    TApplication& app = Application();
+    app.PackageReader = std::make_unique<Shared::TExeUtils>();
+    switch (OpenPackage(*app.PackageReader, app)) {
+    case TLoadResult::Loaded: break;
+    case TLoadResult::NothingAttached: return NotAValidApplication();
+    case TLoadResult::PackageUnreadable:
+    case TLoadResult::ArchiveInvalid: ShowStartupError(Shared::Utf8ToUtf16(app.Error)); return false;
+    case TLoadResult::NoSettings:
+    case TLoadResult::IdentityMissing: return false;
+    }
+
+    ApplyStartupTheme(app.AppSettings.ReadString(u"App", u"Theme", u"Windows"));
+
+    Platform::TFileSystem& files = Platform::SystemFileSystem();
+    if (!PrepareWorkingFolder(app, files)) {
+        return false;
+    }
+    SetBrowserEnvironment(app);
+
+    if (!TSysUtils::CheckEdgeIsInstalled(LoaderPath())) {
+        RunInstallerBranch(app, files);
+        return false;
+    }
+
+    if (!ClassifyArguments(args, app.AppID).SkipPassword) {
+        const auto password = app.AppSettings.ReadString(u"App", u"Password", u"");
+        if (!password.empty() && !AskApplicationPassword(app.AppName, password)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PassesSingleInstanceRule(const std::vector<std::u16string>& args)
+{
+    const TApplication& app = Application();
+    if (app.AppSettings.ReadBool(u"App", u"AllowInstances", false)) {
+        return true;
+    }
+    // The handle stays open until the process ends: it is the mark of this instance.
+    static Win32::UniqueKernelHandle mutex;
+    HANDLE created = CreateMutexW(nullptr, FALSE, W(app.AppID));
+    const DWORD error = GetLastError();
+    mutex.Reset(created);
+    // A mutex that cannot be made (the name taken by another kind of object, or by a
+    // process of higher rights) is treated as another instance, never as none.
+    const bool another = !created || error == ERROR_ALREADY_EXISTS;
+    return !another || ClassifyArguments(args, app.AppID).OpensUrl;
+}
+
+} // namespace Folio::Runtime

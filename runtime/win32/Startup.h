@@ -1,0 +1,29 @@
+// The runtime's start-up on Windows, from the package to the moment the main window is
+// due: the package and its settings, the working folder and the loader library, the
+// browser's environment, the runtime check (and the installer when it is missing), the
+// application password and the single-instance rule. Each step that ends the process
+// has shown the user what they must know; the process then ends with exit code 0.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Folio::Runtime {
+
+// The program's arguments, split by the Windows rules, without the program's name.
+std::vector<std::u16string> CommandLineArguments();
+
+// The package up to the password prompt. False: the process is to end.
+bool LoadExeZip(const std::vector<std::u16string>& args);
+
+// The single-instance rule. False: another instance runs and this start is to end.
+bool PassesSingleInstanceRule(const std::vector<std::u16string>& args);
+
+// Where the browser loader library is written and loaded from.
+const std::u16string& LoaderPath();
+void SetLoaderPath(std::u16string path);
+
+// The localized error dialog (caption "Error", one "Accept" button) with this text.
+void ShowStartupError(const std::u16string& text);
+
+} // namespace Folio::Runtime
