@@ -32,12 +32,15 @@ endif()
 # Where the wine tier's wrapper lives; used by folio_add_test on Windows builds.
 set(FOLIO_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run)
 
-# folio_add_test(NAME name SOURCES ... LIBS ... [DISPLAY] [LOCALE ll_CC.UTF-8] [ARGS ...])
+# folio_add_test(NAME name SOURCES ... LIBS ... [DISPLAY] [LOCALE ll_CC.UTF-8] [LABEL l] [ARGS ...])
 # A GoogleTest executable. On the host it is one ctest test labelled "unit";
-# in the win64 build it runs under Wine with the label "wine"; the win32 build
+# in the win64 build it runs under Wine with the label "wine" (or LABEL); the win32 build
 # compiles and links it (32-bit programs cannot run here).
 function(folio_add_test)
-  cmake_parse_arguments(T "DISPLAY" "NAME;LOCALE;EXECUTABLE" "SOURCES;LIBS;ARGS" ${ARGN})
+  cmake_parse_arguments(T "DISPLAY" "NAME;LOCALE;EXECUTABLE;LABEL" "SOURCES;LIBS;ARGS" ${ARGN})
+  if(NOT T_LABEL)
+    set(T_LABEL wine)
+  endif()
   if(T_EXECUTABLE)
     # Another run of an executable that an earlier call defined (other locale or arguments).
     set(exe ${T_EXECUTABLE})
@@ -63,7 +66,7 @@ function(folio_add_test)
     add_test(NAME ${T_NAME}
       COMMAND ${FOLIO_WINE_RUN} ${options} --prefix ${CMAKE_BINARY_DIR}/wineprefix --gtest
               $<TARGET_FILE:${exe}> --gtest_brief=1 ${T_ARGS})
-    set_tests_properties(${T_NAME} PROPERTIES LABELS wine FIXTURES_REQUIRED wineprefix)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} FIXTURES_REQUIRED wineprefix)
   endif()
 endfunction()
 
