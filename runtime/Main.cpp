@@ -1,12 +1,15 @@
 // FolioRuntime's program entry: start-up, the single-instance rule, then the main window
 // and its message loop. Every end is exit code 0; no exception leaves the entry: an
 // unexpected one is shown to the user as its text.
+#include "runtime/ExeZipLoader.h"
 #include "runtime/win32/Startup.h"
+#include "ui/win32/MainForm.h"
 #include "util/TextCodecs.h"
 
 #include <float.h>
 #include <ole2.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <exception>
 
@@ -19,7 +22,17 @@ int Run()
         return 0;
     }
     CoInitialize(nullptr);
-    // The main window and the message loop come here.
+    const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    Folio::Runtime::TMainForm mainForm(Folio::Runtime::Application(), args);
+    if (!mainForm.CreateForm()) {
+        return 0;
+    }
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
     return 0;
 }
 

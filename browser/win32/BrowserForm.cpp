@@ -1,0 +1,290 @@
+// The browser form (see BrowserForm.h).
+#include "browser/win32/BrowserForm.h"
+
+#include "browser/ComBase.h"
+#include "browser/RequestServing.h"
+#include "browser/win32/EdgeBrowserWin32.h"
+#include "platform/FileSystem.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/SysUtils.h"
+#include "util/Case.h"
+#include "util/StrUtils.h"
+#include "util/TextCodecs.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+namespace Folio::Shared {
+
+using Browser::AsWide;
+using Browser::TCoTaskString;
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr int kProgressBarHeight = 4;
+// Browser processes replaced after failures before the form gives up on them: a browser
+// that dies at every start must not be restarted forever.
+constexpr int kMostRecreations = 3;
+constexpr UINT kRecoverMessage = WM_APP + 1;
+
+std::u16string ExecutableFolder()
+{
+    wchar_t path[32768];
+    const DWORD n = GetModuleFileNameW(nullptr, path, DWORD(std::size(path)));
+    std::u16string text = Win32::U16(path, n);
+    return text.substr(0, text.find_last_of(u"\\/") + 1);
+}
+
+// The window.kiv library carried as a resource, UTF-8 with a byte order mark.
+std::u16string ExternalScript()
+{
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC found = FindResourceW(module, L"KIV_EXTERNAL_JAVASCRIPT", MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const auto* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (!bytes) {
+        return {};
+    }
+    std::string_view text(bytes, SizeofResource(module, found));
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    return Utf8ToUtf16(text);
+}
+
+} // namespace
+
+TBrowserForm::TBrowserForm() : FEdgeBrowser(Win32::MakeEdgeBrowser())
+{
+    AppDirPath = ExecutableFolder();
+    TEdgeBrowser& browser = *FEdgeBrowser;
+    browser.OnCreateWebViewCompleted = [this](TCustomEdgeBrowser&, HRESULT result) {
+        EdgeBrowserCreateWebViewCompleted(result);
+    };
+    browser.OnWebResourceRequested = [this](TCustomEdgeBrowser&, TWebResourceRequestedEventArgs& args) {
+        EdgeBrowserWebResourceRequested(args);
+    };
+    browser.OnNewWindowRequested = [this](TCustomEdgeBrowser&, TNewWindowRequestedEventArgs& args) {
+        EdgeBrowserNewWindowRequested(args);
+    };
+    browser.OnPermissionRequested = [this](TCustomEdgeBrowser&, TPermissionRequestedEventArgs& args) {
+        EdgeBrowserPermissionRequested(args);
+    };
+    browser.OnProcessFailed = [this](TCustomEdgeBrowser&, COREWEBVIEW2_PROCESS_FAILED_KIND kind) {
+        EdgeBrowserProcessFailed(kind);
+    };
+    browser.OnNavigationStarting = [this](TCustomEdgeBrowser&, TNavigationStartingEventArgs& args) {
+        EdgeBrowserNavigationStarting(args);
+    };
+    browser.OnNavigationCompleted = [this](TCustomEdgeBrowser&, bool, COREWEBVIEW2_WEB_ERROR_STATUS) {
+        EdgeBrowserNavigationCompleted();
+    };
+    // The main window routes the page's messages to the bridge; until it does, and in
+    // the runtime's own form, nothing answers them.
+    browser.OnWebMessageReceived = [](TCustomEdgeBrowser&, TWebMessageReceivedEventArgs&) {};
+}
+
+TBrowserForm::~TBrowserForm()
+{
+    // The control goes first, while the window it lives in still exists.
+    FEdgeBrowser.reset();
+    Destroy();
+}
+
+bool TBrowserForm::CreateForm(HWND parent)
+{
+    RECT area{};
+    GetClientRect(parent, &area);
+    if (!Create(L"FolioBrowserForm", u"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, area.right, area.bottom,
+                parent)) {
+        return false;
+    }
+    FProgressBar = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_MARQUEE, 0, 0, 0, 0,
+                                   Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (FProgressBar) {
+        SendMessageW(FProgressBar, PBM_SETMARQUEE, TRUE, 30);
+    }
+    FEdgeBrowser->SetParentWindow(Handle());
+    LayOut();
+    return true;
+}
+
+bool TBrowserForm::ProgressBarVisible() const { return FProgressBar && IsWindowVisible(FProgressBar); }
+
+void TBrowserForm::LayOut()
+{
+    RECT area{};
+    GetClientRect(Handle(), &area);
+    if (ProgressBarVisible()) {
+        area.bottom -= kProgressBarHeight;
+        MoveWindow(FProgressBar, 0, area.bottom, area.right, kProgressBarHeight, TRUE);
+    }
+    FEdgeBrowser->SetBounds(area);
+}
+
+LRESULT TBrowserForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SIZE) {
+        LayOut();
+        return 0;
+    }
+    if (message == kRecoverMessage) {
+        Recover(COREWEBVIEW2_PROCESS_FAILED_KIND(wParam));
+        return 0;
+    }
+    return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+void TBrowserForm::EdgeBrowserCreateWebViewCompleted(HRESULT result)
+{
+    if (FAILED(result)) {
+        return; // the page stays blank
+    }
+    InjectScripts();
+    TEdgeBrowser& browser = *FEdgeBrowser;
+    browser.SetScriptEnabled(true);
+    browser.SetStatusBarEnabled(false);
+    browser.SetWebMessageEnabled(true);
+    browser.SetBuiltInErrorPageEnabled(true);
+    browser.SetZoomControlEnabled(AllowZoom);
+    browser.SetDevToolsEnabled(AllowDebug);
+    browser.SetDefaultContextMenusEnabled(AllowContextMenu);
+    browser.AddWebResourceRequestedFilter(u"*", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL);
+    if (!StartPageURL.empty()) {
+        browser.Navigate(StartPageURL);
+    }
+}
+
+void TBrowserForm::InjectScripts()
+{
+    std::u16string script;
+    if (WithExternal) {
+        script += u"\r" + ExternalScript();
+    }
+    script += u"\rwindow.addEventListener(\"dragover\", function(e){e.preventDefault();},false);";
+    script += u"\rwindow.addEventListener(\"drop\", function(e){e.preventDefault();}, false);";
+    if (IsRuntime && !Trim(WebviewJavascript).empty()) {
+        script += u"\r" + WebviewJavascript;
+    }
+    if (ICoreWebView2* webView = FEdgeBrowser->DefaultInterface()) {
+        webView->AddScriptToExecuteOnDocumentCreated(AsWide(script), nullptr);
+    }
+}
+
+bool TBrowserForm::OnPackagePage()
+{
+    return Browser::IsPackagePageUri(FEdgeBrowser->LocationURL()) || Browser::IsPackagePageUri(FNavigatingTo);
+}
+
+void TBrowserForm::EdgeBrowserNavigationStarting(TNavigationStartingEventArgs& args)
+{
+    TCoTaskString uri;
+    if (SUCCEEDED(args.ArgsInterface()->get_Uri(uri.Put()))) {
+        FNavigatingTo = uri.Text();
+    }
+}
+
+void TBrowserForm::EdgeBrowserWebResourceRequested(TWebResourceRequestedEventArgs& args)
+{
+    if (!HandleRequests) {
+        return;
+    }
+    ComPtr<ICoreWebView2WebResourceRequest> request;
+    TCoTaskString uri;
+    if (FAILED(args.ArgsInterface()->get_Request(&request)) || !request || FAILED(request->get_Uri(uri.Put()))) {
+        return;
+    }
+    Browser::TServingContext context;
+    context.Archive = ExeZip;
+    context.AppDirName = AppDirName;
+    context.AppDirPath = AppDirPath;
+    context.FileSystem = &Platform::SystemFileSystem();
+    context.DiskFilesAllowed = OnPackagePage();
+    const auto served = Browser::ServeFileRequest(uri.Text(), context);
+    ICoreWebView2Environment* environment = FEdgeBrowser->EnvironmentInterface();
+    if (!served || !environment) {
+        return; // the browser goes on with its own handling
+    }
+    // The stream holds its own copy of the bytes, which lives until the browser lets go.
+    ComPtr<IStream> stream;
+    *stream.ReleaseAndGetAddressOf() = SHCreateMemStream(served->Body.data(), UINT(served->Body.size()));
+    if (!stream) {
+        return;
+    }
+    ComPtr<ICoreWebView2WebResourceResponse> response;
+    if (SUCCEEDED(environment->CreateWebResourceResponse(stream.Get(), served->StatusCode,
+                                                         AsWide(served->ReasonPhrase), AsWide(served->Headers),
+                                                         &response))) {
+        args.ArgsInterface()->put_Response(response.Get());
+    }
+}
+
+void TBrowserForm::EdgeBrowserNewWindowRequested(TNewWindowRequestedEventArgs& args)
+{
+    if (!IsRuntime) {
+        return;
+    }
+    TCoTaskString uri;
+    if (FAILED(args.ArgsInterface()->get_Uri(uri.Put()))) {
+        return;
+    }
+    // Only the package's pages open in a runtime of their own, and only when a page of
+    // the package asks; anything else keeps the browser's own handling.
+    std::u16string target = uri.Text();
+    if (!Browser::IsPackagePageUri(target) || !OnPackagePage()) {
+        return;
+    }
+    args.ArgsInterface()->put_Handled(TRUE);
+    // A quote would end the argument early and smuggle in others.
+    for (size_t at = target.find(u'"'); at != std::u16string::npos; at = target.find(u'"', at)) {
+        target.replace(at, 1, u"%22");
+    }
+    wchar_t exe[32768];
+    const DWORD n = GetModuleFileNameW(nullptr, exe, DWORD(std::size(exe)));
+    Win32::TSysUtils::ShellExec(Win32::U16(exe, n), u"\"" + RuntimeAppID + u"\" \"" + target + u"\"");
+}
+
+void TBrowserForm::EdgeBrowserPermissionRequested(TPermissionRequestedEventArgs& args)
+{
+    // Granted without asking to the package's pages; others keep the browser's default.
+    TCoTaskString uri;
+    if (SUCCEEDED(args.ArgsInterface()->get_Uri(uri.Put())) && Browser::IsPackagePageUri(uri.Text())) {
+        args.ArgsInterface()->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+    }
+}
+
+void TBrowserForm::EdgeBrowserProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND kind)
+{
+    // A dead window helps nobody: a new browser when the browser process is gone, a
+    // reload when only the page's renderer is. Done from the message loop, not inside
+    // the browser's own call.
+    PostMessageW(Handle(), kRecoverMessage, WPARAM(kind), 0);
+}
+
+void TBrowserForm::Recover(COREWEBVIEW2_PROCESS_FAILED_KIND kind)
+{
+    switch (kind) {
+    case COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED:
+        if (++FRecreations <= kMostRecreations) {
+            FEdgeBrowser->ReinitializeWebViewWithNewBrowser();
+        }
+        break;
+    case COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED:
+    case COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE:
+        FEdgeBrowser->Refresh();
+        break;
+    default:
+        break;
+    }
+}
+
+void TBrowserForm::EdgeBrowserNavigationCompleted()
+{
+    if (ProgressBarVisible()) {
+        ShowWindow(FProgressBar, SW_HIDE);
+        LayOut();
+    }
+}
+
+} // namespace Folio::Shared

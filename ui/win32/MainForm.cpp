@@ -1,0 +1,318 @@
+// The main window (see MainForm.h).
+#include "ui/win32/MainForm.h"
+
+#include "browser/ComBase.h"
+#include "platform/FileSystem.h"
+#include "platform/SystemInfo.h"
+#include "platform/win32/Handles.h"
+#include "runtime/StartupRules.h"
+
+namespace Folio::Runtime {
+
+using Browser::AsWide;
+using Browser::TCoTaskString;
+using Platform::TWindowState;
+
+namespace {
+
+constexpr UINT kCloseMessage = WM_APP + 2;
+
+struct TBorderStyle {
+    DWORD Style, ExStyle;
+};
+
+// 0 none, 1 single, 2 sizeable, 3 dialog, 4 tool window, 5 sizeable tool window; any
+// other code is taken as sizeable, the designed border.
+TBorderStyle BorderStyle(int code)
+{
+    constexpr DWORD caption = WS_CAPTION | WS_SYSMENU;
+    switch (code) {
+    case 0: return {WS_POPUP, 0};
+    case 1: return {caption | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0};
+    case 3: return {caption | DS_MODALFRAME, WS_EX_DLGMODALFRAME};
+    case 4: return {caption, WS_EX_TOOLWINDOW};
+    case 5: return {caption | WS_THICKFRAME, WS_EX_TOOLWINDOW};
+    default: return {WS_OVERLAPPEDWINDOW, 0};
+    }
+}
+
+constexpr DWORD kBorderBits = WS_POPUP | WS_OVERLAPPEDWINDOW | DS_MODALFRAME;
+constexpr DWORD kBorderExBits = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW;
+
+std::u16string ExecutableFolder()
+{
+    wchar_t path[32768];
+    const DWORD n = GetModuleFileNameW(nullptr, path, DWORD(std::size(path)));
+    std::u16string text = Win32::U16(path, n);
+    return text.substr(0, text.find_last_of(u"\\/") + 1);
+}
+
+} // namespace
+
+// What the bridge needs of the browser control.
+class TMainForm::TBrowserAdapter final : public Bridge::TBrowserPort {
+public:
+    Shared::TBrowserForm* Form = nullptr;
+
+    void PostWebMessageAsJson(const std::u16string& json) override
+    {
+        if (ICoreWebView2* webView = Form ? Form->EdgeBrowser().DefaultInterface() : nullptr) {
+            webView->PostWebMessageAsJson(AsWide(json));
+        }
+    }
+    void ExecuteScript(const std::u16string& script) override
+    {
+        if (Form) {
+            Form->EdgeBrowser().ExecuteScript(script);
+        }
+    }
+    double ZoomFactor() const override { return Form ? Form->EdgeBrowser().ZoomFactor() : 0.0; }
+    void SetZoomFactor(double factor) override
+    {
+        if (Form) {
+            Form->EdgeBrowser().SetZoomFactor(factor);
+        }
+    }
+};
+
+TMainForm::TMainForm(TApplication& app, std::vector<std::u16string> args)
+    : FApp(app), FArgs(std::move(args)), FBrowserAdapter(std::make_unique<TBrowserAdapter>())
+{
+}
+
+TMainForm::~TMainForm()
+{
+    FormClose();
+    Destroy();
+}
+
+int TMainForm::ReadSetting(std::u16string_view key, int defaultValue) const
+{
+    return FApp.AppSettings.ReadInteger(u"App", key, defaultValue);
+}
+
+bool TMainForm::CreateForm()
+{
+    const bool fullScreen = ReadSetting(u"WindowStyle", 0) == 1;
+    FBorder = fullScreen ? 0 : ReadSetting(u"WindowBorder", 2);
+    const TBorderStyle border = BorderStyle(FBorder);
+    const bool centred = ReadSetting(u"WindowPosition", 0) == 0;
+    const int width = ReadSetting(u"Width", 800), height = ReadSetting(u"Height", 600);
+    int left = ReadSetting(u"Left", 50), top = ReadSetting(u"Top", 50);
+    FMinSize = {ReadSetting(u"MinWidth", 0), ReadSetting(u"MinHeight", 0)};
+    FMaxSize = {ReadSetting(u"MaxWidth", 0), ReadSetting(u"MaxHeight", 0)};
+    if (centred) {
+        RECT work{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        left = work.left + (work.right - work.left - width) / 2;
+        top = work.top + (work.bottom - work.top - height) / 2;
+    }
+    const DWORD exStyle = border.ExStyle | (ReadSetting(u"WindowOrder", 0) == 1 ? WS_EX_TOPMOST : 0);
+    if (!Create(L"FolioMainForm", FApp.AppName, border.Style | WS_CLIPCHILDREN, exStyle,
+                centred ? left : CW_USEDEFAULT, centred ? top : CW_USEDEFAULT, width, height)) {
+        return false;
+    }
+    FormCreate();
+    if (fullScreen) {
+        FBrowserExternalModule->FInFullscreen = true;
+    }
+    const int state = ReadSetting(u"WindowState", 0);
+    ShowWindow(Handle(), fullScreen || state == 1 ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+    UpdateWindow(Handle());
+    return true;
+}
+
+void TMainForm::FormCreate()
+{
+    FCanClose = false;
+    Bridge::TBrowserExternalModule::TPorts ports;
+    ports.Browser = FBrowserAdapter.get();
+    ports.FileSystem = &Platform::SystemFileSystem();
+    ports.Dialogs = &FDialogs;
+    ports.MainWindow = this;
+    ports.System = &Platform::SystemInfo();
+    ports.Archive = &FApp.AppArchive;
+    ports.Settings = &FApp.AppSettings;
+    ports.AppDirPath = ExecutableFolder();
+    FBrowserExternalModule = std::make_unique<Bridge::TBrowserExternalModule>(ports);
+    FBrowserExternalModule->FOnAppCloseRequest = [this] { AppCloseRequest(); };
+
+    FBrowserForm = std::make_unique<Shared::TBrowserForm>();
+    FBrowserAdapter->Form = FBrowserForm.get();
+    Shared::TBrowserForm& form = *FBrowserForm;
+    form.ExeZip = &FApp.AppArchive;
+    form.IsRuntime = true;
+    form.AppDirName = FApp.AppDirName;
+    form.HandleRequests = true;
+    form.RuntimeAppID = FApp.AppID;
+    form.WithExternal = true;
+    form.AllowDebug = FApp.AppSettings.ReadBool(u"App", u"AllowDebug", false);
+    form.AllowZoom = FApp.AppSettings.ReadBool(u"App", u"AllowZoom", false);
+    form.AllowContextMenu = FApp.AppSettings.ReadBool(u"App", u"AllowContextMenu", false);
+    Shared::TMemoryStream script;
+    FApp.AppArchive.Extract(u"kiv-webviewjs", script);
+    form.WebviewJavascript =
+        Shared::Utf8ToUtf16({reinterpret_cast<const char*>(script.Bytes().data()), script.Size()});
+    const TStartArguments start = ClassifyArguments(FArgs, FApp.AppID);
+    form.StartPageURL = start.OpensUrl ? start.Url : u"file:///" + FApp.AppIndexHtml;
+
+    Shared::TEdgeBrowser& browser = form.EdgeBrowser();
+    browser.OnWebMessageReceived = [this](Shared::TCustomEdgeBrowser&, Shared::TWebMessageReceivedEventArgs& args) {
+        EdgeBrowserWebMessageReceived(args);
+    };
+    browser.OnDocumentTitleChanged = [this](Shared::TCustomEdgeBrowser&, const std::u16string& title) {
+        EdgeBrowserDocumentTitleChanged(title);
+    };
+    // Giving the form its window starts the browser view, which navigates once ready.
+    form.CreateForm(Handle());
+}
+
+void TMainForm::EdgeBrowserWebMessageReceived(Shared::TWebMessageReceivedEventArgs& args)
+{
+    TCoTaskString source, json;
+    if (FAILED(args.ArgsInterface()->get_Source(source.Put())) ||
+        FAILED(args.ArgsInterface()->get_WebMessageAsJson(json.Put()))) {
+        return;
+    }
+    FBrowserExternalModule->EdgeBrowserWebMessageReceived(json.Text(), source.Text());
+}
+
+void TMainForm::EdgeBrowserDocumentTitleChanged(const std::u16string& title)
+{
+    if (FApp.AppSettings.ReadBool(u"App", u"DynamicAppTitle", false)) {
+        SetTitle(title);
+    }
+}
+
+void TMainForm::AppCloseRequest()
+{
+    // Called from inside the browser's message callback: the bridge and the control
+    // are on the stack, so the close comes later, from the message loop.
+    FCanClose = true;
+    PostMessageW(Handle(), kCloseMessage, 0, 0);
+}
+
+bool TMainForm::PageCanAnswer()
+{
+    // Without a live web view nobody can answer the close query: the user's request wins.
+    return FBrowserForm && FBrowserForm->EdgeBrowser().WebViewCreated();
+}
+
+bool TMainForm::FormCloseQuery()
+{
+    const bool canClose = FCanClose || !PageCanAnswer();
+    if (FBrowserForm) {
+        FBrowserForm->EdgeBrowser().ExecuteScript(u"kiv.events.onCloseQuery();");
+    }
+    return canClose;
+}
+
+void TMainForm::FormClose()
+{
+    FBrowserExternalModule.reset();
+    FBrowserAdapter->Form = nullptr;
+    FBrowserForm.reset();
+}
+
+LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+    case kCloseMessage:
+        if (FormCloseQuery()) {
+            FormClose();
+            DestroyWindow(Handle());
+        }
+        return 0;
+    case WM_DESTROY:
+        FormClose();
+        PostQuitMessage(0);
+        return 0;
+    case WM_SIZE:
+        if (FBrowserForm && FBrowserForm->Handle()) {
+            MoveWindow(FBrowserForm->Handle(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        }
+        return 0;
+    case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        if (FMinSize.cx > 0) info->ptMinTrackSize.x = FMinSize.cx;
+        if (FMinSize.cy > 0) info->ptMinTrackSize.y = FMinSize.cy;
+        if (FMaxSize.cx > 0) info->ptMaxTrackSize.x = FMaxSize.cx;
+        if (FMaxSize.cy > 0) info->ptMaxTrackSize.y = FMaxSize.cy;
+        return 0;
+    }
+    default:
+        return TRoundedWindow::HandleMessage(message, wParam, lParam);
+    }
+}
+
+bool TMainForm::OnTop() const { return (GetWindowLongW(Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+void TMainForm::SetOnTop(bool onTop)
+{
+    SetWindowPos(Handle(), onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+TWindowState TMainForm::State() const
+{
+    return IsIconic(Handle()) ? TWindowState::Minimized
+                              : (IsZoomed(Handle()) ? TWindowState::Maximized : TWindowState::Normal);
+}
+
+void TMainForm::SetState(TWindowState state)
+{
+    ShowWindow(Handle(), state == TWindowState::Maximized   ? SW_MAXIMIZE
+                         : state == TWindowState::Minimized ? SW_MINIMIZE
+                                                            : SW_RESTORE);
+}
+
+std::u16string TMainForm::Title() const
+{
+    const int length = GetWindowTextLengthW(Handle());
+    std::u16string title(size_t(length) + 1, u'\0');
+    title.resize(size_t(GetWindowTextW(Handle(), reinterpret_cast<wchar_t*>(title.data()), length + 1)));
+    return title;
+}
+
+void TMainForm::SetTitle(const std::u16string& title) { SetWindowTextW(Handle(), Win32::W(title)); }
+
+Platform::TBounds TMainForm::Bounds() const
+{
+    RECT r{};
+    GetWindowRect(Handle(), &r);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void TMainForm::SetBounds(int left, int top, int width, int height)
+{
+    if (FMinSize.cx > 0) width = std::max<int>(width, FMinSize.cx);
+    if (FMinSize.cy > 0) height = std::max<int>(height, FMinSize.cy);
+    if (FMaxSize.cx > 0) width = std::min<int>(width, FMaxSize.cx);
+    if (FMaxSize.cy > 0) height = std::min<int>(height, FMaxSize.cy);
+    MoveWindow(Handle(), left, top, width, height, TRUE);
+}
+
+void TMainForm::SetBorder(int code)
+{
+    FBorder = code;
+    const TBorderStyle border = BorderStyle(code);
+    const auto style = DWORD(GetWindowLongW(Handle(), GWL_STYLE));
+    const auto exStyle = DWORD(GetWindowLongW(Handle(), GWL_EXSTYLE));
+    SetWindowLongW(Handle(), GWL_STYLE, LONG((style & ~kBorderBits) | border.Style));
+    SetWindowLongW(Handle(), GWL_EXSTYLE, LONG((exStyle & ~kBorderExBits) | border.ExStyle));
+    SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void TMainForm::Show() { ShowWindow(Handle(), SW_SHOW); }
+void TMainForm::Hide() { ShowWindow(Handle(), SW_HIDE); }
+
+void TMainForm::BringToFront()
+{
+    if (IsIconic(Handle())) {
+        ShowWindow(Handle(), SW_RESTORE);
+    }
+    SetForegroundWindow(Handle());
+}
+
+} // namespace Folio::Runtime

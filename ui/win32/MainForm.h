@@ -1,0 +1,73 @@
+// TMainForm: the application's one top-level window. It builds the running application
+// (the bridge module and the browser form that fills it), takes its caption, size,
+// position, border and stacking from the settings, opens the start page (or the URL a
+// page asked a new window for), follows the page's title when asked to, and closes only
+// when the page agrees, or when no page is there to ask.
+#pragma once
+
+#include "bridge/BrowserExternalModule.h"
+#include "browser/win32/BrowserForm.h"
+#include "platform/MainWindowHost.h"
+#include "platform/win32/FileDialogs.h"
+#include "platform/win32/RoundedWindow.h"
+#include "runtime/ExeZipLoader.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Folio::Runtime {
+
+class TMainForm final : public Win32::TRoundedWindow, public Platform::TMainWindowHost {
+public:
+    TMainForm(TApplication& app, std::vector<std::u16string> args);
+    ~TMainForm() override;
+
+    // Creates and shows the window with everything in it; false when the window cannot
+    // be made.
+    bool CreateForm();
+    void AppCloseRequest();
+    bool CanClose() const noexcept { return FCanClose; }
+
+    // TMainWindowHost, as the page's window functions see the window.
+    bool OnTop() const override;
+    void SetOnTop(bool onTop) override;
+    Platform::TWindowState State() const override;
+    void SetState(Platform::TWindowState state) override;
+    std::u16string Title() const override;
+    void SetTitle(const std::u16string& title) override;
+    Platform::TBounds Bounds() const override;
+    void SetBounds(int left, int top, int width, int height) override;
+    int Border() const override { return FBorder; }
+    void SetBorder(int code) override;
+    void Show() override;
+    void Hide() override;
+    void BringToFront() override;
+    bool TrayIconVisible() const override { return false; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    class TBrowserAdapter;
+
+    void FormCreate();
+    bool FormCloseQuery();
+    void FormClose();
+    void EdgeBrowserDocumentTitleChanged(const std::u16string& title);
+    void EdgeBrowserWebMessageReceived(Shared::TWebMessageReceivedEventArgs& args);
+    bool PageCanAnswer();
+    int ReadSetting(std::u16string_view key, int defaultValue) const;
+
+    TApplication& FApp;
+    std::vector<std::u16string> FArgs;
+    bool FCanClose = false;
+    int FBorder = 2;
+    SIZE FMinSize{}, FMaxSize{}; // 0: no limit
+    std::unique_ptr<TBrowserAdapter> FBrowserAdapter;
+    Win32::TCommonItemDialogs FDialogs;
+    std::unique_ptr<Bridge::TBrowserExternalModule> FBrowserExternalModule;
+    std::unique_ptr<Shared::TBrowserForm> FBrowserForm;
+};
+
+} // namespace Folio::Runtime
