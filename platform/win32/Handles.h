@@ -68,6 +68,7 @@ inline void CloseKey(HKEY h) noexcept { RegCloseKey(h); }
 inline void CloseMenu(HMENU h) noexcept { DestroyMenu(h); }
 inline void CloseIcon(HICON h) noexcept { DestroyIcon(h); }
 inline void CloseGdiObject(HGDIOBJ h) noexcept { DeleteObject(h); }
+inline void CloseMemoryDc(HDC h) noexcept { DeleteDC(h); }
 inline void CloseModule(HMODULE h) noexcept { FreeLibrary(h); }
 inline void CloseCoTaskMem(wchar_t* p) noexcept { CoTaskMemFree(p); }
 
@@ -77,6 +78,8 @@ using UniqueFile = UniqueHandle<FileTraits>;                                    
 using UniqueMenu = UniqueHandle<NullInvalid<HMENU, CloseMenu>>;
 using UniqueIcon = UniqueHandle<NullInvalid<HICON, CloseIcon>>;
 using UniqueBitmap = UniqueHandle<NullInvalid<HGDIOBJ, CloseGdiObject>>;
+using UniqueGdiObject = UniqueHandle<NullInvalid<HGDIOBJ, CloseGdiObject>>;        // fonts, brushes, regions
+using UniqueMemoryDc = UniqueHandle<NullInvalid<HDC, CloseMemoryDc>>; // CreateCompatibleDC results
 using UniqueModule = UniqueHandle<NullInvalid<HMODULE, CloseModule>>;
 using UniqueCoTaskString = UniqueHandle<NullInvalid<wchar_t*, CloseCoTaskMem>>; // shell and COM out-strings
 

@@ -16,4 +16,11 @@ UniqueBitmap LoadPngResource(const wchar_t* name, int size);
 // The same from PNG bytes.
 UniqueBitmap DecodePng(const void* bytes, size_t count, int size);
 
+// A PNG resource at its own size (an animation strip, say); size receives it.
+UniqueBitmap LoadPngResourceUnscaled(const wchar_t* name, SIZE& size);
+
+// Blends the part `from` of such a bitmap over dc's pixels in `to` (stretched when the
+// sizes differ).
+void DrawPremultiplied(HDC dc, const RECT& to, HGDIOBJ bitmap, const RECT& from) noexcept;
+
 } // namespace Folio::Win32

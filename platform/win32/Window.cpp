@@ -24,6 +24,25 @@ void ReportCaughtException(const char* where) noexcept
     }
 }
 
+UINT WindowDpi(HWND window) noexcept
+{
+    // GetDpiForWindow exists from Windows 10 1607 on; before that the screen's DPI is the one.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi) {
+        if (const UINT dpi = getDpi(window); dpi > 0) {
+            return dpi;
+        }
+    }
+    HDC dc = GetDC(window);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc) {
+        ReleaseDC(window, dc);
+    }
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
 TWindow::~TWindow() { Destroy(); }
 
 void TWindow::Destroy() noexcept
@@ -42,10 +61,10 @@ bool TWindow::Create(const wchar_t* className, const std::u16string& caption, DW
     WNDCLASSEXW existing{sizeof(existing)};
     if (!GetClassInfoExW(instance, className, &existing)) {
         WNDCLASSEXW wc{sizeof(wc)};
-        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.style = ClassStyle();
         wc.lpfnWndProc = &TWindow::WindowProc;
         wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hCursor = ClassCursor();
         wc.hbrBackground = BackgroundBrush();
         wc.lpszClassName = className;
         wc.hIcon = LoadIconW(instance, L"MAINICON");

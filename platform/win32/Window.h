@@ -29,13 +29,19 @@ protected:
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // Called once the handle exists (from WM_CREATE), also when a window is re-created.
     virtual void HandleCreated() {}
-    // The class's background brush and cursor; override before Create.
+    // The class's style, background brush and cursor, read when the class is registered
+    // (the first Create of a class name in the process).
+    virtual UINT ClassStyle() const { return CS_HREDRAW | CS_VREDRAW; }
     virtual HBRUSH BackgroundBrush() const { return reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1); }
+    virtual HCURSOR ClassCursor() const { return LoadCursorW(nullptr, IDC_ARROW); }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     HWND FHandle = nullptr;
 };
+
+// The DPI the window is shown at (96 where the system cannot tell per window).
+UINT WindowDpi(HWND window) noexcept;
 
 // Reports an exception caught at a boundary (window procedure, COM callback) where it
 // may not pass: to the debugger output, where a developer sees it.

@@ -29,24 +29,6 @@ struct DialogState {
     RECT IconBox{};
 };
 
-UINT DpiOf(HWND window)
-{
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpi) {
-        if (const UINT dpi = getDpi(window); dpi > 0) {
-            return dpi;
-        }
-    }
-    HDC dc = GetDC(window);
-    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) {
-        ReleaseDC(window, dc);
-    }
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 const wchar_t* ImageName(TMsgDlgType kind)
 {
     switch (kind) {
@@ -80,7 +62,7 @@ SIZE TextExtent(HDC dc, const std::u16string& text, int maxWidth, UINT flags)
 
 void Layout(HWND dialog, DialogState& s)
 {
-    const UINT dpi = DpiOf(dialog);
+    const UINT dpi = Win32::WindowDpi(dialog);
     auto scale = [dpi](int v) { return MulDiv(v, static_cast<int>(dpi), 96); };
     const HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
     HDC dc = GetDC(dialog);

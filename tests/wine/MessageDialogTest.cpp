@@ -2,14 +2,13 @@
 // thread: captions read back from the buttons, Enter, Escape and the close box, the
 // language taken from the environment, and a screenshot kept in build/artifacts.
 #include "runtime/LocalizedMessages.h"
-#include "util/PngWriter.h"
+#include "tests/wine/Screenshot.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -27,34 +26,6 @@ BOOL CALLBACK CollectButton(HWND child, LPARAM param)
         reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
     }
     return TRUE;
-}
-
-// Saves what the screen shows of a window as a PNG.
-void SaveScreenshot(HWND window, const std::filesystem::path& file)
-{
-    RECT r;
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
-    const auto* bgra = static_cast<const uint8_t*>(bits);
-    for (size_t i = 0; i < rgba.size(); i += 4) {
-        rgba[i] = bgra[i + 2], rgba[i + 1] = bgra[i + 1], rgba[i + 2] = bgra[i], rgba[i + 3] = 255;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    std::filesystem::create_directories(file.parent_path());
-    const std::string png = Folio::Shared::EncodePng(static_cast<uint32_t>(w), static_cast<uint32_t>(h), rgba.data());
-    std::ofstream(file, std::ios::binary).write(png.data(), static_cast<std::streamsize>(png.size()));
 }
 
 struct Seen {
@@ -82,7 +53,7 @@ int Drive(const std::u16string& caption, TMsgDlgType kind, TMsgDlgButtons button
         Sleep(300); // let it paint
         EnumChildWindows(dialog, CollectButton, reinterpret_cast<LPARAM>(&seen.Buttons));
         if (!screenshot.empty()) {
-            SaveScreenshot(dialog, screenshot);
+            Folio::Test::SaveScreenshot(dialog, screenshot);
         }
         for (size_t k = 0; k < keys.size(); ++k) {
             PostMessageW(dialog, keys[k].first, keys[k].second, 0);

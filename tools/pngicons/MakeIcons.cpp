@@ -1,7 +1,9 @@
 // Draws the program's images at build time: the message dialog's 64 x 64 icons
-// (MSG_ERROR, MSG_INFO, MSG_WARNING) as PNG, and the application icon as an .ico file
-// of PNG images. Shapes are sampled 4 x 4 per pixel for smooth edges.
+// (MSG_ERROR, MSG_INFO, MSG_WARNING) and the password prompt's key (16 and 32) as PNG,
+// the busy animation's strips (BusyStrips.cpp), and the application icon as an .ico
+// file of PNG images. Shapes are sampled 4 x 4 per pixel for smooth edges.
 //   make-icons OUTPUT_DIR
+#include "tools/pngicons/BusyStrips.h"
 #include "util/PngWriter.h"
 
 #include <cmath>
@@ -96,6 +98,21 @@ int AppShape(double x, double y)
     return line ? 2 : 1;
 }
 
+// A key lying on its side, bow to the left, with a dark rim so that it reads on light
+// and dark backgrounds alike.
+int KeyShape(double x, double y)
+{
+    const auto inKey = [x, y](double grow) {
+        const double d = std::hypot(x - 19, y - 32);
+        const bool bow = d <= 14 + grow && d >= 6 - grow;
+        const bool shaft = x >= 30 - grow && x <= 58 + grow && y >= 28 - grow && y <= 36 + grow;
+        const bool tooth = y >= 36 - grow && ((x >= 42 - grow && x <= 47 + grow && y <= 45 + grow) ||
+                                              (x >= 51 - grow && x <= 58 + grow && y <= 42 + grow));
+        return bow || shaft || tooth;
+    };
+    return inKey(0) ? 1 : (inKey(2.5) ? 2 : 0);
+}
+
 bool Save(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -136,7 +153,10 @@ int main(int argc, char** argv)
     const Colour white{255, 255, 255};
     bool ok = Save(dir + "/msg_error.png", Render(64, ErrorShape, {{214, 48, 49}, white})) &&
               Save(dir + "/msg_info.png", Render(64, InfoShape, {{0, 103, 192}, white})) &&
-              Save(dir + "/msg_warning.png", Render(64, WarningShape, {{245, 176, 30}, {40, 40, 40}}));
+              Save(dir + "/msg_warning.png", Render(64, WarningShape, {{245, 176, 30}, {40, 40, 40}})) &&
+              Save(dir + "/key_16.png", Render(16, KeyShape, {{222, 170, 40}, {96, 66, 12}})) &&
+              Save(dir + "/key_32.png", Render(32, KeyShape, {{222, 170, 40}, {96, 66, 12}})) &&
+              Folio::Tools::WriteBusyStrips(dir);
     std::vector<std::pair<uint32_t, std::string>> icon;
     for (const uint32_t size : {16u, 32u, 48u, 256u}) {
         icon.emplace_back(size, Render(size, AppShape, {{250, 250, 247}, {72, 99, 156}, {190, 198, 214}}));
