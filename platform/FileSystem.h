@@ -2,9 +2,12 @@
 // the real calls; the host adapter works on the host's files, reading "\" as "/".
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Folio::Platform {
 
@@ -25,6 +28,9 @@ public:
     virtual void ForceDirectories(const std::u16string& path) = 0;
     // Creates (or replaces) the file with these bytes; EFileCreateError when it cannot.
     virtual void WriteFile(const std::u16string& path, std::string_view bytes) = 0;
+    // The whole file's bytes; nothing when it cannot be opened or read to its end
+    // (missing, a folder, locked, too large for memory).
+    virtual std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) = 0;
 };
 
 // The platform's file system.

@@ -120,6 +120,7 @@ public:
     bool DeleteTree(const std::u16string&) override { return FAnswer; }
     void ForceDirectories(const std::u16string&) override {}
     void WriteFile(const std::u16string&, std::string_view) override {}
+    std::optional<std::vector<uint8_t>> ReadFile(const std::u16string&) override { return std::nullopt; }
 
 private:
     bool FAnswer;
