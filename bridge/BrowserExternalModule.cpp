@@ -2,8 +2,8 @@
 #include "bridge/BrowserExternalModule.h"
 
 #include "bridge/Protocol.h"
+#include "browser/RequestServing.h"
 #include "platform/DebugOutput.h"
-#include "util/Case.h"
 #include "util/Numbers.h"
 
 namespace Folio::Bridge {
@@ -75,8 +75,8 @@ void TBrowserExternalModule::EdgeBrowserWebMessageReceived(std::u16string_view m
                                                            std::u16string_view sourceUri) noexcept
 {
     try {
-        if (!Shared::StartsTextAscii(sourceUri, u"file:")) {
-            return; // a page from elsewhere gets no native functions
+        if (!Browser::IsPackagePageUri(sourceUri)) {
+            return; // a page from elsewhere, a file share included, gets no native functions
         }
         Dispatch(messageJson);
     } catch (const std::exception& e) {

@@ -41,7 +41,7 @@ public:
     explicit TBrowserExternalModule(TPorts ports);
 
     // Handles one message the page posted (its JSON text) from the page at sourceUri.
-    // Messages from pages that are not the package's (not "file:") are ignored. A
+    // Messages from pages that are not the package's (not "file:///") are ignored. A
     // failure that escapes a function ends this message only; it is reported through
     // OnDispatchError and later messages are served as usual.
     void EdgeBrowserWebMessageReceived(std::u16string_view messageJson, std::u16string_view sourceUri) noexcept;

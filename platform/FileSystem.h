@@ -2,9 +2,12 @@
 // the real calls; the host adapter works on the host's files, reading "\" as "/".
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Folio::Platform {
 
@@ -28,6 +31,9 @@ public:
     // Renames a file over another one, which is replaced in one step: a reader sees the
     // old file or the new one, never a part. False when it cannot (the target in use...).
     virtual bool MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;
+    // The whole file's bytes; nothing when it cannot be opened or read to its end
+    // (missing, a folder, locked, too large for memory).
+    virtual std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) = 0;
 };
 
 // The platform's file system.

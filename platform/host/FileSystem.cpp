@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 namespace Folio::Platform {
 
@@ -74,6 +75,32 @@ public:
         out.close();
         if (!out) {
             throw EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(path) + "\". " + std::strerror(errno));
+        }
+    }
+    std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) override
+    {
+        const auto p = HostPath(path);
+        std::error_code ec;
+        // A folder opens as a stream here; Windows refuses it, and so does this.
+        if (!fs::is_regular_file(p, ec)) {
+            return std::nullopt;
+        }
+        std::ifstream in(p, std::ios::binary);
+        if (!in) {
+            return std::nullopt;
+        }
+        try {
+            std::vector<uint8_t> bytes(static_cast<size_t>(fs::file_size(p, ec)));
+            if (ec) {
+                return std::nullopt;
+            }
+            in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            if (static_cast<size_t>(in.gcount()) != bytes.size()) {
+                return std::nullopt;
+            }
+            return bytes;
+        } catch (const std::bad_alloc&) {
+            return std::nullopt;
         }
     }
 };

@@ -8,6 +8,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
 namespace Folio::Platform {
 
 namespace {
@@ -69,6 +73,32 @@ public:
                                        Win32::LastErrorText());
             }
             done += written;
+        }
+    }
+    std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) override
+    {
+        // Others may keep writing or deleting the file; what is there now is read.
+        Win32::UniqueFile file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size{};
+        if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+            static_cast<uint64_t>(size.QuadPart) > PTRDIFF_MAX) {
+            return std::nullopt;
+        }
+        try {
+            std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
+            size_t done = 0;
+            while (done < bytes.size()) {
+                const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+                DWORD got = 0;
+                if (!::ReadFile(file.Get(), bytes.data() + done, chunk, &got, nullptr) || got == 0) {
+                    return std::nullopt; // a read error, or the file became shorter
+                }
+                done += got;
+            }
+            return bytes;
+        } catch (const std::bad_alloc&) {
+            return std::nullopt;
         }
     }
 };

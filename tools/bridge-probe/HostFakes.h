@@ -121,6 +121,7 @@ public:
     void ForceDirectories(const std::u16string&) override {}
     void WriteFile(const std::u16string&, std::string_view) override {}
     bool MoveReplacing(const std::u16string&, const std::u16string&) override { return FAnswer; }
+    std::optional<std::vector<uint8_t>> ReadFile(const std::u16string&) override { return std::nullopt; }
 
 private:
     bool FAnswer;

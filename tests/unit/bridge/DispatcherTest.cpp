@@ -85,7 +85,8 @@ TEST(Dispatcher, OnlyPagesOfThePackageReachNativeFunctions)
     EXPECT_TRUE(probe.Send(hello, u"file:///index.html"));
     EXPECT_TRUE(probe.Send(hello, u"FILE:///C:/app/page.html"));
     for (const std::u16string source : {u"https://example.org/", u"http://localhost/", u"about:blank", u"",
-                                        u"data:text/html,<p>"}) {
+                                        u"data:text/html,<p>", u"file://server/share/page.html", u"file:page.html",
+                                        u"filesystem:file:///x"}) {
         EXPECT_FALSE(probe.Send(hello, source)) << testing::PrintToString(source);
     }
 }

@@ -24,7 +24,7 @@ public:
 TEST(MimeTable, BuiltinListShape)
 {
     const auto rows = BuiltinMimeRows();
-    EXPECT_EQ(rows.size(), 384u);
+    EXPECT_EQ(rows.size(), 390u);
     std::map<std::u16string, int> count;
     for (const auto row : rows) {
         const size_t eq = row.find(u'=');
@@ -32,7 +32,7 @@ TEST(MimeTable, BuiltinListShape)
         ASSERT_EQ(row.front(), u'.');
         ++count[std::u16string(row.substr(0, eq))];
     }
-    EXPECT_EQ(count.size(), 372u);
+    EXPECT_EQ(count.size(), 378u);
     std::set<std::u16string> repeated;
     for (const auto& [ext, n] : count) {
         if (n > 1) {
@@ -42,13 +42,13 @@ TEST(MimeTable, BuiltinListShape)
     EXPECT_EQ(repeated, (std::set<std::u16string>{u".m3u", u".mp2", u".mp3", u".rm", u".cpt", u".xbm", u".asf",
                                                   u".asx"}));
     EXPECT_EQ(rows.front(), u".nml=application/x-nml");
+    EXPECT_EQ(rows.back(), u".webmanifest=application/manifest+json");
 
     const FakeRegistry none;
     const TMimeTable table(none);
-    EXPECT_EQ(table.Size(), 372u);
+    EXPECT_EQ(table.Size(), 378u);
     for (const std::u16string missing :
-         {u".json", u".mjs", u".map", u".wasm", u".woff", u".woff2", u".ttf", u".otf", u".eot", u".csv", u".md",
-          u".tiff", u".avif"}) {
+         {u".map", u".woff", u".ttf", u".otf", u".eot", u".csv", u".md", u".tiff"}) {
         EXPECT_EQ(table.Find(missing), u"") << testing::PrintToString(missing);
     }
 }
@@ -68,6 +68,9 @@ TEST(MimeTable, TellingRowsOfTheBuiltinList)
         {u".avi", u"video/x-msvideo"}, {u".mov", u"video/quicktime"}, {u".pdf", u"application/pdf"},
         {u".zip", u"application/x-zip-compressed"}, {u".exe", u"application/x-msdos-program"},
         {u".dll", u"application/x-msdos-program"}, {u".m3u", u"audio/mpegurl"}, {u".rm", u"audio/x-pn-realaudio"},
+        // the web types added after the list
+        {u".mjs", u"text/javascript"}, {u".wasm", u"application/wasm"}, {u".json", u"application/json"},
+        {u".avif", u"image/avif"}, {u".woff2", u"font/woff2"}, {u".webmanifest", u"application/manifest+json"},
     };
     for (const auto& [ext, type] : rows) {
         EXPECT_EQ(table.Find(ext), type) << testing::PrintToString(ext);

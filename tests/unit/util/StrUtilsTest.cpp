@@ -107,9 +107,12 @@ TEST(GetFileMIMEType, NoExtensionGivesOctetStream)
                                       u"data.unknownext"}) {
         EXPECT_EQ(TStrUtils::GetFileMIMEType(name), u"application/octet-stream") << testing::PrintToString(name);
     }
-    // No row for the modern web types; only a registry could give them one.
-    EXPECT_EQ(TStrUtils::GetFileMIMEType(u"data.json"), RegisteredOr(u".json", u"application/octet-stream"));
-    EXPECT_EQ(TStrUtils::GetFileMIMEType(u"font.woff2"), RegisteredOr(u".woff2", u"application/octet-stream"));
+    // Web types without a row; only a registry could give them one.
+    EXPECT_EQ(TStrUtils::GetFileMIMEType(u"font.woff"), RegisteredOr(u".woff", u"application/octet-stream"));
+    EXPECT_EQ(TStrUtils::GetFileMIMEType(u"app.js.map"), RegisteredOr(u".map", u"application/octet-stream"));
+    // Those with a row since; a registry still overrides them.
+    EXPECT_EQ(TStrUtils::GetFileMIMEType(u"data.json"), RegisteredOr(u".json", u"application/json"));
+    EXPECT_EQ(TStrUtils::GetFileMIMEType(u"font.WOFF2"), RegisteredOr(u".woff2", u"font/woff2"));
 }
 
 TEST(JavascriptQuoting, RoundTrips)
