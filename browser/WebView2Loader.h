@@ -14,17 +14,11 @@ extern std::u16string LoaderPath;
 
 // The entry points; one the library does not export stays null and is never called.
 struct TLoaderFunctions {
-    using TCreateEnvironmentWithOptions = HRESULT(STDAPICALLTYPE*)(
-        PCWSTR, PCWSTR, ICoreWebView2EnvironmentOptions*, ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler*);
-    using TCreateEnvironment = HRESULT(STDAPICALLTYPE*)(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler*);
-    using TVersionString = HRESULT(STDAPICALLTYPE*)(PCWSTR, LPWSTR*);
-    using TCompareVersions = HRESULT(STDAPICALLTYPE*)(PCWSTR, PCWSTR, int*);
-
-    TCreateEnvironmentWithOptions CreateCoreWebView2EnvironmentWithOptions = nullptr;
-    TCreateEnvironment CreateCoreWebView2Environment = nullptr;
-    TVersionString GetCoreWebView2BrowserVersionString = nullptr;
-    TVersionString GetAvailableCoreWebView2BrowserVersionString = nullptr;
-    TCompareVersions CompareBrowserVersions = nullptr;
+    Browser::TCreateCoreWebView2EnvironmentWithOptions CreateCoreWebView2EnvironmentWithOptions = nullptr;
+    Browser::TCreateCoreWebView2Environment CreateCoreWebView2Environment = nullptr;
+    Browser::TGetCoreWebView2BrowserVersionString GetCoreWebView2BrowserVersionString = nullptr;
+    Browser::TGetAvailableCoreWebView2BrowserVersionString GetAvailableCoreWebView2BrowserVersionString = nullptr;
+    Browser::TCompareBrowserVersions CompareBrowserVersions = nullptr;
 };
 
 // True once the library is loaded; a failed load leaves everything unset, so the next
