@@ -54,6 +54,9 @@ public:
     // The control's own visibility, not whether its parents are shown.
     bool Visible() const override
     {
+        if (FEntering >= 0) {
+            return FEntering == 1;
+        }
         return TWindow::Handle() && (GetWindowLongW(TWindow::Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
     }
 
@@ -117,15 +120,16 @@ protected:
                 FEvents->Resized();
             }
             return 0;
-        case WM_WINDOWPOSCHANGED: {
-            // Here rather than at WM_SHOWWINDOW, which comes before the style changes.
-            const LRESULT result = TWindow::HandleMessage(message, wParam, lParam);
-            const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
-            if (FEvents && (pos->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))) {
+        case WM_SHOWWINDOW:
+            // Sent before the style changes: while the control handles it, Visible()
+            // answers the state being entered. lParam 0: ShowWindow on this window
+            // itself, not a parent being shown or hidden.
+            if (FEvents && lParam == 0) {
+                FEntering = wParam != 0 ? 1 : 0;
                 FEvents->VisibilityChanged();
+                FEntering = -1;
             }
-            return result;
-        }
+            return TWindow::HandleMessage(message, wParam, lParam);
         case WM_SYSCOMMAND:
             if (FEvents) {
                 FEvents->SysCommand(static_cast<UINT>(wParam));
@@ -159,6 +163,7 @@ private:
 
     Shared::TEdgeBrowserWindowEvents* FEvents = nullptr;
     HWND FParent = nullptr;
+    int FEntering = -1; // the visibility WM_SHOWWINDOW announces, while it is handled
 };
 
 } // namespace
