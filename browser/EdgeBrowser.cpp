@@ -20,7 +20,10 @@ constexpr UINT SC_RESTORE_COMMAND = 0xF120;
 constexpr DWORD BrowserProcessExitWaitMs = 2000;
 
 // A runtime that reports success but hands out nothing has failed all the same.
-HRESULT Outcome(HRESULT hr, const void* obtained) noexcept { return SUCCEEDED(hr) && !obtained ? E_POINTER : hr; }
+HRESULT Outcome(HRESULT hr, const void* obtained) noexcept
+{
+    return SUCCEEDED(hr) && !obtained ? E_POINTER : hr;
+}
 
 } // namespace
 
@@ -67,7 +70,10 @@ void TCustomEdgeBrowser::SetParentWindow(HWND parent)
     }
 }
 
-void TCustomEdgeBrowser::SetBounds(const RECT& bounds) { FSite->SetBounds(bounds); }
+void TCustomEdgeBrowser::SetBounds(const RECT& bounds)
+{
+    FSite->SetBounds(bounds);
+}
 
 void TCustomEdgeBrowser::CreateWebView()
 {
@@ -97,28 +103,28 @@ void TCustomEdgeBrowser::InitializeWebView()
     FWebViewFocusEventActive = false;
     const std::uint64_t generation = ++FGeneration;
     const TWeakLink link(FLink);
-    auto handler = MakeComHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, HRESULT,
-                                  ICoreWebView2Environment*>(
-        [link, generation, queue = std::weak_ptr<TUiQueue>(FQueue)](HRESULT result,
-                                                                    ICoreWebView2Environment* environment) {
-            // This completion may come on any thread: it touches nothing of the control
-            // there, but hands the result to the UI thread.
-            const auto ui = queue.lock();
-            if (!ui) {
-                return S_OK;
-            }
-            auto work = [link, generation, result, kept = ComPtr<ICoreWebView2Environment>(environment)] {
-                if (const auto self = link.lock()) {
-                    self->CreateEnvironmentCompleted(generation, result, kept);
+    auto handler =
+        MakeComHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, HRESULT, ICoreWebView2Environment*>(
+            [link, generation, queue = std::weak_ptr<TUiQueue>(FQueue)](HRESULT result,
+                                                                        ICoreWebView2Environment* environment) {
+                // This completion may come on any thread: it touches nothing of the control
+                // there, but hands the result to the UI thread.
+                const auto ui = queue.lock();
+                if (!ui) {
+                    return S_OK;
                 }
-            };
-            if (ui->IsUiThread()) {
-                work();
-            } else {
-                ui->Post(std::move(work));
-            }
-            return S_OK;
-        });
+                auto work = [link, generation, result, kept = ComPtr<ICoreWebView2Environment>(environment)] {
+                    if (const auto self = link.lock()) {
+                        self->CreateEnvironmentCompleted(generation, result, kept);
+                    }
+                };
+                if (ui->IsUiThread()) {
+                    work();
+                } else {
+                    ui->Post(std::move(work));
+                }
+                return S_OK;
+            });
     const HRESULT hr = LoaderCreateEnvironment(handler.Get());
     if (!RecordResult(hr)) {
         // The state stays Creating: only ReinitializeWebView tries again.
@@ -146,21 +152,21 @@ void TCustomEdgeBrowser::CreateEnvironmentCompleted(std::uint64_t generation, HR
         return;
     }
     FWebViewEnvironment = environment;
-    auto handler = MakeComHandler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler, HRESULT,
-                                  ICoreWebView2Controller*>(
-        [link = TWeakLink(FLink), generation](HRESULT hr, ICoreWebView2Controller* controller) {
-            const auto self = link.lock();
-            if (!self || generation != self->FGeneration) {
-                // The control is gone or has started over: this controller belongs to no
-                // one, so close it rather than leave a browser window behind.
-                if (controller) {
-                    controller->Close();
+    auto handler =
+        MakeComHandler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler, HRESULT, ICoreWebView2Controller*>(
+            [link = TWeakLink(FLink), generation](HRESULT hr, ICoreWebView2Controller* controller) {
+                const auto self = link.lock();
+                if (!self || generation != self->FGeneration) {
+                    // The control is gone or has started over: this controller belongs to no
+                    // one, so close it rather than leave a browser window behind.
+                    if (controller) {
+                        controller->Close();
+                    }
+                    return S_OK;
                 }
+                self->CreateControllerCompleted(hr, controller);
                 return S_OK;
-            }
-            self->CreateControllerCompleted(hr, controller);
-            return S_OK;
-        });
+            });
     RecordResult(FWebViewEnvironment->CreateCoreWebView2Controller(FSite->Handle(), handler.Get()));
 }
 
@@ -242,7 +248,10 @@ void TCustomEdgeBrowser::CloseBrowserProcess()
     }
 }
 
-void TCustomEdgeBrowser::ReinitializeWebView() { InitializeWebView(); }
+void TCustomEdgeBrowser::ReinitializeWebView()
+{
+    InitializeWebView();
+}
 
 void TCustomEdgeBrowser::ReinitializeWebViewWithNewBrowser()
 {
@@ -276,7 +285,10 @@ void TCustomEdgeBrowser::WindowCreated()
     }
 }
 
-void TCustomEdgeBrowser::Resized() { ResizeWebView(); }
+void TCustomEdgeBrowser::Resized()
+{
+    ResizeWebView();
+}
 
 void TCustomEdgeBrowser::VisibilityChanged()
 {

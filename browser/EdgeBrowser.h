@@ -1,6 +1,6 @@
 // TCustomEdgeBrowser / TEdgeBrowser: the control that hosts one WebView2 web view. It
 // creates environment, controller and web view asynchronously, registers for the
-// runtime's events and passes them on to its handler slots. Windows specifics reach it
+// runtime's events and passes them on to its handler slots. What is Windows-only reaches it
 // through the ports of EdgeBrowserPorts.h.
 #pragma once
 

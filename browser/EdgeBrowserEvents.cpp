@@ -27,8 +27,7 @@ ComPtr<Handler> Bind(const std::weak_ptr<TControl>& link, F forward)
 }
 
 // Calls a copy of the slot, so that a handler may reassign its own slot meanwhile.
-template <typename Slot, typename... A>
-bool Fire(const Slot& slot, TControl& sender, A&&... args)
+template <typename Slot, typename... A> bool Fire(const Slot& slot, TControl& sender, A&&... args)
 {
     if (!slot) {
         return false;
@@ -113,10 +112,8 @@ void TCustomEdgeBrowser::RegisterEvents()
                                    &FDocumentTitleChangedToken);
     view->add_NewWindowRequested(
         Bind<ICoreWebView2NewWindowRequestedEventHandler, ICoreWebView2, ICoreWebView2NewWindowRequestedEventArgs>(
-            link,
-            [](TControl& c, ICoreWebView2*, auto* a) {
-                FireWrapped<TNewWindowRequestedEventArgs>(c.OnNewWindowRequested, c, a);
-            })
+            link, [](TControl& c, ICoreWebView2*,
+                     auto* a) { FireWrapped<TNewWindowRequestedEventArgs>(c.OnNewWindowRequested, c, a); })
             .Get(),
         &FNewWindowRequestedToken);
     view->add_FrameNavigationStarting(
@@ -131,26 +128,20 @@ void TCustomEdgeBrowser::RegisterEvents()
         &FFrameNavigationCompletedToken);
     view->add_WebResourceRequested(
         Bind<ICoreWebView2WebResourceRequestedEventHandler, ICoreWebView2, ICoreWebView2WebResourceRequestedEventArgs>(
-            link,
-            [](TControl& c, ICoreWebView2*, auto* a) {
-                FireWrapped<TWebResourceRequestedEventArgs>(c.OnWebResourceRequested, c, a);
-            })
+            link, [](TControl& c, ICoreWebView2*,
+                     auto* a) { FireWrapped<TWebResourceRequestedEventArgs>(c.OnWebResourceRequested, c, a); })
             .Get(),
         &FWebResourceRequestedToken);
     view->add_ScriptDialogOpening(
         Bind<ICoreWebView2ScriptDialogOpeningEventHandler, ICoreWebView2, ICoreWebView2ScriptDialogOpeningEventArgs>(
-            link,
-            [](TControl& c, ICoreWebView2*, auto* a) {
-                FireWrapped<TScriptDialogOpeningEventArgs>(c.OnScriptDialogOpening, c, a);
-            })
+            link, [](TControl& c, ICoreWebView2*,
+                     auto* a) { FireWrapped<TScriptDialogOpeningEventArgs>(c.OnScriptDialogOpening, c, a); })
             .Get(),
         &FScriptDialogOpeningToken);
     view->add_PermissionRequested(
         Bind<ICoreWebView2PermissionRequestedEventHandler, ICoreWebView2, ICoreWebView2PermissionRequestedEventArgs>(
-            link,
-            [](TControl& c, ICoreWebView2*, auto* a) {
-                FireWrapped<TPermissionRequestedEventArgs>(c.OnPermissionRequested, c, a);
-            })
+            link, [](TControl& c, ICoreWebView2*,
+                     auto* a) { FireWrapped<TPermissionRequestedEventArgs>(c.OnPermissionRequested, c, a); })
             .Get(),
         &FPermissionRequestedToken);
     view->add_ProcessFailed(
@@ -169,10 +160,8 @@ void TCustomEdgeBrowser::RegisterEvents()
         &FProcessFailedToken);
     view->add_WebMessageReceived(
         Bind<ICoreWebView2WebMessageReceivedEventHandler, ICoreWebView2, ICoreWebView2WebMessageReceivedEventArgs>(
-            link,
-            [](TControl& c, ICoreWebView2*, auto* a) {
-                FireWrapped<TWebMessageReceivedEventArgs>(c.OnWebMessageReceived, c, a);
-            })
+            link, [](TControl& c, ICoreWebView2*,
+                     auto* a) { FireWrapped<TWebMessageReceivedEventArgs>(c.OnWebMessageReceived, c, a); })
             .Get(),
         &FWebMessageReceivedToken);
     view->add_ContainsFullScreenElementChanged(
@@ -186,15 +175,16 @@ void TCustomEdgeBrowser::RegisterEvents()
             .Get(),
         &FWindowCloseRequestedToken);
 
-    controller->add_ZoomFactorChanged(Bind<ICoreWebView2ZoomFactorChangedEventHandler, ICoreWebView2Controller, IUnknown>(
-                                          link,
-                                          [](TControl& c, ICoreWebView2Controller*, IUnknown*) {
-                                              if (c.OnZoomFactorChanged) {
-                                                  Fire(c.OnZoomFactorChanged, c, c.ZoomFactor());
-                                              }
-                                          })
-                                          .Get(),
-                                      &FZoomFactorChangedToken);
+    controller->add_ZoomFactorChanged(
+        Bind<ICoreWebView2ZoomFactorChangedEventHandler, ICoreWebView2Controller, IUnknown>(
+            link,
+            [](TControl& c, ICoreWebView2Controller*, IUnknown*) {
+                if (c.OnZoomFactorChanged) {
+                    Fire(c.OnZoomFactorChanged, c, c.ZoomFactor());
+                }
+            })
+            .Get(),
+        &FZoomFactorChangedToken);
     controller->add_MoveFocusRequested(
         Bind<ICoreWebView2MoveFocusRequestedEventHandler, ICoreWebView2Controller,
              ICoreWebView2MoveFocusRequestedEventArgs>(

@@ -18,7 +18,10 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-[[noreturn]] void RaiseNotInstantiated() { throw EEdgeError("WebView2 not instantiated", E_FAIL); }
+[[noreturn]] void RaiseNotInstantiated()
+{
+    throw EEdgeError("WebView2 not instantiated", E_FAIL);
+}
 
 } // namespace
 
@@ -157,7 +160,8 @@ void TCustomEdgeBrowser::SubscribeToCDPEvent(const std::u16string& eventName)
     }
     auto handler = MakeComHandler<ICoreWebView2DevToolsProtocolEventReceivedEventHandler, ICoreWebView2*,
                                   ICoreWebView2DevToolsProtocolEventReceivedEventArgs*>(
-        [link = TWeakLink(FLink), eventName](ICoreWebView2*, ICoreWebView2DevToolsProtocolEventReceivedEventArgs* args) {
+        [link = TWeakLink(FLink), eventName](ICoreWebView2*,
+                                             ICoreWebView2DevToolsProtocolEventReceivedEventArgs* args) {
             const auto self = link.lock();
             if (self && self->OnDevToolsProtocolEventReceived && args) {
                 TCoTaskString json;

@@ -28,8 +28,7 @@ private:
 
 // The runtime's arguments of one event call. The control makes one for the call of a
 // handler and destroys it when the handler returns: copy out what is needed later.
-template <typename Interface>
-class TEventArgsWrapper {
+template <typename Interface> class TEventArgsWrapper {
 public:
     explicit TEventArgsWrapper(Interface* args) : FArgsInterface(args) {}
     TEventArgsWrapper(const TEventArgsWrapper&) = delete;
@@ -70,7 +69,8 @@ public:
 using TNotifyEvent = std::function<void(TCustomEdgeBrowser& sender)>;
 using THistoryChangedEvent = TNotifyEvent;
 using TWebViewStatusEvent = std::function<void(TCustomEdgeBrowser& sender, HRESULT result)>;
-using TContainsFullScreenElementChangedEvent = std::function<void(TCustomEdgeBrowser& sender, bool containsFullScreenElement)>;
+using TContainsFullScreenElementChangedEvent =
+    std::function<void(TCustomEdgeBrowser& sender, bool containsFullScreenElement)>;
 using TContentLoadingEvent = std::function<void(TCustomEdgeBrowser& sender, bool isErrorPage, UINT64 navigationId)>;
 using TDevToolsProtocolEventReceivedEvent = std::function<void(
     TCustomEdgeBrowser& sender, const std::u16string& eventName, const std::u16string& parameterObjectAsJson)>;
@@ -86,7 +86,8 @@ using TProcessFailedEvent = std::function<void(TCustomEdgeBrowser& sender, COREW
 using TScriptDialogOpeningEvent = std::function<void(TCustomEdgeBrowser& sender, TScriptDialogOpeningEventArgs& args)>;
 using TSourceChangedEvent = std::function<void(TCustomEdgeBrowser& sender, bool isNewDocument)>;
 using TWebMessageReceivedEvent = std::function<void(TCustomEdgeBrowser& sender, TWebMessageReceivedEventArgs& args)>;
-using TWebResourceRequestedEvent = std::function<void(TCustomEdgeBrowser& sender, TWebResourceRequestedEventArgs& args)>;
+using TWebResourceRequestedEvent =
+    std::function<void(TCustomEdgeBrowser& sender, TWebResourceRequestedEventArgs& args)>;
 using TZoomFactorChangedEvent = std::function<void(TCustomEdgeBrowser& sender, double zoomFactor)>;
 
 } // namespace Folio::Shared

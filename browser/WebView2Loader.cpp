@@ -79,8 +79,9 @@ HRESULT LoaderBrowserVersion(LPWSTR* version)
     // The loader of the current SDK no longer exports GetCoreWebView2BrowserVersionString;
     // GetAvailableCoreWebView2BrowserVersionString answers the same question (which runtime
     // a null browser folder finds) and is what such loaders offer instead.
-    const auto get = functions.GetCoreWebView2BrowserVersionString ? functions.GetCoreWebView2BrowserVersionString
-                                                                   : functions.GetAvailableCoreWebView2BrowserVersionString;
+    const auto get = functions.GetCoreWebView2BrowserVersionString
+                         ? functions.GetCoreWebView2BrowserVersionString
+                         : functions.GetAvailableCoreWebView2BrowserVersionString;
     if (!get) {
         return E_FAIL;
     }

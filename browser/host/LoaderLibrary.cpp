@@ -1,7 +1,7 @@
 // The host has no loader library: tests install the entry points of a fake one, which
 // then "loads" from any path. See browser/host/HostLoader.h.
-#include "browser/host/HostLoader.h"
 #include "browser/WebView2Loader.h"
+#include "browser/host/HostLoader.h"
 
 #include <mutex>
 #include <optional>
@@ -34,6 +34,8 @@ bool LoadLoaderLibrary(const std::u16string&, TLoaderFunctions& functions)
     return true;
 }
 
-void FreeLoaderLibrary() {}
+void FreeLoaderLibrary()
+{
+}
 
 } // namespace Folio::Shared

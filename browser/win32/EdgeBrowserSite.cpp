@@ -174,6 +174,9 @@ UINT FormShortcutMessage() noexcept
     return message;
 }
 
-std::unique_ptr<Shared::TEdgeBrowserSite> CreateEdgeBrowserSite() { return std::make_unique<TEdgeBrowserWindow>(); }
+std::unique_ptr<Shared::TEdgeBrowserSite> CreateEdgeBrowserSite()
+{
+    return std::make_unique<TEdgeBrowserWindow>();
+}
 
 } // namespace Folio::Win32

@@ -9,8 +9,7 @@ namespace {
 // Freed when the process ends, by this owner's destructor.
 Win32::UniqueModule LoaderModule;
 
-template <typename F>
-void Find(HMODULE module, const char* name, F& slot)
+template <typename F> void Find(HMODULE module, const char* name, F& slot)
 {
     slot = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
@@ -33,6 +32,9 @@ bool LoadLoaderLibrary(const std::u16string& path, TLoaderFunctions& functions)
     return true;
 }
 
-void FreeLoaderLibrary() { LoaderModule.Reset(); }
+void FreeLoaderLibrary()
+{
+    LoaderModule.Reset();
+}
 
 } // namespace Folio::Shared

@@ -31,7 +31,9 @@ struct TBrowserHarness {
         Site = site.get();
         Browser = std::make_unique<Shared::TEdgeBrowser>(Queue, std::move(site));
         if (completionHandler) {
-            Browser->OnCreateWebViewCompleted = [this](Shared::TCustomEdgeBrowser&, HRESULT hr) { Completed.push_back(hr); };
+            Browser->OnCreateWebViewCompleted = [this](Shared::TCustomEdgeBrowser&, HRESULT hr) {
+                Completed.push_back(hr);
+            };
         }
     }
     ~TBrowserHarness()

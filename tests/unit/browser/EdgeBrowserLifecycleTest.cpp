@@ -16,19 +16,49 @@ namespace {
 
 constexpr HRESULT E_ACCESSDENIED_HR = static_cast<HRESULT>(0x80070005u);
 
-const std::vector<std::string> RegistrationOrder = {
-    "NavigationStarting", "NavigationCompleted", "SourceChanged", "HistoryChanged", "ContentLoading",
-    "DocumentTitleChanged", "NewWindowRequested", "FrameNavigationStarting", "FrameNavigationCompleted",
-    "WebResourceRequested", "ScriptDialogOpening", "PermissionRequested", "ProcessFailed", "WebMessageReceived",
-    "ContainsFullScreenElementChanged", "WindowCloseRequested", "ZoomFactorChanged", "MoveFocusRequested",
-    "AcceleratorKeyPressed", "GotFocus", "LostFocus"};
+const std::vector<std::string> RegistrationOrder = {"NavigationStarting",
+                                                    "NavigationCompleted",
+                                                    "SourceChanged",
+                                                    "HistoryChanged",
+                                                    "ContentLoading",
+                                                    "DocumentTitleChanged",
+                                                    "NewWindowRequested",
+                                                    "FrameNavigationStarting",
+                                                    "FrameNavigationCompleted",
+                                                    "WebResourceRequested",
+                                                    "ScriptDialogOpening",
+                                                    "PermissionRequested",
+                                                    "ProcessFailed",
+                                                    "WebMessageReceived",
+                                                    "ContainsFullScreenElementChanged",
+                                                    "WindowCloseRequested",
+                                                    "ZoomFactorChanged",
+                                                    "MoveFocusRequested",
+                                                    "AcceleratorKeyPressed",
+                                                    "GotFocus",
+                                                    "LostFocus"};
 
-const std::vector<std::string> RemovalOrder = {
-    "NavigationStarting", "NavigationCompleted", "SourceChanged", "HistoryChanged", "ContentLoading",
-    "DocumentTitleChanged", "NewWindowRequested", "FrameNavigationStarting", "FrameNavigationCompleted",
-    "WebResourceRequested", "ScriptDialogOpening", "PermissionRequested", "ProcessFailed", "WebMessageReceived",
-    "WindowCloseRequested", "ContainsFullScreenElementChanged", "AcceleratorKeyPressed", "GotFocus", "LostFocus",
-    "MoveFocusRequested", "ZoomFactorChanged"};
+const std::vector<std::string> RemovalOrder = {"NavigationStarting",
+                                               "NavigationCompleted",
+                                               "SourceChanged",
+                                               "HistoryChanged",
+                                               "ContentLoading",
+                                               "DocumentTitleChanged",
+                                               "NewWindowRequested",
+                                               "FrameNavigationStarting",
+                                               "FrameNavigationCompleted",
+                                               "WebResourceRequested",
+                                               "ScriptDialogOpening",
+                                               "PermissionRequested",
+                                               "ProcessFailed",
+                                               "WebMessageReceived",
+                                               "WindowCloseRequested",
+                                               "ContainsFullScreenElementChanged",
+                                               "AcceleratorKeyPressed",
+                                               "GotFocus",
+                                               "LostFocus",
+                                               "MoveFocusRequested",
+                                               "ZoomFactorChanged"};
 
 // "add_GotFocus=7" -> {"GotFocus", "7"}
 std::pair<std::string, std::string> Split(const std::string& call)
@@ -52,18 +82,48 @@ TEST(EdgeBrowserLifecycle, StateFollowsEachStepOfTheCreation)
 {
     const TCreationCase cases[] = {
         {"all steps succeed", [](TFakeRuntime&) {}, S_OK, S_OK, TBrowserControlState::Created, {S_OK}, S_OK},
-        {"environment call fails", [](TFakeRuntime& r) { r.CreateEnvironmentResult = E_ACCESSDENIED_HR; }, S_OK, S_OK,
-         TBrowserControlState::Creating, {E_ACCESSDENIED_HR}, E_ACCESSDENIED_HR},
-        {"environment completion fails", [](TFakeRuntime&) {}, E_ABORT, S_OK, TBrowserControlState::Creating,
-         {E_ABORT}, E_ABORT},
-        {"controller call fails", [](TFakeRuntime& r) { r.Environment->CreateControllerResult = E_OUTOFMEMORY; }, S_OK,
-         S_OK, TBrowserControlState::Creating, {}, E_OUTOFMEMORY},
-        {"controller completion fails", [](TFakeRuntime&) {}, S_OK, E_ACCESSDENIED_HR, TBrowserControlState::Failed,
-         {E_ACCESSDENIED_HR}, E_ACCESSDENIED_HR},
-        {"web view not obtained", [](TFakeRuntime& r) { r.Controller->WebViewResult = E_NOINTERFACE; }, S_OK, S_OK,
-         TBrowserControlState::Failed, {E_NOINTERFACE}, E_NOINTERFACE},
-        {"settings not obtained", [](TFakeRuntime& r) { r.WebView->SettingsResult = E_UNEXPECTED; }, S_OK, S_OK,
-         TBrowserControlState::Failed, {E_UNEXPECTED}, E_UNEXPECTED},
+        {"environment call fails",
+         [](TFakeRuntime& r) { r.CreateEnvironmentResult = E_ACCESSDENIED_HR; },
+         S_OK,
+         S_OK,
+         TBrowserControlState::Creating,
+         {E_ACCESSDENIED_HR},
+         E_ACCESSDENIED_HR},
+        {"environment completion fails",
+         [](TFakeRuntime&) {},
+         E_ABORT,
+         S_OK,
+         TBrowserControlState::Creating,
+         {E_ABORT},
+         E_ABORT},
+        {"controller call fails",
+         [](TFakeRuntime& r) { r.Environment->CreateControllerResult = E_OUTOFMEMORY; },
+         S_OK,
+         S_OK,
+         TBrowserControlState::Creating,
+         {},
+         E_OUTOFMEMORY},
+        {"controller completion fails",
+         [](TFakeRuntime&) {},
+         S_OK,
+         E_ACCESSDENIED_HR,
+         TBrowserControlState::Failed,
+         {E_ACCESSDENIED_HR},
+         E_ACCESSDENIED_HR},
+        {"web view not obtained",
+         [](TFakeRuntime& r) { r.Controller->WebViewResult = E_NOINTERFACE; },
+         S_OK,
+         S_OK,
+         TBrowserControlState::Failed,
+         {E_NOINTERFACE},
+         E_NOINTERFACE},
+        {"settings not obtained",
+         [](TFakeRuntime& r) { r.WebView->SettingsResult = E_UNEXPECTED; },
+         S_OK,
+         S_OK,
+         TBrowserControlState::Failed,
+         {E_UNEXPECTED},
+         E_UNEXPECTED},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -250,9 +310,9 @@ TEST(EdgeBrowserLifecycle, StaleControllerCompletionClosesItsControllerAndChange
 {
     TBrowserHarness h;
     h.StartCreation();
-    ASSERT_TRUE(h.Runtime.CompleteEnvironment());   // first controller request open
-    h.Browser->ReinitializeWebView();                // a second generation starts
-    ASSERT_TRUE(h.Runtime.CompleteEnvironment());   // second controller request open
+    ASSERT_TRUE(h.Runtime.CompleteEnvironment()); // first controller request open
+    h.Browser->ReinitializeWebView();             // a second generation starts
+    ASSERT_TRUE(h.Runtime.CompleteEnvironment()); // second controller request open
     ASSERT_EQ(h.Runtime.Environment->Requests.size(), 2u);
 
     auto older = MakeFake<TFakeController>(h.Runtime.Log, "older");
@@ -291,6 +351,16 @@ TEST(EdgeBrowserLifecycle, WindowRecreationRunsTheInitialisationAgain)
     EXPECT_EQ(h.Runtime.WebView->Events.LiveCount("WebMessageReceived"), 1u);
     EXPECT_EQ(fresh->Events.LiveCount("AcceleratorKeyPressed"), 1u);
     EXPECT_EQ(h.Completed, (std::vector<HRESULT>{S_OK, S_OK}));
+}
+
+TEST(EdgeBrowserLifecycle, DestroyingTheControlClosesItsWebView)
+{
+    TBrowserHarness h;
+    h.CreateFully();
+    h.Browser.reset();
+    EXPECT_TRUE(h.Runtime.Controller->Closed);
+    EXPECT_EQ(h.Runtime.WebView->Events.LiveCount("WebResourceRequested"), 0u);
+    EXPECT_EQ(h.Runtime.Controller->Events.LiveCount("GotFocus"), 0u);
 }
 
 TEST(EdgeBrowserLifecycle, CloseBrowserProcessEndsTheProcessItHad)

@@ -72,9 +72,12 @@ struct TSettingCase {
 };
 
 const TSettingCase SettingCases[] = {
-    {"IsBuiltInErrorPageEnabled", &TCustomEdgeBrowser::BuiltInErrorPageEnabled, &TCustomEdgeBrowser::SetBuiltInErrorPageEnabled},
-    {"AreDefaultContextMenusEnabled", &TCustomEdgeBrowser::DefaultContextMenusEnabled, &TCustomEdgeBrowser::SetDefaultContextMenusEnabled},
-    {"AreDefaultScriptDialogsEnabled", &TCustomEdgeBrowser::DefaultScriptDialogsEnabled, &TCustomEdgeBrowser::SetDefaultScriptDialogsEnabled},
+    {"IsBuiltInErrorPageEnabled", &TCustomEdgeBrowser::BuiltInErrorPageEnabled,
+     &TCustomEdgeBrowser::SetBuiltInErrorPageEnabled},
+    {"AreDefaultContextMenusEnabled", &TCustomEdgeBrowser::DefaultContextMenusEnabled,
+     &TCustomEdgeBrowser::SetDefaultContextMenusEnabled},
+    {"AreDefaultScriptDialogsEnabled", &TCustomEdgeBrowser::DefaultScriptDialogsEnabled,
+     &TCustomEdgeBrowser::SetDefaultScriptDialogsEnabled},
     {"AreDevToolsEnabled", &TCustomEdgeBrowser::DevToolsEnabled, &TCustomEdgeBrowser::SetDevToolsEnabled},
     {"IsScriptEnabled", &TCustomEdgeBrowser::ScriptEnabled, &TCustomEdgeBrowser::SetScriptEnabled},
     {"IsStatusBarEnabled", &TCustomEdgeBrowser::StatusBarEnabled, &TCustomEdgeBrowser::SetStatusBarEnabled},
@@ -82,8 +85,7 @@ const TSettingCase SettingCases[] = {
     {"IsZoomControlEnabled", &TCustomEdgeBrowser::ZoomControlEnabled, &TCustomEdgeBrowser::SetZoomControlEnabled},
 };
 
-template <typename F>
-void ExpectNotInstantiated(F call)
+template <typename F> void ExpectNotInstantiated(F call)
 {
     try {
         call();
@@ -183,7 +185,9 @@ TEST(EdgeBrowserOperations, SubscribingTwiceLeavesOneLiveRegistrationWhichCloseR
     h.CreateFully();
     std::vector<std::u16string> received;
     h.Browser->OnDevToolsProtocolEventReceived = [&](TCustomEdgeBrowser&, const std::u16string& name,
-                                                     const std::u16string& json) { received.push_back(name + u" " + json); };
+                                                     const std::u16string& json) {
+        received.push_back(name + u" " + json);
+    };
     h.Browser->SubscribeToCDPEvent(u"Network.requestWillBeSent");
     h.Browser->SubscribeToCDPEvent(u"Network.requestWillBeSent");
     const auto& receiver = h.Runtime.WebView->Receivers.at("Network.requestWillBeSent");
@@ -275,9 +279,7 @@ TEST(EdgeBrowserOperations, FocusFromThePageFiresOnEnterWithoutMovingTheFocusBac
 TEST(EdgeBrowserOperations, MinimiseAndRestoreHideAndShowTheWebView)
 {
     const std::pair<UINT, std::vector<std::string>> cases[] = {
-        {0xF020, {"put_IsVisible=0"}},
-        {0xF120, {"put_IsVisible=1"}},
-        {0xF030, {}}, // maximise
+        {0xF020, {"put_IsVisible=0"}}, {0xF120, {"put_IsVisible=1"}}, {0xF030, {}}, // maximise
     };
     TBrowserHarness h;
     h.CreateFully();
@@ -304,7 +306,9 @@ TEST(EdgeBrowserOperations, PageEventsReachOnlyTheSlotsThatAreSet)
     EXPECT_EQ(h.Browser->LastErrorCode(), S_OK);
 
     std::vector<std::u16string> titles;
-    h.Browser->OnDocumentTitleChanged = [&](TCustomEdgeBrowser&, const std::u16string& title) { titles.push_back(title); };
+    h.Browser->OnDocumentTitleChanged = [&](TCustomEdgeBrowser&, const std::u16string& title) {
+        titles.push_back(title);
+    };
     titleChanged->Invoke(view, nullptr);
     EXPECT_EQ(titles, std::vector<std::u16string>{u"Hello"});
 
@@ -312,6 +316,24 @@ TEST(EdgeBrowserOperations, PageEventsReachOnlyTheSlotsThatAreSet)
     h.Browser->OnWindowCloseRequested = [&](TCustomEdgeBrowser&) { ++closeRequests; };
     view->Events.Live<ICoreWebView2WindowCloseRequestedEventHandler>("WindowCloseRequested")->Invoke(view, nullptr);
     EXPECT_EQ(closeRequests, 1);
+}
+
+TEST(EdgeBrowserOperations, PreviewToAFileThatCannotBeCreatedRecordsWhyAndCapturesNothing)
+{
+    constexpr HRESULT PathNotFound = static_cast<HRESULT>(0x80070003u);
+    TBrowserHarness h;
+    int completions = 0;
+    h.Browser->OnCapturePreviewCompleted = [&](TCustomEdgeBrowser&, HRESULT) { ++completions; };
+    h.Browser->CapturePreview(u"C:\\missing\\shot.png", Folio::Shared::TPreviewFormat::PNG);
+    EXPECT_TRUE(h.Site->StreamPaths.empty()); // no web view: nothing at all
+
+    h.CreateFully();
+    h.Site->StreamResult = PathNotFound;
+    h.Browser->CapturePreview(u"C:\\missing\\shot.png", Folio::Shared::TPreviewFormat::PNG);
+    EXPECT_EQ(h.Site->StreamPaths, std::vector<std::u16string>{u"C:\\missing\\shot.png"});
+    EXPECT_EQ(h.Browser->LastErrorCode(), PathNotFound);
+    EXPECT_TRUE(h.Runtime.Log.Starting("CapturePreview").empty());
+    EXPECT_EQ(completions, 0);
 }
 
 TEST(EdgeBrowserOperations, BrowserVersionComesFromTheLoaderBeforeCreation)

@@ -74,6 +74,8 @@ public:
     std::vector<std::tuple<UINT, UINT, INT>> OfferedShortcuts;
     std::vector<bool> TabMoves;
     std::vector<std::pair<UINT32, DWORD>> EndedProcesses;
+    std::vector<std::u16string> StreamPaths;
+    HRESULT StreamResult = E_NOTIMPL; // no file streams on the host
 
     void Attach(Shared::TEdgeBrowserWindowEvents* events) override { Events = events; }
     void SetParent(HWND parent) override { Parent = parent; }
@@ -81,7 +83,10 @@ public:
     HWND Handle() override { return Window; }
     RECT ClientRect() const override { return Client; }
     bool Visible() const override { return IsVisible; }
-    void SetBounds(const RECT& bounds) override { Client = {0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top}; }
+    void SetBounds(const RECT& bounds) override
+    {
+        Client = {0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top};
+    }
     void Focus() override { ++FocusCalls; }
     bool OfferShortcut(UINT message, UINT key, INT keyData) override
     {
@@ -89,7 +94,12 @@ public:
         return FormTakesShortcuts;
     }
     void SelectNextControl(bool forward) override { TabMoves.push_back(forward); }
-    HRESULT CreateFileStream(const std::u16string&, IStream**) override { return E_NOTIMPL; }
+    HRESULT CreateFileStream(const std::u16string& path, IStream** stream) override
+    {
+        StreamPaths.push_back(path);
+        *stream = nullptr;
+        return StreamResult;
+    }
     void EndProcess(UINT32 processId, DWORD timeoutMs) override { EndedProcesses.emplace_back(processId, timeoutMs); }
 };
 

@@ -131,7 +131,10 @@ HRESULT TFakeWebView::get_Settings(ICoreWebView2Settings** settings)
     return Settings.CopyTo(settings);
 }
 
-HRESULT TFakeWebView::get_Source(LPWSTR* uri) { return FAILED(CallResult) ? CallResult : OutString(Source, uri); }
+HRESULT TFakeWebView::get_Source(LPWSTR* uri)
+{
+    return FAILED(CallResult) ? CallResult : OutString(Source, uri);
+}
 
 HRESULT TFakeWebView::Navigate(LPCWSTR uri)
 {
@@ -170,7 +173,10 @@ HRESULT TFakeWebView::get_CanGoForward(BOOL* value)
     return CallResult;
 }
 
-HRESULT TFakeWebView::get_DocumentTitle(LPWSTR* title) { return FAILED(CallResult) ? CallResult : OutString(Title, title); }
+HRESULT TFakeWebView::get_DocumentTitle(LPWSTR* title)
+{
+    return FAILED(CallResult) ? CallResult : OutString(Title, title);
+}
 
 HRESULT TFakeWebView::get_ContainsFullScreenElement(BOOL* value)
 {
@@ -178,7 +184,8 @@ HRESULT TFakeWebView::get_ContainsFullScreenElement(BOOL* value)
     return CallResult;
 }
 
-HRESULT TFakeWebView::GetDevToolsProtocolEventReceiver(LPCWSTR eventName, ICoreWebView2DevToolsProtocolEventReceiver** receiver)
+HRESULT TFakeWebView::GetDevToolsProtocolEventReceiver(LPCWSTR eventName,
+                                                       ICoreWebView2DevToolsProtocolEventReceiver** receiver)
 {
     const std::string name = Narrow(FromWide(eventName));
     auto& known = Receivers[name];
@@ -242,8 +249,9 @@ HRESULT TFakeController::Close()
     return S_OK;
 }
 
-HRESULT TFakeEnvironment::CreateCoreWebView2Controller(HWND parent,
-                                                       ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler)
+HRESULT
+TFakeEnvironment::CreateCoreWebView2Controller(HWND parent,
+                                               ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler)
 {
     FLog.Add("CreateCoreWebView2Controller");
     if (SUCCEEDED(CreateControllerResult)) {
@@ -252,9 +260,15 @@ HRESULT TFakeEnvironment::CreateCoreWebView2Controller(HWND parent,
     return CreateControllerResult;
 }
 
-HRESULT TFakeEnvironment::get_BrowserVersionString(LPWSTR* version) { return OutString(Version, version); }
+HRESULT TFakeEnvironment::get_BrowserVersionString(LPWSTR* version)
+{
+    return OutString(Version, version);
+}
 
-HRESULT TFakeDevToolsArgs::get_ParameterObjectAsJson(LPWSTR* json) { return OutString(Json, json); }
+HRESULT TFakeDevToolsArgs::get_ParameterObjectAsJson(LPWSTR* json)
+{
+    return OutString(Json, json);
+}
 
 TFakeRuntime::TFakeRuntime()
 {
@@ -267,7 +281,10 @@ TFakeRuntime::TFakeRuntime()
     Current = this;
 }
 
-TFakeRuntime::~TFakeRuntime() { Current = nullptr; }
+TFakeRuntime::~TFakeRuntime()
+{
+    Current = nullptr;
+}
 
 Shared::TLoaderFunctions TFakeRuntime::Loader() const
 {

@@ -26,10 +26,12 @@ struct TCallLog {
 };
 
 std::string Narrow(const char16_t* text); // ASCII test texts only
-inline std::string Narrow(const std::u16string& text) { return Narrow(text.c_str()); }
+inline std::string Narrow(const std::u16string& text)
+{
+    return Narrow(text.c_str());
+}
 
-template <typename Interface>
-class TFakeCom : public Interface {
+template <typename Interface> class TFakeCom : public Interface {
 public:
     virtual ~TFakeCom() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
@@ -57,8 +59,7 @@ private:
 };
 
 // A new fake held by the returned pointer alone (mingw's Attach would add a reference).
-template <typename T, typename... A>
-ComPtr<T> MakeFake(A&&... args)
+template <typename T, typename... A> ComPtr<T> MakeFake(A&&... args)
 {
     auto* created = new T(std::forward<A>(args)...);
     ComPtr<T> held(created);
@@ -74,8 +75,7 @@ public:
     HRESULT Remove(const std::string& event, EventRegistrationToken token);
     size_t LiveCount(const std::string& event) const;
     // The handler of the event's first live registration, or null.
-    template <typename Handler>
-    ComPtr<Handler> Live(const std::string& event) const
+    template <typename Handler> ComPtr<Handler> Live(const std::string& event) const
     {
         ComPtr<Handler> handler;
         for (const auto& entry : FEntries) {
@@ -99,12 +99,15 @@ private:
     std::vector<TEntry> FEntries;
 };
 
-#define FOLIO_FAKE_EVENT(Name, HandlerType)                                                                        \
-    HRESULT STDMETHODCALLTYPE add_##Name(HandlerType* handler, EventRegistrationToken* token) override            \
-    {                                                                                                              \
-        return Events.Add(#Name, handler, token);                                                                  \
-    }                                                                                                              \
-    HRESULT STDMETHODCALLTYPE remove_##Name(EventRegistrationToken token) override { return Events.Remove(#Name, token); }
+#define FOLIO_FAKE_EVENT(Name, HandlerType)                                                                            \
+    HRESULT STDMETHODCALLTYPE add_##Name(HandlerType* handler, EventRegistrationToken* token) override                 \
+    {                                                                                                                  \
+        return Events.Add(#Name, handler, token);                                                                      \
+    }                                                                                                                  \
+    HRESULT STDMETHODCALLTYPE remove_##Name(EventRegistrationToken token) override                                     \
+    {                                                                                                                  \
+        return Events.Remove(#Name, token);                                                                            \
+    }
 
 class TFakeSettings final : public TFakeCom<ICoreWebView2Settings> {
 public:
@@ -113,9 +116,15 @@ public:
     HRESULT GetResult = S_OK;
     HRESULT PutResult = S_OK;
 
-#define FOLIO_FAKE_SETTING(Name)                                                                                   \
-    HRESULT STDMETHODCALLTYPE get_##Name(BOOL* value) override { return Get(#Name, value); }                       \
-    HRESULT STDMETHODCALLTYPE put_##Name(BOOL value) override { return Put(#Name, value); }
+#define FOLIO_FAKE_SETTING(Name)                                                                                       \
+    HRESULT STDMETHODCALLTYPE get_##Name(BOOL* value) override                                                         \
+    {                                                                                                                  \
+        return Get(#Name, value);                                                                                      \
+    }                                                                                                                  \
+    HRESULT STDMETHODCALLTYPE put_##Name(BOOL value) override                                                          \
+    {                                                                                                                  \
+        return Put(#Name, value);                                                                                      \
+    }
     FOLIO_FAKE_SETTING(IsScriptEnabled)
     FOLIO_FAKE_SETTING(IsWebMessageEnabled)
     FOLIO_FAKE_SETTING(AreDefaultScriptDialogsEnabled)
@@ -159,8 +168,14 @@ public:
     HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) override;
     HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
     HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) override;
-    HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR javaScript, ICoreWebView2ExecuteScriptCompletedHandler* handler) override;
-    HRESULT STDMETHODCALLTYPE CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*, ICoreWebView2CapturePreviewCompletedHandler*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR javaScript,
+                                            ICoreWebView2ExecuteScriptCompletedHandler* handler) override;
+    HRESULT STDMETHODCALLTYPE CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT format, IStream*,
+                                             ICoreWebView2CapturePreviewCompletedHandler*) override
+    {
+        return Call(format == COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG ? "CapturePreview(JPEG)"
+                                                                             : "CapturePreview(PNG)");
+    }
     HRESULT STDMETHODCALLTYPE Reload() override { return Call("Reload"); }
     HRESULT STDMETHODCALLTYPE GoBack() override { return Call("GoBack"); }
     HRESULT STDMETHODCALLTYPE GoForward() override { return Call("GoForward"); }
@@ -170,9 +185,15 @@ public:
     HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL* value) override;
     HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) override;
     HRESULT STDMETHODCALLTYPE get_ContainsFullScreenElement(BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(LPCWSTR eventName, ICoreWebView2DevToolsProtocolEventReceiver** receiver) override;
-    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(const LPCWSTR uri, const COREWEBVIEW2_WEB_RESOURCE_CONTEXT context) override;
-    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(const LPCWSTR, const COREWEBVIEW2_WEB_RESOURCE_CONTEXT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE
+    GetDevToolsProtocolEventReceiver(LPCWSTR eventName, ICoreWebView2DevToolsProtocolEventReceiver** receiver) override;
+    HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(const LPCWSTR uri,
+                                                            const COREWEBVIEW2_WEB_RESOURCE_CONTEXT context) override;
+    HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(const LPCWSTR,
+                                                               const COREWEBVIEW2_WEB_RESOURCE_CONTEXT) override
+    {
+        return E_NOTIMPL;
+    }
 
     FOLIO_FAKE_EVENT(NavigationStarting, ICoreWebView2NavigationStartingEventHandler)
     FOLIO_FAKE_EVENT(ContentLoading, ICoreWebView2ContentLoadingEventHandler)
@@ -192,11 +213,19 @@ public:
     FOLIO_FAKE_EVENT(WindowCloseRequested, ICoreWebView2WindowCloseRequestedEventHandler)
 
     // Not used by the control.
-    HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
+        LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE
+    CallDevToolsProtocolMethod(LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR, VARIANT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() override { return E_NOTIMPL; }
@@ -208,7 +237,10 @@ private:
 
 class TFakeController final : public TFakeCom<ICoreWebView2Controller> {
 public:
-    explicit TFakeController(TCallLog& log, std::string name = "controller") : Events(log), Name(std::move(name)), FLog(log) {}
+    explicit TFakeController(TCallLog& log, std::string name = "controller")
+        : Events(log), Name(std::move(name)), FLog(log)
+    {
+    }
     TEventTable Events;
     std::string Name;
     ComPtr<ICoreWebView2> WebView;
@@ -252,10 +284,19 @@ public:
     // Controller requests not yet completed, with the parent window each named.
     std::vector<std::pair<HWND, ComPtr<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>>> Requests;
 
-    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(HWND parent, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+        HWND parent, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
     HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* version) override;
-    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream*, int, LPCWSTR, LPCWSTR, ICoreWebView2WebResourceResponse**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream*, int, LPCWSTR, LPCWSTR,
+                                                        ICoreWebView2WebResourceResponse**) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(ICoreWebView2NewBrowserVersionAvailableEventHandler*,
+                                                             EventRegistrationToken*) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override { return E_NOTIMPL; }
 
 private:
@@ -269,21 +310,53 @@ public:
     INT KeyData = 0;
     HRESULT KindResult = S_OK;
     BOOL Handled = FALSE;
-    HRESULT STDMETHODCALLTYPE get_KeyEventKind(COREWEBVIEW2_KEY_EVENT_KIND* kind) override { *kind = Kind; return KindResult; }
-    HRESULT STDMETHODCALLTYPE get_VirtualKey(UINT* key) override { *key = Key; return S_OK; }
-    HRESULT STDMETHODCALLTYPE get_KeyEventLParam(INT* data) override { *data = KeyData; return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_KeyEventKind(COREWEBVIEW2_KEY_EVENT_KIND* kind) override
+    {
+        *kind = Kind;
+        return KindResult;
+    }
+    HRESULT STDMETHODCALLTYPE get_VirtualKey(UINT* key) override
+    {
+        *key = Key;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_KeyEventLParam(INT* data) override
+    {
+        *data = KeyData;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE get_PhysicalKeyStatus(COREWEBVIEW2_PHYSICAL_KEY_STATUS*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override { *handled = Handled; return S_OK; }
-    HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override { Handled = handled; return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override
+    {
+        *handled = Handled;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override
+    {
+        Handled = handled;
+        return S_OK;
+    }
 };
 
 class TFakeMoveFocusArgs final : public TFakeCom<ICoreWebView2MoveFocusRequestedEventArgs> {
 public:
     COREWEBVIEW2_MOVE_FOCUS_REASON Reason = COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT;
     BOOL Handled = FALSE;
-    HRESULT STDMETHODCALLTYPE get_Reason(COREWEBVIEW2_MOVE_FOCUS_REASON* reason) override { *reason = Reason; return S_OK; }
-    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override { *handled = Handled; return S_OK; }
-    HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override { Handled = handled; return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_Reason(COREWEBVIEW2_MOVE_FOCUS_REASON* reason) override
+    {
+        *reason = Reason;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override
+    {
+        *handled = Handled;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override
+    {
+        Handled = handled;
+        return S_OK;
+    }
 };
 
 class TFakeDevToolsArgs final : public TFakeCom<ICoreWebView2DevToolsProtocolEventReceivedEventArgs> {
