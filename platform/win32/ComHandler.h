@@ -1,76 +1,12 @@
-// TComHandler: the one template for hand-written COM objects (completion and event
-// handlers). It gives an atomic reference count and QueryInterface for IUnknown and the
-// handler's interface; the handler calls a std::function, so callers write a lambda:
-//
-//     auto handler = MakeComHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
-//         [this](HRESULT result, ICoreWebView2Environment* env) { ...; return S_OK; });
-//
-// The callback runs inside a COM call: it must not throw. Exceptions are caught here
-// and turned into E_UNEXPECTED, so that none crosses the COM boundary.
+// The COM handler template lives with the browser code, which also builds on the host;
+// this header keeps the Win32 code's spelling of it.
 #pragma once
 
-#include <windows.h>
-#include <unknwn.h>
-#include <wrl/client.h>
-
-#include <atomic>
-#include <functional>
-#include <utility>
+#include "browser/ComHandler.h"
 
 namespace Folio::Win32 {
 
-template <typename Interface, typename... Args>
-class TComHandler final : public Interface {
-public:
-    using Callback = std::function<HRESULT(Args...)>;
-    explicit TComHandler(Callback callback) : FCallback(std::move(callback)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override
-    {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(Interface))) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++FReferences; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override
-    {
-        const ULONG left = --FReferences;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(Args... args) noexcept override
-    {
-        try {
-            return FCallback ? FCallback(args...) : S_OK;
-        } catch (...) {
-            return E_UNEXPECTED;
-        }
-    }
-
-private:
-    ~TComHandler() = default;
-    std::atomic<ULONG> FReferences{1};
-    Callback FCallback;
-};
-
-// Wraps a callback in a new handler object; the ComPtr holds the only reference.
-template <typename Interface, typename... Args, typename F>
-Microsoft::WRL::ComPtr<Interface> MakeComHandler(F&& callback)
-{
-    // Not ComPtr::Attach: mingw-w64's Attach adds a reference where Microsoft's does not.
-    auto* created = new TComHandler<Interface, Args...>(std::forward<F>(callback));
-    Microsoft::WRL::ComPtr<Interface> handler(created);
-    created->Release();
-    return handler;
-}
+using Folio::Browser::MakeComHandler;
+using Folio::Browser::TComHandler;
 
 } // namespace Folio::Win32

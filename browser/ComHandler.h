@@ -1,0 +1,77 @@
+// TComHandler: the one template for hand-written COM objects (completion and event
+// handlers). It gives an atomic reference count and QueryInterface for IUnknown and the
+// handler's interface; the handler calls a std::function, so callers write a lambda:
+//
+//     auto handler = MakeComHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
+//                                   HRESULT, ICoreWebView2Environment*>(
+//         [](HRESULT result, ICoreWebView2Environment* env) { ...; return S_OK; });
+//
+// The callback runs inside a COM call: it must not throw. Exceptions are caught here
+// and turned into E_UNEXPECTED, so that none crosses the COM boundary. Written over
+// browser/ComBase.h, so it builds on the host as well as on Windows.
+#pragma once
+
+#include "browser/ComBase.h"
+
+#include <atomic>
+#include <functional>
+#include <utility>
+
+namespace Folio::Browser {
+
+template <typename Interface, typename... Args>
+class TComHandler final : public Interface {
+public:
+    using Callback = std::function<HRESULT(Args...)>;
+    explicit TComHandler(Callback callback) : FCallback(std::move(callback)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override
+    {
+        if (!object) {
+            return E_POINTER;
+        }
+        if (IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(Interface))) {
+            *object = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++FReferences; }
+    ULONG STDMETHODCALLTYPE Release() noexcept override
+    {
+        const ULONG left = --FReferences;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(Args... args) noexcept override
+    {
+        try {
+            return FCallback ? FCallback(args...) : S_OK;
+        } catch (...) {
+            return E_UNEXPECTED;
+        }
+    }
+
+private:
+    // The interfaces have no virtual destructor; `delete this` names the final type.
+    ~TComHandler() = default;
+    std::atomic<ULONG> FReferences{1};
+    Callback FCallback;
+};
+
+// Wraps a callback in a new handler object; the ComPtr holds the only reference.
+template <typename Interface, typename... Args, typename F>
+Microsoft::WRL::ComPtr<Interface> MakeComHandler(F&& callback)
+{
+    // Not ComPtr::Attach: mingw-w64's Attach adds a reference where Microsoft's does not.
+    auto* created = new TComHandler<Interface, Args...>(std::forward<F>(callback));
+    Microsoft::WRL::ComPtr<Interface> handler(created);
+    created->Release();
+    return handler;
+}
+
+} // namespace Folio::Browser
