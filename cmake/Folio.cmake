@@ -16,6 +16,9 @@ if(WIN32)
   # No symbol table after the sections: a packaged executable's archive starts where
   # the last section ends, so nothing else may follow it.
   target_link_options(folio_options INTERFACE $<$<CONFIG:Release>:-s>)
+  # The C++ runtime linked in, for libraries as well (the browser loader stand-ins):
+  # a DLL that needs libstdc++ beside it does not load.
+  target_link_options(folio_options INTERFACE -static -static-libgcc -static-libstdc++)
 endif()
 
 if(FOLIO_FUZZ)

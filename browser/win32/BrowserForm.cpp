@@ -3,7 +3,7 @@
 
 #include "browser/ComBase.h"
 #include "browser/RequestServing.h"
-#include "browser/win32/EdgeBrowserWin32.h"
+#include "browser/win32/EdgeBrowserSite.h"
 #include "platform/FileSystem.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/SysUtils.h"
@@ -53,9 +53,16 @@ std::u16string ExternalScript()
     return Utf8ToUtf16(text);
 }
 
+// The UI thread's queue, made by the first form (on the UI thread) and kept for the process.
+std::shared_ptr<TUiQueue> UiQueue()
+{
+    static const std::shared_ptr<TUiQueue> queue = Win32::CreateUiQueue();
+    return queue;
+}
+
 } // namespace
 
-TBrowserForm::TBrowserForm() : FEdgeBrowser(Win32::MakeEdgeBrowser())
+TBrowserForm::TBrowserForm() : FEdgeBrowser(std::make_unique<TEdgeBrowser>(UiQueue(), Win32::CreateEdgeBrowserSite()))
 {
     AppDirPath = ExecutableFolder();
     TEdgeBrowser& browser = *FEdgeBrowser;

@@ -93,11 +93,16 @@ std::u16string TSysUtils::GetTempDirPath()
 
 bool TSysUtils::DeleteDirectory(const std::u16string& DirPath)
 {
+    // The shell takes no trailing separator on a folder ("C:\\dir\\" is not found).
+    std::u16string folder = DirPath;
+    while (folder.size() > 3 && (folder.back() == u'\\' || folder.back() == u'/')) {
+        folder.pop_back();
+    }
     // Shell deletes of a missing folder report an error code; "deleted" means it was there.
-    if (DirPath.empty() || GetFileAttributesW(W(DirPath)) == INVALID_FILE_ATTRIBUTES) {
+    if (folder.empty() || GetFileAttributesW(W(folder)) == INVALID_FILE_ATTRIBUTES) {
         return false;
     }
-    return ShellFileOperation(FO_DELETE, DirPath, nullptr, FOF_SILENT | FOF_NOCONFIRMATION);
+    return ShellFileOperation(FO_DELETE, folder, nullptr, FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI);
 }
 
 bool TSysUtils::CopyFile(const std::u16string& FromPath, const std::u16string& ToPath)

@@ -1,6 +1,7 @@
 // The browser-runtime installer branch (see EdgeInstaller.h).
 #include "runtime/win32/EdgeInstaller.h"
 
+#include "browser/WebView2Loader.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/SysUtils.h"
 #include "runtime/LocalizedMessages.h"
@@ -58,7 +59,7 @@ void RunInstallerBranch(TApplication& app, Platform::TFileSystem& files)
     waitWindow.Show();
     TSysUtils::ShellExecAsAdminAndWait(GetActiveWindow(), installer, u"/silent /install");
 
-    if (TSysUtils::CheckEdgeIsInstalled(LoaderPath())) {
+    if (TSysUtils::CheckEdgeIsInstalled(Shared::LoaderPath)) {
         files.RemoveFile(installer);
         TSysUtils::ShellExec(app.PackageReader->ExePath(), u"");
         return;

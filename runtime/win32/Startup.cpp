@@ -1,6 +1,7 @@
 // Start-up on Windows (see Startup.h).
 #include "runtime/win32/Startup.h"
 
+#include "browser/WebView2Loader.h"
 #include "platform/FileSystem.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/SysUtils.h"
@@ -40,15 +41,6 @@ void ShowStartupError(const std::u16string& text)
 
 namespace {
 
-std::u16string GLoaderPath;
-
-} // namespace
-
-const std::u16string& LoaderPath() { return GLoaderPath; }
-void SetLoaderPath(std::u16string path) { GLoaderPath = std::move(path); }
-
-namespace {
-
 // Ends start-up for a package that cannot serve: the message every such case shows.
 bool NotAValidApplication()
 {
@@ -68,9 +60,9 @@ bool PrepareWorkingFolder(TApplication& app, Platform::TFileSystem& files)
     files.ForceDirectories(app.AppDataFolder);
     app.LoaderFolder = app.AppDataFolder + u"Win32\\";
     files.ForceDirectories(app.LoaderFolder);
-    SetLoaderPath(app.LoaderFolder + u"WebView2LoaderWin32.dll");
+    Shared::LoaderPath = app.LoaderFolder + u"WebView2LoaderWin32.dll";
 
-    const auto loader = WritePackagedFile(app.AppArchive, u"WebView2LoaderWin32.dll", LoaderPath(), files, true);
+    const auto loader = WritePackagedFile(app.AppArchive, u"WebView2LoaderWin32.dll", Shared::LoaderPath, files, true);
     switch (loader.Outcome) {
     case TPackagedFile::Kept:
     case TPackagedFile::Written:
@@ -128,7 +120,7 @@ bool LoadExeZip(const std::vector<std::u16string>& args)
     }
     SetBrowserEnvironment(app);
 
-    if (!TSysUtils::CheckEdgeIsInstalled(LoaderPath())) {
+    if (!TSysUtils::CheckEdgeIsInstalled(Shared::LoaderPath)) {
         RunInstallerBranch(app, files);
         return false;
     }

@@ -19,10 +19,6 @@ bool LoadExeZip(const std::vector<std::u16string>& args);
 // The single-instance rule. False: another instance runs and this start is to end.
 bool PassesSingleInstanceRule(const std::vector<std::u16string>& args);
 
-// Where the browser loader library is written and loaded from.
-const std::u16string& LoaderPath();
-void SetLoaderPath(std::u16string path);
-
 // The localized error dialog (caption "Error", one "Accept" button) with this text.
 void ShowStartupError(const std::u16string& text);
 

@@ -81,14 +81,15 @@ struct InstallerBranch : ::testing::Test {
         }
         return record;
     }
-    // The processes that loaded the loader: (id, command line).
-    std::vector<std::pair<DWORD, std::string>> LoaderLoads() const
+    // The processes that loaded the loader (each may load it more than once): their
+    // command lines by process id.
+    std::map<DWORD, std::string> LoaderLoads() const
     {
-        std::vector<std::pair<DWORD, std::string>> loads;
+        std::map<DWORD, std::string> loads;
         std::istringstream in(ReadBytes(LoaderLog));
         for (std::string line; std::getline(in, line);) {
             const size_t space = line.find(' ');
-            loads.push_back({DWORD(std::stoul(line.substr(0, space))), line.substr(space + 1)});
+            loads[DWORD(std::stoul(line.substr(0, space)))] = line.substr(space + 1);
         }
         return loads;
     }
@@ -161,25 +162,27 @@ TEST_F(InstallerBranch, AcceptedInstallsWaitsAndRestartsOnce)
     // The installer is gone, the loader stays; one new process, without arguments.
     EXPECT_FALSE(fs::exists(Folder / "WebView2Installer.exe"));
     EXPECT_TRUE(fs::exists(Folder / "Win32" / "WebView2LoaderWin32.dll"));
-    std::vector<std::pair<DWORD, std::string>> restarts;
-    for (int i = 0; i < 200 && restarts.empty(); ++i) {
+    // The first process has ended, so whatever it started is under way: wait for the
+    // restart to load the loader, then a little longer for any second one.
+    const auto restarts = [&] {
+        auto loads = LoaderLoads();
+        loads.erase(process.Id());
+        return std::vector<std::pair<DWORD, std::string>>(loads.begin(), loads.end());
+    };
+    for (int i = 0; i < 200 && restarts().empty(); ++i) {
         Sleep(100);
-        restarts.clear();
-        for (const auto& load : LoaderLoads()) {
-            if (load.first != process.Id()) {
-                restarts.push_back(load);
-            }
-        }
     }
-    ASSERT_EQ(restarts.size(), 1u);
-    std::string line = restarts[0].second;
+    Sleep(2000);
+    ASSERT_EQ(restarts().size(), 1u);
+    const auto restart = restarts()[0];
+    std::string line = restart.second;
     line.erase(line.find_last_not_of(" \r") + 1);
     const bool bare = line.ends_with("App.exe") || line.ends_with("App.exe\"");
     EXPECT_TRUE(bare) << "the restart has arguments: " << line;
     // The restarted process goes on normally; it is ended here.
-    if (HANDLE again = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, restarts[0].first)) {
+    if (HANDLE again = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, restart.first)) {
         if (WaitForSingleObject(again, 3000) == WAIT_TIMEOUT) {
-            for (HWND w : WindowsOf(restarts[0].first)) PostMessageW(w, WM_CLOSE, 0, 0);
+            for (HWND w : WindowsOf(restart.first)) PostMessageW(w, WM_CLOSE, 0, 0);
             if (WaitForSingleObject(again, 10000) == WAIT_TIMEOUT) TerminateProcess(again, 1);
         }
         CloseHandle(again);
@@ -189,11 +192,11 @@ TEST_F(InstallerBranch, AcceptedInstallsWaitsAndRestartsOnce)
 TEST_F(InstallerBranch, AFailedInstallationIsReportedAndCleanedUp)
 {
     // The installer exits with 259 ("still active" to a careless waiter) and installs nothing.
-    const TProcess process = Run(Package("WebviewArguments=  --lang=es \n"), L"259", false);
+    const TProcess process = Run(Package("WebviewArguments=--lang=es   --mute-audio\n"), L"259", false);
     EXPECT_TRUE(Contains(Answer(process, L"Accept"), L"Do you want to install it now?"));
     EXPECT_TRUE(Contains(Answer(process, L"Accept"), L"You cancel the installation"));
     EXPECT_EQ(process.WaitExit(20000), 0u);
     EXPECT_FALSE(fs::exists(Folder));
-    EXPECT_EQ(InstallerRecord().at("WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS"), "[  --lang=es ]");
+    EXPECT_EQ(InstallerRecord().at("WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS"), "[--lang=es   --mute-audio]");
     EXPECT_EQ(LoaderLoads().size(), 1u); // no restart
 }

@@ -184,8 +184,8 @@ TEST(Startup, TheLoaderLibraryIsWrittenCheckedAndKept)
     EXPECT_EQ(ReadBytes(data.Loader()), loader);
 
     // A good one is kept as it is.
-    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
-    fs::last_write_time(data.Loader(), old);
+    fs::last_write_time(data.Loader(), fs::last_write_time(data.Loader()) - std::chrono::hours(24 * 30));
+    const auto old = fs::last_write_time(data.Loader());
     TProcess third = Start(exe, L"");
     EXPECT_EQ(FinishRun(third), 0u);
     EXPECT_EQ(fs::last_write_time(data.Loader()), old);

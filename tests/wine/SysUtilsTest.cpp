@@ -85,6 +85,10 @@ TEST(DeleteDirectory, TreeAndMissing)
     EXPECT_TRUE(TSysUtils::DeleteDirectory(U(dir / "tree")));
     EXPECT_FALSE(std::filesystem::exists(dir / "tree"));
     EXPECT_FALSE(TSysUtils::DeleteDirectory(U(dir / "tree")));
+    // Folders as the runtime writes them, with their backslash.
+    WriteFile(dir / "work/Win32/x.dll", "x");
+    EXPECT_TRUE(TSysUtils::DeleteDirectory(U(dir / "work") + u"\\"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "work"));
 }
 
 TEST(Folders, EndWithOneBackslash)

@@ -6,6 +6,7 @@
 #include "platform/SystemInfo.h"
 #include "platform/win32/Handles.h"
 #include "runtime/StartupRules.h"
+#include "util/TextCodecs.h"
 
 namespace Folio::Runtime {
 
