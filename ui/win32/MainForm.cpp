@@ -98,10 +98,11 @@ bool TMainForm::CreateForm()
     FBorder = fullScreen ? 0 : ReadSetting(u"WindowBorder", 2);
     const TBorderStyle border = BorderStyle(FBorder);
     const bool centred = ReadSetting(u"WindowPosition", 0) == 0;
-    const int width = ReadSetting(u"Width", 800), height = ReadSetting(u"Height", 600);
-    int left = ReadSetting(u"Left", 50), top = ReadSetting(u"Top", 50);
     FMinSize = {ReadSetting(u"MinWidth", 0), ReadSetting(u"MinHeight", 0)};
     FMaxSize = {ReadSetting(u"MaxWidth", 0), ReadSetting(u"MaxHeight", 0)};
+    const SIZE size = Constrained(ReadSetting(u"Width", 800), ReadSetting(u"Height", 600));
+    const int width = size.cx, height = size.cy;
+    int left = ReadSetting(u"Left", 50), top = ReadSetting(u"Top", 50);
     if (centred) {
         RECT work{};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -284,13 +285,19 @@ Platform::TBounds TMainForm::Bounds() const
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-void TMainForm::SetBounds(int left, int top, int width, int height)
+SIZE TMainForm::Constrained(int width, int height) const
 {
     if (FMinSize.cx > 0) width = std::max<int>(width, FMinSize.cx);
     if (FMinSize.cy > 0) height = std::max<int>(height, FMinSize.cy);
     if (FMaxSize.cx > 0) width = std::min<int>(width, FMaxSize.cx);
     if (FMaxSize.cy > 0) height = std::min<int>(height, FMaxSize.cy);
-    MoveWindow(Handle(), left, top, width, height, TRUE);
+    return {width, height};
+}
+
+void TMainForm::SetBounds(int left, int top, int width, int height)
+{
+    const SIZE size = Constrained(width, height);
+    MoveWindow(Handle(), left, top, size.cx, size.cy, TRUE);
 }
 
 void TMainForm::SetBorder(int code)

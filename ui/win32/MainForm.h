@@ -58,6 +58,8 @@ private:
     void EdgeBrowserWebMessageReceived(Shared::TWebMessageReceivedEventArgs& args);
     bool PageCanAnswer();
     int ReadSetting(std::u16string_view key, int defaultValue) const;
+    // The size within the window's limits.
+    SIZE Constrained(int width, int height) const;
 
     TApplication& FApp;
     std::vector<std::u16string> FArgs;
