@@ -216,24 +216,45 @@ inline std::wstring ClassOf(HWND window)
     return name;
 }
 
+struct TWindowSearch {
+    DWORD ProcessId = 0;
+    const std::wstring* Caption = nullptr;
+    std::vector<HWND> Found;
+    std::vector<std::wstring> Texts;
+};
+
+// Enumeration callbacks: the 32-bit build needs them stdcall, which lambdas are not.
+inline BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM data)
+{
+    auto* s = reinterpret_cast<TWindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == s->ProcessId && IsWindowVisible(window)) {
+        s->Found.push_back(window);
+    }
+    return TRUE;
+}
+inline BOOL CALLBACK CollectChildText(HWND child, LPARAM data)
+{
+    reinterpret_cast<TWindowSearch*>(data)->Texts.push_back(TextOf(child));
+    return TRUE;
+}
+inline BOOL CALLBACK FindButton(HWND child, LPARAM data)
+{
+    auto* s = reinterpret_cast<TWindowSearch*>(data);
+    if (ClassOf(child) == L"Button" && TextOf(child) == *s->Caption) {
+        s->Found.push_back(child);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The visible top-level windows of a process.
 inline std::vector<HWND> WindowsOf(DWORD processId)
 {
-    struct Search {
-        DWORD Id;
-        std::vector<HWND> Found;
-    } search{processId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->Id && IsWindowVisible(window)) {
-                s->Found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TWindowSearch search;
+    search.ProcessId = processId;
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
     return search.Found;
 }
 
@@ -261,39 +282,21 @@ inline bool IsDialog(HWND window) { return ClassOf(window) == L"#32770"; }
 // The texts of a window's children, in their order.
 inline std::vector<std::wstring> ChildTexts(HWND parent)
 {
-    std::vector<std::wstring> texts;
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM data) -> BOOL {
-            reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(TextOf(child));
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
-    return texts;
+    TWindowSearch search;
+    EnumChildWindows(parent, CollectChildText, reinterpret_cast<LPARAM>(&search));
+    return search.Texts;
 }
 
 // Presses the button captioned `caption` as a click would.
 inline bool ClickButton(HWND dialog, const std::wstring& caption)
 {
-    struct Search {
-        const std::wstring* Caption;
-        HWND Found = nullptr;
-    } search{&caption};
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (ClassOf(child) == L"Button" && TextOf(child) == *s->Caption) {
-                s->Found = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (!search.Found) {
+    TWindowSearch search;
+    search.Caption = &caption;
+    EnumChildWindows(dialog, FindButton, reinterpret_cast<LPARAM>(&search));
+    if (search.Found.empty()) {
         return false;
     }
-    PostMessageW(search.Found, BM_CLICK, 0, 0);
+    PostMessageW(search.Found[0], BM_CLICK, 0, 0);
     return true;
 }
 
