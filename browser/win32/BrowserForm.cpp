@@ -117,6 +117,13 @@ bool TBrowserForm::CreateForm(HWND parent)
     return true;
 }
 
+void TBrowserForm::SetWebViewVisible(bool visible)
+{
+    if (ICoreWebView2Controller* controller = FEdgeBrowser->ControllerInterface()) {
+        controller->put_IsVisible(visible ? TRUE : FALSE);
+    }
+}
+
 bool TBrowserForm::ProgressBarVisible() const { return FProgressBar && IsWindowVisible(FProgressBar); }
 
 void TBrowserForm::LayOut()

@@ -25,6 +25,8 @@ public:
 
     TEdgeBrowser& EdgeBrowser() { return *FEdgeBrowser; }
     bool ProgressBarVisible() const;
+    // Shows or hides the web view without changing the window (while minimised).
+    void SetWebViewVisible(bool visible);
 
     // Set by the owner before the view is ready; read once, when it is.
     const TZipArchive* ExeZip = nullptr;

@@ -162,7 +162,8 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
                          " bytes after its image end (a signature, a symbol table or a package?); use a bare, stripped runtime");
     }
     if (o.Loader.empty()) {
-        err << "folio-pack: warning: no --loader given: the package will report the browser runtime as missing\n";
+        err << "folio-pack: warning: no --loader given: the runtime refuses to start a package without "
+               "WebView2LoaderWin32.dll\n";
     } else if (MachineOf(ReadWhole(o.Loader)) != MachineOf(runtime)) {
         err << "folio-pack: warning: the loader " << Show(o.Loader) << " is not built for the runtime's processor\n";
     }

@@ -235,6 +235,19 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             MoveWindow(FBrowserForm->Handle(), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
         }
         return 0;
+    case WM_SYSCOMMAND:
+        // The web view is hidden while the window is minimised and shown again on restore.
+        if (FBrowserForm && (wParam & 0xFFF0) == SC_MINIMIZE) {
+            FBrowserForm->SetWebViewVisible(false);
+        } else if (FBrowserForm && (wParam & 0xFFF0) == SC_RESTORE) {
+            FBrowserForm->SetWebViewVisible(true);
+        }
+        return TRoundedWindow::HandleMessage(message, wParam, lParam);
+    case WM_SETFOCUS:
+        if (FBrowserForm) {
+            FBrowserForm->EdgeBrowser().SetFocus();
+        }
+        return 0;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         if (FMinSize.cx > 0) info->ptMinTrackSize.x = FMinSize.cx;
