@@ -127,11 +127,6 @@ public:
             handler->Invoke(args...);
         }
     }
-    size_t Count()
-    {
-        std::lock_guard lock(FLock);
-        return FEntries.size();
-    }
     void Clear()
     {
         std::lock_guard lock(FLock);
