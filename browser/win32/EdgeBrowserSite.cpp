@@ -26,11 +26,17 @@ public:
         if (!parent) {
             return;
         }
-        if (Handle()) {
-            ::SetParent(Handle(), parent);
-        } else {
+        const HWND window = TWindow::Handle();
+        if (!window) {
             CreateWindowNow();
+            return;
         }
+        // A window made before it had a parent waits as a hidden pop-up: it becomes a
+        // shown child of its parent now.
+        const auto style = DWORD(GetWindowLongW(window, GWL_STYLE));
+        SetWindowLongW(window, GWL_STYLE, LONG((style & ~DWORD(WS_POPUP)) | WS_CHILD | WS_CLIPCHILDREN | WS_TABSTOP));
+        ::SetParent(window, parent);
+        ShowWindow(window, SW_SHOWNA);
     }
     bool HasParent() const override { return FParent != nullptr; }
 

@@ -1,0 +1,330 @@
+// Packaged executables with the stand-in browser in the loader's place: the start page
+// and every other file served from the package, the bridge's round trips and the pages
+// it refuses, the title, the close handshake, new windows, permissions, failed
+// creations and failed browser processes, all as the stand-in's log tells them.
+#include "tests/e2e/Harness.h"
+#include "tests/e2e/StandinLog.h"
+#include "tests/wine/Screenshot.h"
+
+#include <gtest/gtest.h>
+
+using namespace FolioE2E;
+
+namespace {
+
+const fs::path kRuntime = FOLIO_RUNTIME_PATH;
+const fs::path kStandin = FOLIO_STANDIN_PATH;
+const fs::path kLibrary = FOLIO_KIV_JS_PATH;
+const fs::path kArtifacts = FOLIO_ARTIFACTS_DIR;
+
+const std::string kIndex = "<!doctype html><title>Start page</title><p>Hello</p>";
+const std::string kLogo = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(3000, '\x7f');
+const std::string kCloseAnswer =
+    "on-script kiv.events.onCloseQuery(); file:///index.html {\"id\":50001,\"uuid\":\"c1\",\"data\":{}}\n";
+
+bool IsMainWindow(HWND window) { return ClassOf(window) == L"FolioMainForm"; }
+
+struct WithStandin : ::testing::Test {
+    std::string Id = std::string("folio.e2e.") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    TWorkDir Work{Id};
+    fs::path Log = Work / "standin.log";
+    fs::path Scenario = Work / "scenario.txt";
+
+    ~WithStandin() override
+    {
+        std::error_code ec;
+        fs::remove_all(LocalAppData() / Id, ec);
+    }
+    fs::path Package(const std::string& extra = "", const std::string& injected = "")
+    {
+        std::vector<std::pair<std::string, std::string>> entries = {
+            {"kiv.ini", "[App]\nID=" + Id + "\nName=Browser " + Id + "\nDirName=web\n" + extra},
+            {"web/index.html", kIndex},
+            {"web/style.css", "body { color: red }"},
+            {"web/img/logo.PNG", kLogo},
+            {"web/my page.html", "<title>Mine</title>"},
+            {"web/lib/app.JS", "console.log(1)"},
+            {"web/mod.mjs", "export const a = 1;"},
+            {"web/a.wasm", std::string("\0asm\1\0\0\0", 8)},
+            {"web/data.json", "{\"a\": 1}"},
+            {"WebView2LoaderWin32.dll", ReadBytes(kStandin)}};
+        if (!injected.empty()) {
+            entries.push_back({"kiv-webviewjs", injected});
+        }
+        PackRaw(kRuntime, Work / "App.exe", entries);
+        return Work / "App.exe";
+    }
+    TProcess Run(const fs::path& exe, const std::string& scenario, const std::wstring& args = L"")
+    {
+        WriteBytes(Scenario, scenario);
+        return Start(exe, args,
+                     {{L"FOLIO_STANDIN_LOG", Log.wstring()}, {L"FOLIO_STANDIN_SCENARIO", Scenario.wstring()}});
+    }
+    std::vector<TLogLine> Lines() const { return ParseLog(ReadBytes(Log)); }
+    // Waits until the log has a line of `event` (from `pid` when given).
+    bool WaitFor(const std::string& event, DWORD ms = 20000, unsigned long pid = 0) const
+    {
+        for (DWORD waited = 0; waited < ms; waited += 100) {
+            for (const auto& line : Lines()) {
+                if (line.Event == event && (pid == 0 || line.Pid == pid)) {
+                    return true;
+                }
+            }
+            Sleep(100);
+        }
+        return false;
+    }
+    static const TLogLine* Find(const std::vector<TLogLine>& lines, const std::string& event,
+                                const std::string& field = "", const std::string& value = "")
+    {
+        for (const auto& line : lines) {
+            if (line.Event == event && (field.empty() || line.Text(field.c_str()) == value)) {
+                return &line;
+            }
+        }
+        return nullptr;
+    }
+    static size_t Count(const std::vector<TLogLine>& lines, const std::string& event)
+    {
+        return size_t(std::count_if(lines.begin(), lines.end(), [&](const TLogLine& l) { return l.Event == event; }));
+    }
+};
+
+std::string HeaderOf(const TLogLine& response)
+{
+    const auto headers = response.Strings("headers");
+    return headers.empty() ? "(none)" : headers[0];
+}
+
+} // namespace
+
+TEST_F(WithStandin, ServesThePackageAndClosesWhenThePageAgrees)
+{
+    const std::string injected = "window.injectedByThePackage = true;";
+    const fs::path exe = Package("", injected);
+    // A file beside the executable, not in the package.
+    WriteBytes(Work / "beside.txt", "from the disk");
+    const TProcess process = Run(exe,
+                                 "request file:///style.css stylesheet\n"
+                                 "request file:///img/logo.PNG image\n"
+                                 "request file:///my%20page.html?x=1#top document\n"
+                                 "request file:///lib/app.JS script\n"
+                                 "request file:///mod.mjs script\n"
+                                 "request file:///a.wasm fetch\n"
+                                 "request file:///data.json fetch\n"
+                                 "request file:///beside.txt fetch\n"
+                                 "request file:///missing.txt fetch\n"
+                                 "request https://example.com/x.js script\n"
+                                 "request file://server/share/x.html document\n"
+                                 "wait 1500\n" +
+                                     kCloseAnswer + "close\n");
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor("navigation-completed", 30000)) << ReadBytes(Log);
+    Sleep(300); // the view paints the page's title
+    // The web view is shown, over the whole window but for the frame.
+    HWND view = FindWindowExW(FindWindowExW(FindWindowExW(main, nullptr, L"FolioBrowserForm", nullptr), nullptr,
+                                            L"FolioEdgeBrowser", nullptr),
+                              nullptr, L"FolioStandinView", nullptr);
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(IsWindowVisible(view));
+    Folio::Test::SaveScreenshot(main, kArtifacts / "main-window.png");
+    ASSERT_TRUE(WaitFor("scenario-done", 30000)) << ReadBytes(Log);
+    EXPECT_EQ(process.WaitExit(20000), 0u) << "the page answered the close query";
+
+    const auto lines = Lines();
+    const auto* navigate = Find(lines, "navigate");
+    ASSERT_NE(navigate, nullptr) << ReadBytes(Log);
+    EXPECT_EQ(navigate->Text("url"), "file:///index.html");
+    const auto* start = Find(lines, "response", "url", "file:///index.html");
+    ASSERT_NE(start, nullptr);
+    EXPECT_EQ(start->Text("status"), "200");
+    EXPECT_EQ(start->Text("reason"), "OK");
+    EXPECT_EQ(HeaderOf(*start), "Content-Type: text/html; charset=utf-8");
+    EXPECT_EQ(start->Text("sha256"), Sha256Hex(kIndex));
+    EXPECT_EQ(start->Text("length"), std::to_string(kIndex.size()));
+
+    struct Expect {
+        std::string Url, Status, Header, Body;
+    } served[] = {
+        {"file:///style.css", "200", "Content-Type: text/css; charset=utf-8", "body { color: red }"},
+        {"file:///img/logo.PNG", "200", "Content-Type: image/x-png; charset=utf-8", kLogo}, // the table's type
+        {"file:///my%20page.html?x=1#top", "200", "Content-Type: text/html; charset=utf-8", "<title>Mine</title>"},
+        {"file:///lib/app.JS", "200", "Content-Type: application/javascript; charset=utf-8", "console.log(1)"},
+        {"file:///mod.mjs", "200", "Content-Type: application/javascript; charset=utf-8", "export const a = 1;"},
+        {"file:///a.wasm", "200", "Content-Type: application/wasm; charset=utf-8", std::string("\0asm\1\0\0\0", 8)},
+        {"file:///data.json", "200", "Content-Type: application/json; charset=utf-8", "{\"a\": 1}"},
+        {"file:///beside.txt", "200", "Content-Type: text/plain; charset=utf-8", "from the disk"},
+    };
+    for (const auto& e : served) {
+        const auto* response = Find(lines, "response", "url", e.Url);
+        ASSERT_NE(response, nullptr) << e.Url;
+        EXPECT_EQ(response->Text("status"), e.Status) << e.Url;
+        EXPECT_EQ(HeaderOf(*response), e.Header) << e.Url;
+        EXPECT_EQ(response->Text("sha256"), Sha256Hex(e.Body)) << e.Url;
+    }
+    for (const std::string url : {"file:///missing.txt", "https://example.com/x.js", "file://server/share/x.html"}) {
+        EXPECT_EQ(Find(lines, "response", "url", url), nullptr) << url;
+        EXPECT_NE(Find(lines, "no-response", "url", url), nullptr) << url;
+    }
+
+    // The settings, the filter and the scripts the view got.
+    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"IsScriptEnabled", "true"}, {"IsStatusBarEnabled", "false"}, {"IsWebMessageEnabled", "true"},
+             {"IsBuiltInErrorPageEnabled", "true"}, {"IsZoomControlEnabled", "false"},
+             {"AreDevToolsEnabled", "false"}, {"AreDefaultContextMenusEnabled", "false"}}) {
+        const auto* setting = Find(lines, "settings", "name", name);
+        ASSERT_NE(setting, nullptr) << name;
+        EXPECT_EQ(setting->Text("value"), value) << name;
+    }
+    const auto* filter = Find(lines, "filter-added");
+    ASSERT_NE(filter, nullptr);
+    EXPECT_EQ(filter->Text("uri"), "*");
+    EXPECT_EQ(filter->Text("context"), "all");
+    std::string library = ReadBytes(kLibrary);
+    if (library.starts_with("\xEF\xBB\xBF")) {
+        library.erase(0, 3);
+    }
+    const std::string script = "\r" + library +
+                               "\rwindow.addEventListener(\"dragover\", function(e){e.preventDefault();},false);"
+                               "\rwindow.addEventListener(\"drop\", function(e){e.preventDefault();}, false);\r" +
+                               injected;
+    ASSERT_EQ(Count(lines, "script-injected"), 1u);
+    EXPECT_EQ(Find(lines, "script-injected")->Text("sha256"), Sha256Hex(script));
+    // The close query ran in the page.
+    EXPECT_NE(Find(lines, "script-executed", "script", "kiv.events.onCloseQuery();"), nullptr);
+}
+
+TEST_F(WithStandin, BridgeAnswersOnlyThePackagesPages)
+{
+    const TProcess process = Run(Package(),
+                                 "message file:///index.html {\"id\":10001,\"uuid\":\"u1\",\"data\":{}}\n"
+                                 "wait-reply 10000\n"
+                                 "message https://evil.example/ {\"id\":10001,\"uuid\":\"u2\",\"data\":{}}\n"
+                                 "wait-reply 1500\n"
+                                 "message file://server/share/x.html {\"id\":10001,\"uuid\":\"u3\",\"data\":{}}\n"
+                                 "wait-reply 1500\n"
+                                 "message file:///index.html {\"id\":10002,\"uuid\":\"u4\",\"data\":{}}\n"
+                                 "wait-reply 10000\n" +
+                                     kCloseAnswer + "close\n");
+    ASSERT_TRUE(WaitFor("scenario-done", 40000)) << ReadBytes(Log);
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+    std::vector<std::string> posted;
+    for (const auto& line : Lines()) {
+        if (line.Event == "web-message-posted") {
+            posted.push_back(line.Text("json"));
+        }
+    }
+    EXPECT_EQ(posted, (std::vector<std::string>{R"({"uuid": "u1", "success": true, "result": "2023.19"})",
+                                                R"({"uuid": "u4", "success": true, "result": true})"}));
+    EXPECT_EQ(Count(Lines(), "timeout"), 2u);
+}
+
+TEST_F(WithStandin, TitleFollowsThePageOnlyWhenAsked)
+{
+    for (const bool dynamic : {true, false}) {
+        fs::remove(Log);
+        const TProcess process =
+            Run(Package(dynamic ? "DynamicAppTitle=1\n" : ""), "title Help\nwait 1000\n" + kCloseAnswer);
+        HWND main = WaitForWindow(process, IsMainWindow);
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(WaitFor("scenario-done", 20000));
+        const std::wstring expected = dynamic ? L"Help" : L"Browser " + std::wstring(Id.begin(), Id.end());
+        EXPECT_EQ(TextOf(main), expected) << dynamic;
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(process.WaitExit(20000), 0u);
+    }
+}
+
+TEST_F(WithStandin, ASilentPageKeepsTheWindowOpen)
+{
+    const TProcess process = Run(Package(), "close\nwait 1500\n");
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor("scenario-done", 20000));
+    EXPECT_TRUE(process.Running());
+    EXPECT_TRUE(IsWindow(main));
+    EXPECT_NE(Find(Lines(), "script-executed", "script", "kiv.events.onCloseQuery();"), nullptr);
+}
+
+TEST_F(WithStandin, FailedCreationsLeaveAWindowThatCloses)
+{
+    for (const std::string step : {"environment-call", "environment", "controller", "webview", "settings"}) {
+        fs::remove(Log);
+        const TProcess process = Run(Package(), "fail " + step + " 0x80004005\n");
+        HWND main = WaitForWindow(process, IsMainWindow);
+        ASSERT_NE(main, nullptr) << step;
+        ASSERT_TRUE(WaitFor("creation-failed", 20000)) << step << ReadBytes(Log);
+        Sleep(300);
+        EXPECT_EQ(Find(Lines(), "navigate"), nullptr) << step;
+        // Nobody can answer the close query: the user's close wins.
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(process.WaitExit(20000), 0u) << step;
+    }
+}
+
+TEST_F(WithStandin, NewWindowsAndPermissions)
+{
+    const fs::path exe = Package();
+    const TProcess process = Run(exe,
+                                 "new-window file:///help.html\n"
+                                 "new-window https://example.com/\n"
+                                 "permission camera file:///index.html\n"
+                                 "permission microphone https://evil.example/\n"
+                                 "wait 200\n" +
+                                     kCloseAnswer);
+    ASSERT_TRUE(WaitFor("navigate", 20000, process.Id()));
+    // The second process must not play this scenario again.
+    WriteBytes(Scenario, kCloseAnswer);
+    ASSERT_TRUE(WaitFor("scenario-done", 20000, process.Id())) << ReadBytes(Log);
+
+    const auto lines = Lines();
+    EXPECT_EQ(Find(lines, "new-window", "uri", "file:///help.html")->Text("handled"), "true");
+    EXPECT_EQ(Find(lines, "new-window", "uri", "https://example.com/")->Text("handled"), "false");
+    EXPECT_EQ(Find(lines, "permission", "kind", "camera")->Text("state"), "allow");
+    EXPECT_EQ(Find(lines, "permission", "kind", "microphone")->Text("state"), "default");
+
+    // The page's window is a runtime of its own, opened on the URL.
+    std::optional<std::pair<DWORD, std::string>> second; // its process id and the URL it opened
+    for (int i = 0; i < 200 && !second; ++i) {
+        Sleep(100);
+        for (const auto& line : Lines()) {
+            if (line.Event == "navigate" && line.Pid != process.Id()) {
+                second = {DWORD(line.Pid), line.Text("url")};
+            }
+        }
+    }
+    ASSERT_TRUE(second) << ReadBytes(Log);
+    EXPECT_EQ(second->second, "file:///help.html");
+    const DWORD secondId = second->first;
+    for (const DWORD id : {DWORD(process.Id()), secondId}) {
+        for (HWND w : WindowsOf(id)) {
+            if (IsMainWindow(w)) PostMessageW(w, WM_CLOSE, 0, 0);
+        }
+    }
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+    if (HANDLE other = OpenProcess(SYNCHRONIZE, FALSE, secondId)) {
+        EXPECT_EQ(WaitForSingleObject(other, 20000), WAIT_OBJECT_0);
+        CloseHandle(other);
+    }
+}
+
+TEST_F(WithStandin, AFailedBrowserIsReplacedAndAFailedPageReloaded)
+{
+    const TProcess process = Run(Package(), "process-failed render-exited\nwait 500\nprocess-failed browser-exited\n");
+    ASSERT_TRUE(WaitFor("navigate", 20000));
+    WriteBytes(Scenario, kCloseAnswer); // what the new browser plays
+    ASSERT_TRUE(WaitFor("reload", 20000)) << ReadBytes(Log);
+    // The new browser: a second environment and the start page again.
+    for (int i = 0; i < 200 && Count(Lines(), "navigate") < 2; ++i) {
+        Sleep(100);
+    }
+    const auto lines = Lines();
+    EXPECT_GE(Count(lines, "create-environment"), 2u) << ReadBytes(Log);
+    EXPECT_EQ(Count(lines, "navigate"), 2u);
+    EXPECT_NE(Find(lines, "controller-closed"), nullptr);
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+}
