@@ -328,3 +328,33 @@ TEST_F(WithStandin, AFailedBrowserIsReplacedAndAFailedPageReloaded)
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(process.WaitExit(20000), 0u);
 }
+
+TEST_F(WithStandin, WindowFunctionsReachTheMainWindow)
+{
+    const TProcess process =
+        Run(Package(),
+            "message file:///index.html {\"id\":60006,\"uuid\":\"t\",\"data\":{\"title\":\"Renamed\"}}\n"
+            "wait-reply 10000\n"
+            "message file:///index.html "
+            "{\"id\":60010,\"uuid\":\"s\",\"data\":{\"top\":\"10\",\"left\":\"20\",\"width\":\"640\",\"height\":\"480\"}}\n"
+            "wait-reply 10000\n"
+            "message file:///index.html {\"id\":60009,\"uuid\":\"g\",\"data\":{}}\n"
+            "wait-reply 10000\n" +
+                kCloseAnswer);
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor("scenario-done", 30000)) << ReadBytes(Log);
+    EXPECT_EQ(TextOf(main), L"Renamed");
+    RECT r{};
+    GetWindowRect(main, &r);
+    EXPECT_EQ(r.left, 20);
+    EXPECT_EQ(r.top, 10);
+    EXPECT_EQ(r.right - r.left, 640);
+    EXPECT_EQ(r.bottom - r.top, 480);
+    EXPECT_NE(Find(Lines(), "web-message-posted", "json",
+                   R"({"uuid": "g", "success": true, "result": {"top": 10, "left": 20, "width": 640, "height": 480}})"),
+              nullptr)
+        << ReadBytes(Log);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+}

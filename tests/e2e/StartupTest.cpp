@@ -205,3 +205,17 @@ TEST(Startup, APackageWithoutTheLoaderIsNotAValidApplication)
     EXPECT_EQ(seen.ExitCode, 0u);
     EXPECT_FALSE(fs::exists(data.Loader()));
 }
+
+TEST(Startup, AnUnreadablePackageSaysWhy)
+{
+    TWorkDir work("unreadable");
+    // Something is attached, but it is no archive.
+    WriteBytes(work / "Garbage.exe", ReadBytes(kRuntime) + std::string(4096, 'G'));
+    const TProcess process = Start(work / "Garbage.exe", L"");
+    const auto seen = AnswerDialog(process, L"Accept");
+    ASSERT_TRUE(seen.Shown);
+    EXPECT_EQ(seen.Caption, L"Error");
+    // The archive reader's own reason.
+    EXPECT_TRUE(HasText(seen.Texts, L"not a ZIP archive: no end of central directory record"));
+    EXPECT_EQ(seen.ExitCode, 0u);
+}
