@@ -142,3 +142,16 @@ TEST_F(PackagedFileTest, AFolderThatTakesNoFileIsReported)
     EXPECT_EQ(result.Outcome, TPackagedFile::NotWritten);
     EXPECT_NE(result.Error.find("Cannot create file"), std::string::npos);
 }
+
+TEST_F(PackagedFileTest, AFolderInTheWayIsReportedNotTakenForAFileInUse)
+{
+    Open({FolioTest::Stored("WebView2LoaderWin32.dll", loader)});
+    std::filesystem::create_directories(dir / "loader.dll" / "inside");
+    for (const bool keepMatching : {true, false}) {
+        const auto result = Write(keepMatching);
+        EXPECT_EQ(result.Outcome, TPackagedFile::NotWritten);
+        EXPECT_NE(result.Error.find("loader.dll"), std::string::npos) << result.Error;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "loader.dll" / "inside"));
+    EXPECT_EQ(FilesInFolder(), 1u);
+}
