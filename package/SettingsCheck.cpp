@@ -61,9 +61,18 @@ bool IsPlainAppId(std::u16string_view id)
         Trim(id).empty()) {
         return false;
     }
-    for (const char16_t c : id) {
+    for (size_t i = 0; i < id.size(); ++i) {
+        const char16_t c = id[i];
         if (c < 0x20 || c == 0x7F || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos) {
             return false;
+        }
+        // Half of a surrogate pair has no UTF-8 form: the runtime's path conversions
+        // refuse it once the folder exists.
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            if (c >= 0xDC00 || i + 1 == id.size() || id[i + 1] < 0xDC00 || id[i + 1] > 0xDFFF) {
+                return false;
+            }
+            ++i;
         }
     }
     // Device names stay devices with any extension: "NUL.app" is NUL.

@@ -2,6 +2,7 @@
 #include "runtime/PackagedFile.h"
 
 #include "package/Crc32.h"
+#include "util/TextCodecs.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -68,6 +69,12 @@ TPackagedFileResult WritePackagedFile(const Shared::TZipArchive& archive, std::u
     }
     if (!files.MoveReplacing(temporary, path)) {
         files.RemoveFile(temporary);
+        // A folder of that name is never replaced and never serves: it stays in the way
+        // at every start until someone removes it.
+        if (files.DirectoryExists(path)) {
+            return {TPackagedFile::NotWritten,
+                    "Cannot create file \"" + Shared::Utf16ToUtf8(path) + "\". A folder of that name is in the way."};
+        }
         // Another start may have written the same file meanwhile, or a running instance
         // holds the old one open: both leave a file that may serve.
         if (keepMatching && FileMatches(path, entry.UncompressedSize, entry.Crc32)) {

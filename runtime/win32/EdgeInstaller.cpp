@@ -19,10 +19,14 @@ namespace {
 
 constexpr std::u16string_view kInstallerEntry = u"WebView2Installer.exe";
 
-// Deletes the working folder and tells the user the application cannot go on.
-void GiveUp(const TApplication& app, int message)
+// Deletes the working folder and tells the user the application cannot go on. The ID may
+// name a folder that holds files of others too (another program's, or "Temp"): only what
+// start-up put there goes, and the folder itself when nothing else is left in it.
+void GiveUp(const TApplication& app, Platform::TFileSystem& files, int message)
 {
-    TSysUtils::DeleteDirectory(app.AppDataFolder);
+    files.DeleteTree(app.LoaderFolder);
+    files.RemoveFile(app.AppDataFolder + std::u16string(kInstallerEntry));
+    RemoveDirectoryW(Win32::W(app.AppDataFolder));
     ShowStartupError(LocalizedMessage(message));
 }
 
@@ -39,7 +43,7 @@ void RunInstallerBranch(TApplication& app, Platform::TFileSystem& files)
                                            {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbCancel}, LocalizedMessage(2),
                                            {LocalizedMessage(3), LocalizedMessage(4)});
     if (answer == mrCancel) {
-        GiveUp(app, 8);
+        GiveUp(app, files, 8);
         return;
     }
 
@@ -48,7 +52,7 @@ void RunInstallerBranch(TApplication& app, Platform::TFileSystem& files)
     const std::u16string installer = app.AppDataFolder + std::u16string(kInstallerEntry);
     const auto written = WritePackagedFile(app.AppArchive, kInstallerEntry, installer, files, false);
     if (written.Outcome != TPackagedFile::Written) {
-        GiveUp(app, 9);
+        GiveUp(app, files, 9);
         return;
     }
 
@@ -64,7 +68,7 @@ void RunInstallerBranch(TApplication& app, Platform::TFileSystem& files)
         TSysUtils::ShellExec(app.PackageReader->ExePath(), u"");
         return;
     }
-    GiveUp(app, 9);
+    GiveUp(app, files, 9);
 }
 
 } // namespace Folio::Runtime

@@ -114,6 +114,9 @@ void TRequirePasswordForm::CreateControls()
     SendMessageW(FPasswordEdit, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
     // The common controls' own mask is a bullet; this prompt shows stars.
     SendMessageW(FPasswordEdit, EM_SETPASSWORDCHAR, L'*', 0);
+    // Without a limit of its own the box stops at some 30000 characters, and a longer
+    // password could never be entered.
+    SendMessageW(FPasswordEdit, EM_SETLIMITTEXT, 0, 0);
     // Subclassed for its key releases; the edit class leaves its user data free for the form.
     SetWindowLongPtrW(FPasswordEdit, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     FEditProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(

@@ -200,3 +200,18 @@ TEST_F(InstallerBranch, AFailedInstallationIsReportedAndCleanedUp)
     EXPECT_EQ(InstallerRecord().at("WEBVIEW2_ADDITIONAL_BROWSER_ARGUMENTS"), "[--lang=es   --mute-audio]");
     EXPECT_EQ(LoaderLoads().size(), 1u); // no restart
 }
+
+TEST_F(InstallerBranch, RefusingKeepsWhatOthersKeepInTheFolder)
+{
+    // An ID that names a folder someone else keeps (another program's, or "Temp") must not
+    // cost them their files: only what start-up put there goes.
+    WriteBytes(Folder / "Other" / "data.txt", "theirs");
+    WriteBytes(Folder / "notes.txt", "theirs");
+    const TProcess process = Run(Package(""));
+    EXPECT_TRUE(Contains(Answer(process, L"Cancel"), L"Do you want to install it now?"));
+    EXPECT_TRUE(Contains(Answer(process, L"Accept"), L"will be closed now"));
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+    EXPECT_EQ(ReadBytes(Folder / "Other" / "data.txt"), "theirs");
+    EXPECT_EQ(ReadBytes(Folder / "notes.txt"), "theirs");
+    EXPECT_FALSE(fs::exists(Folder / "Win32"));
+}

@@ -219,3 +219,16 @@ TEST(Startup, AnUnreadablePackageSaysWhy)
     EXPECT_TRUE(HasText(seen.Texts, L"not a ZIP archive: no end of central directory record"));
     EXPECT_EQ(seen.ExitCode, 0u);
 }
+
+TEST(Startup, AFolderWhereTheLoaderBelongsIsReportedNotTakenForAMissingRuntime)
+{
+    TWorkDir work("loaderfolder");
+    TAppData data("folio.e2e.loaderfolder");
+    const fs::path exe = Package(work, Ini("folio.e2e.loaderfolder", "AllowInstances=1\n"), true, true);
+    fs::create_directories(data.Loader() / "x");
+    const auto seen = AnswerDialog(Start(exe, L""), L"Accept");
+    ASSERT_TRUE(seen.Shown);
+    EXPECT_TRUE(HasText(seen.Texts, L"A folder of that name is in the way."));
+    EXPECT_EQ(seen.ExitCode, 0u);
+    EXPECT_TRUE(fs::exists(data.Loader() / "x"));
+}

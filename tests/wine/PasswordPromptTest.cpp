@@ -197,6 +197,25 @@ TEST(RequirePasswordForm, PastingWithCtrlVClosesAtTheKeyRelease)
     EXPECT_EQ(run.Result, mrOk);
 }
 
+TEST(RequirePasswordForm, APasswordLongerThanTheBoxsDefaultLimitCanBePasted)
+{
+    // The edit control takes some 30000 characters unless told otherwise; a longer
+    // password could then never be entered. Alt+F4 ends a prompt that did not accept it.
+    const std::wstring text(40000, L'k');
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+
+    const PromptRun run = RunPrompt(std::u16string(text.begin(), text.end()), L"\x16\x04");
+    ASSERT_TRUE(run.Found);
+    EXPECT_EQ(run.Result, mrOk);
+    EXPECT_EQ(run.TextAtEnd.size(), text.size());
+}
+
 TEST(RequirePasswordForm, CloseBoxGivesAnotherResult)
 {
     for (const auto& [message, wParam] : {std::pair<UINT, WPARAM>{WM_CLOSE, 0}, {WM_SYSCOMMAND, SC_CLOSE}}) {

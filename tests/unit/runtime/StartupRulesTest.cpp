@@ -55,12 +55,13 @@ TEST(StartupRules, BrowserEnvironment)
 TEST(StartupRules, ApplicationIdsThatCanNameAFolder)
 {
     for (const std::u16string& id : std::vector<std::u16string>{u"com.folio.hello", u"My App", u"a", u"app-1_2", u"\u00e9t\u00e9", u"COM10",
-                                    u"console", u"nul-app"}) {
+                                    u"console", u"nul-app", u"app\U0001F600"}) {
         EXPECT_TRUE(IsPlainAppId(id)) << std::string(id.begin(), id.end());
     }
     for (const std::u16string& id : std::vector<std::u16string>{u"", u"   ", u".", u"..", u"a\\b", u"a/b", u"C:", u"a*", u"a?", u"a\"b", u"a<b",
                                     u"a>b", u"a|b", u"a\tb", std::u16string(u"a\0b", 3), u"app.", u"app ", u"CON",
-                                    u"nul", u"NUL.txt", u"com1", u"LPT9.x", u"aux ", std::u16string(129, u'a')}) {
+                                    u"nul", u"NUL.txt", u"com1", u"LPT9.x", u"aux ", std::u16string(129, u'a'),
+                                    std::u16string{u'a', 0xD800, u'b'}, u"a\xDC00", u"\xD83D"}) { // half a surrogate pair
         EXPECT_FALSE(IsPlainAppId(id)) << std::string(id.begin(), id.end());
     }
 }
@@ -141,4 +142,17 @@ TEST_F(PackagedFileTest, AFolderThatTakesNoFileIsReported)
                                           (dir / "missing" / "folder" / "loader.dll").u16string(), files, true);
     EXPECT_EQ(result.Outcome, TPackagedFile::NotWritten);
     EXPECT_NE(result.Error.find("Cannot create file"), std::string::npos);
+}
+
+TEST_F(PackagedFileTest, AFolderInTheWayIsReportedNotTakenForAFileInUse)
+{
+    Open({FolioTest::Stored("WebView2LoaderWin32.dll", loader)});
+    std::filesystem::create_directories(dir / "loader.dll" / "inside");
+    for (const bool keepMatching : {true, false}) {
+        const auto result = Write(keepMatching);
+        EXPECT_EQ(result.Outcome, TPackagedFile::NotWritten);
+        EXPECT_NE(result.Error.find("loader.dll"), std::string::npos) << result.Error;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "loader.dll" / "inside"));
+    EXPECT_EQ(FilesInFolder(), 1u);
 }
