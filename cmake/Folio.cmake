@@ -94,6 +94,13 @@ function(folio_add_pe_check)
     COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-pe --objdump ${objdump} --machine ${machine}
             --subsystem console ${files})
   set_tests_properties(pe-check-console PROPERTIES LABELS static)
+  # The runtime runs from wherever users put it (a Downloads folder): it may import only
+  # Windows' known DLLs, and Common Controls, which its manifest takes from the system.
+  add_test(NAME runtime-imports
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-imports --objdump ${objdump} $<TARGET_FILE:FolioRuntime>
+            advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
+            shlwapi.dll user32.dll)
+  set_tests_properties(runtime-imports PROPERTIES LABELS static)
   get_property(gui GLOBAL PROPERTY FOLIO_GUI_EXECUTABLES)
   if(gui)
     set(files "")

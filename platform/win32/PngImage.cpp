@@ -131,7 +131,7 @@ void DrawPremultiplied(HDC dc, const RECT& to, HGDIOBJ bitmap, const RECT& from)
     }
     const HGDIOBJ old = SelectObject(memory.Get(), bitmap);
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, memory.Get(), from.left, from.top,
+    GdiAlphaBlend(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, memory.Get(), from.left, from.top,
                from.right - from.left, from.bottom - from.top, blend);
     SelectObject(memory.Get(), old);
 }

@@ -1,6 +1,8 @@
 // Rounded corners (see RoundedWindow.h).
 #include "platform/win32/RoundedWindow.h"
 
+#include <cwchar>
+
 namespace Folio::Win32 {
 
 namespace {
@@ -12,7 +14,15 @@ DwmSetWindowAttributeFn BindDwmSetWindowAttribute() noexcept
 {
     // Bound once, at first use; the library stays loaded for the process.
     static const DwmSetWindowAttributeFn bound = []() noexcept -> DwmSetWindowAttributeFn {
-        HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
+        // From the system folder by its full path: a bare name would search the
+        // executable's folder first, where anyone may have put a dwmapi.dll.
+        wchar_t path[MAX_PATH + 16];
+        const UINT n = GetSystemDirectoryW(path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) {
+            return nullptr;
+        }
+        wcscpy(path + n, L"\\dwmapi.dll");
+        HMODULE dwm = LoadLibraryW(path);
         return dwm ? reinterpret_cast<DwmSetWindowAttributeFn>(
                          reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")))
                    : nullptr;

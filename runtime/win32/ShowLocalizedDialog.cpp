@@ -141,7 +141,7 @@ void PaintIcon(HWND dialog, const DialogState& s)
         HDC memory = CreateCompatibleDC(dc);
         const HGDIOBJ old = SelectObject(memory, s.Image.Get());
         BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        AlphaBlend(dc, box.left, box.top, size, size, memory, 0, 0, size, size, blend);
+        GdiAlphaBlend(dc, box.left, box.top, size, size, memory, 0, 0, size, size, blend);
         SelectObject(memory, old);
         DeleteDC(memory);
     } else if (s.SystemIcon) {
