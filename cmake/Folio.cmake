@@ -112,6 +112,17 @@ function(folio_add_pe_check)
               --subsystem gui ${files})
     set_tests_properties(pe-check-gui PROPERTIES LABELS static)
   endif()
+  get_property(libraries GLOBAL PROPERTY FOLIO_LIBRARIES)
+  if(libraries)
+    set(files "")
+    foreach(t IN LISTS libraries)
+      list(APPEND files $<TARGET_FILE:${t}>)
+    endforeach()
+    add_test(NAME pe-check-libraries
+      COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-pe --objdump ${objdump} --machine ${machine}
+              --subsystem any ${files})
+    set_tests_properties(pe-check-libraries PROPERTIES LABELS static)
+  endif()
 endfunction()
 
 # RapidJSON is header-only; Debian installs it in /usr/include/rapidjson. The cross
