@@ -328,3 +328,20 @@ TEST_F(WithStandin, AFailedBrowserIsReplacedAndAFailedPageReloaded)
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(process.WaitExit(20000), 0u);
 }
+
+TEST_F(WithStandin, ABrowserThatKeepsFailingLeavesAWindowTheUserCanClose)
+{
+    // Every browser fails once its page is there; the runtime gives up after three
+    // replacements. The dead view cannot answer the close query, so the user's close wins.
+    const TProcess process = Run(Package(), "process-failed browser-exited\n");
+    for (int i = 0; i < 300 && Count(Lines(), "scenario-done") < 4; ++i) {
+        Sleep(100);
+    }
+    const auto lines = Lines();
+    ASSERT_EQ(Count(lines, "process-failed"), 4u) << ReadBytes(Log);
+    EXPECT_EQ(Count(lines, "navigate"), 4u);
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process.WaitExit(20000), 0u) << ReadBytes(Log);
+}
