@@ -345,3 +345,24 @@ TEST_F(WithStandin, ABrowserThatKeepsFailingLeavesAWindowTheUserCanClose)
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(process.WaitExit(20000), 0u) << ReadBytes(Log);
 }
+
+TEST_F(WithStandin, APageThatClosesWhileItsFileDialogIsOpenGetsItsAnswerFirst)
+{
+    // The dialog's own message loop delivers the page's close while the bridge is still
+    // inside the call that showed it: the window must outlive that call.
+    const TProcess process = Run(Package(), kCloseAnswer + "message file:///index.html "
+                                                           "{\"id\":20001,\"uuid\":\"d1\",\"data\":{}}\n");
+    HWND dialog = WaitForWindow(process, IsDialog);
+    ASSERT_NE(dialog, nullptr) << ReadBytes(Log);
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitFor("script-executed", 20000)) << ReadBytes(Log);
+    if (IsWindow(dialog)) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    EXPECT_EQ(process.WaitExit(20000), 0u) << ReadBytes(Log);
+    EXPECT_NE(Find(Lines(), "web-message-posted", "json", R"({"uuid": "d1", "success": true, "result": ""})"),
+              nullptr)
+        << ReadBytes(Log);
+}
