@@ -10,8 +10,9 @@ std::optional<TJsonDocument> ParseJson(std::u16string_view text)
     // The UTF-8 form: RapidJSON's number-as-string mode mis-reads its UTF-16 encodings.
     const std::string utf8 = Shared::Utf16ToUtf8(text);
     TJsonDocument document;
-    document.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag>(utf8.data(),
-                                                                                                   utf8.size());
+    // Iterative: the page decides how deep its message nests, the stack must not.
+    document.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag |
+                   rapidjson::kParseIterativeFlag>(utf8.data(), utf8.size());
     if (document.HasParseError()) {
         return std::nullopt;
     }

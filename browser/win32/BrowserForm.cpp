@@ -282,6 +282,9 @@ void TBrowserForm::Recover(COREWEBVIEW2_PROCESS_FAILED_KIND kind)
     case COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED:
         if (++FRecreations <= kMostRecreations) {
             FEdgeBrowser->ReinitializeWebViewWithNewBrowser();
+        } else {
+            // Given up: the dead view goes, so that no close query waits for its answer.
+            FEdgeBrowser->CloseWebView();
         }
         break;
     case COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED:

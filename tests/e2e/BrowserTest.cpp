@@ -357,4 +357,41 @@ TEST_F(WithStandin, WindowFunctionsReachTheMainWindow)
         << ReadBytes(Log);
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(process.WaitExit(20000), 0u);
+
+TEST_F(WithStandin, ABrowserThatKeepsFailingLeavesAWindowTheUserCanClose)
+{
+    // Every browser fails once its page is there; the runtime gives up after three
+    // replacements. The dead view cannot answer the close query, so the user's close wins.
+    const TProcess process = Run(Package(), "process-failed browser-exited\n");
+    for (int i = 0; i < 300 && Count(Lines(), "scenario-done") < 4; ++i) {
+        Sleep(100);
+    }
+    const auto lines = Lines();
+    ASSERT_EQ(Count(lines, "process-failed"), 4u) << ReadBytes(Log);
+    EXPECT_EQ(Count(lines, "navigate"), 4u);
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process.WaitExit(20000), 0u) << ReadBytes(Log);
+}
+
+TEST_F(WithStandin, APageThatClosesWhileItsFileDialogIsOpenGetsItsAnswerFirst)
+{
+    // The dialog's own message loop delivers the page's close while the bridge is still
+    // inside the call that showed it: the window must outlive that call.
+    const TProcess process = Run(Package(), kCloseAnswer + "message file:///index.html "
+                                                           "{\"id\":20001,\"uuid\":\"d1\",\"data\":{}}\n");
+    HWND dialog = WaitForWindow(process, IsDialog);
+    ASSERT_NE(dialog, nullptr) << ReadBytes(Log);
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitFor("script-executed", 20000)) << ReadBytes(Log);
+    if (IsWindow(dialog)) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    EXPECT_EQ(process.WaitExit(20000), 0u) << ReadBytes(Log);
+    EXPECT_NE(Find(Lines(), "web-message-posted", "json", R"({"uuid": "d1", "success": true, "result": ""})"),
+              nullptr)
+        << ReadBytes(Log);
 }

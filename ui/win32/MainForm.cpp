@@ -176,7 +176,12 @@ void TMainForm::EdgeBrowserWebMessageReceived(Shared::TWebMessageReceivedEventAr
         FAILED(args.ArgsInterface()->get_WebMessageAsJson(json.Put()))) {
         return;
     }
+    ++FDispatching;
     FBrowserExternalModule->EdgeBrowserWebMessageReceived(json.Text(), source.Text());
+    if (--FDispatching == 0 && FClosePending) {
+        FClosePending = false;
+        PostMessageW(Handle(), kCloseMessage, 0, 0);
+    }
 }
 
 void TMainForm::EdgeBrowserDocumentTitleChanged(const std::u16string& title)
@@ -222,8 +227,14 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
     case kCloseMessage:
         if (FormCloseQuery()) {
-            FormClose();
-            DestroyWindow(Handle());
+            if (FDispatching > 0) {
+                // The bridge and the control are on the stack below this message loop:
+                // freeing them now would pull them out from under the call in progress.
+                FClosePending = true;
+            } else {
+                FormClose();
+                DestroyWindow(Handle());
+            }
         }
         return 0;
     case WM_DESTROY:

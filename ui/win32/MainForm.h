@@ -64,6 +64,10 @@ private:
     TApplication& FApp;
     std::vector<std::u16string> FArgs;
     bool FCanClose = false;
+    // Page messages being handled: a dialog's message loop inside one can bring a close
+    // request, which then waits (FClosePending) until the outermost message is done.
+    int FDispatching = 0;
+    bool FClosePending = false;
     int FBorder = 2;
     SIZE FMinSize{}, FMaxSize{}; // 0: no limit
     std::unique_ptr<TBrowserAdapter> FBrowserAdapter;

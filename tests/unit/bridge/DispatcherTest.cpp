@@ -153,3 +153,13 @@ TEST(Protocol, ReplyFormat)
     EXPECT_EQ(ReadDataText(*lone, u"a"), u"x\uFFFD");
     EXPECT_TRUE(ParseJson(u"  {\"a\": [1, 2.50, \"x\"]}  ").has_value());
 }
+
+TEST(Dispatcher, DeeplyNestedDataIsParsedWithoutExhaustingTheStack)
+{
+    // A page can post any object; nesting it a million deep must not end the process.
+    const std::string depth(1000000, '[');
+    const std::string request =
+        R"({"id": 10002, "uuid": "deep", "data": {"x": )" + depth + std::string(depth.size(), ']') + "}}";
+    Probe probe;
+    EXPECT_EQ(probe.Send(request), u"{\"uuid\": \"deep\", \"success\": true, \"result\": true}");
+}
