@@ -23,9 +23,8 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 constexpr int kProgressBarHeight = 4;
-// Browser processes replaced after failures before the form gives up on them: a browser
-// that dies at every start must not be restarted forever.
-constexpr int kMostRecreations = 3;
+constexpr size_t kMostRecoveries = 3;
+constexpr ULONGLONG kRecoveryWindowMs = 60 * 1000;
 constexpr UINT kRecoverMessage = WM_APP + 1;
 
 std::u16string ExecutableFolder()
@@ -278,26 +277,34 @@ void TBrowserForm::EdgeBrowserProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND kin
 
 void TBrowserForm::Recover(COREWEBVIEW2_PROCESS_FAILED_KIND kind)
 {
-    switch (kind) {
-    case COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED:
-        if (++FRecreations <= kMostRecreations) {
-            FEdgeBrowser->ReinitializeWebViewWithNewBrowser();
-        } else {
-            // Given up: the dead view goes, so that no close query waits for its answer.
-            FEdgeBrowser->CloseWebView();
-        }
-        break;
-    case COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED:
-    case COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE:
+    const bool browserGone = kind == COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED;
+    if (!browserGone && kind != COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED &&
+        kind != COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE) {
+        return;
+    }
+    // A browser or page that fails at every start is not restarted forever: after a few
+    // failures within a minute the dead view goes, so that no close query waits for it.
+    const ULONGLONG now = GetTickCount64();
+    while (!FRecoveries.empty() && now - FRecoveries.front() > kRecoveryWindowMs) {
+        FRecoveries.pop_front();
+    }
+    if (FRecoveries.size() >= kMostRecoveries) {
+        FEdgeBrowser->CloseWebView();
+        return;
+    }
+    FRecoveries.push_back(now);
+    if (browserGone) {
+        // The browser process has ended already: a new one is made without waiting for,
+        // or ending, a process id that may by now be another program's.
+        FEdgeBrowser->ReinitializeWebView();
+    } else {
         FEdgeBrowser->Refresh();
-        break;
-    default:
-        break;
     }
 }
 
 void TBrowserForm::EdgeBrowserNavigationCompleted()
 {
+    FNavigatingTo.clear();
     if (ProgressBarVisible()) {
         ShowWindow(FProgressBar, SW_HIDE);
         LayOut();

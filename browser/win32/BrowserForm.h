@@ -9,6 +9,7 @@
 #include "package/ZipArchive.h"
 #include "platform/win32/Window.h"
 
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -62,7 +63,7 @@ private:
     std::unique_ptr<TEdgeBrowser> FEdgeBrowser;
     HWND FProgressBar = nullptr;
     std::u16string FNavigatingTo; // the top-level navigation under way
-    int FRecreations = 0;         // browser processes replaced after a failure
+    std::deque<ULONGLONG> FRecoveries; // when failed processes were last replaced or reloaded
 };
 
 } // namespace Folio::Shared

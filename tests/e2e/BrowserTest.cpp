@@ -62,7 +62,7 @@ struct WithStandin : ::testing::Test {
     }
     std::vector<TLogLine> Lines() const { return ParseLog(ReadBytes(Log)); }
     // Waits until the log has a line of `event` (from `pid` when given).
-    bool WaitFor(const std::string& event, DWORD ms = 20000, unsigned long pid = 0) const
+    bool WaitFor(const std::string& event, DWORD ms = 40000, unsigned long pid = 0) const
     {
         for (DWORD waited = 0; waited < ms; waited += 100) {
             for (const auto& line : Lines()) {
@@ -273,7 +273,7 @@ TEST_F(WithStandin, NewWindowsAndPermissions)
                                  "permission microphone https://evil.example/\n"
                                  "wait 200\n" +
                                      kCloseAnswer);
-    ASSERT_TRUE(WaitFor("navigate", 20000, process.Id()));
+    ASSERT_TRUE(WaitFor("navigate", 40000, process.Id()));
     // The second process must not play this scenario again.
     WriteBytes(Scenario, kCloseAnswer);
     ASSERT_TRUE(WaitFor("scenario-done", 20000, process.Id())) << ReadBytes(Log);
@@ -357,6 +357,7 @@ TEST_F(WithStandin, WindowFunctionsReachTheMainWindow)
         << ReadBytes(Log);
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(process.WaitExit(20000), 0u);
+}
 
 TEST_F(WithStandin, ABrowserThatKeepsFailingLeavesAWindowTheUserCanClose)
 {
