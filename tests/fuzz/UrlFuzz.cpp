@@ -32,6 +32,7 @@ public:
     bool DirectoryExists(const std::u16string&) override { return false; }
     bool RemoveFile(const std::u16string&) override { return false; }
     bool DeleteTree(const std::u16string&) override { return false; }
+    bool MoveReplacing(const std::u16string&, const std::u16string&) override { return false; }
     void ForceDirectories(const std::u16string&) override {}
     void WriteFile(const std::u16string&, std::string_view) override {}
 };
