@@ -85,15 +85,29 @@ function(folio_add_pe_check)
     set(machine i386)
   endif()
   set(objdump ${FOLIO_MINGW_TRIPLE}-objdump)
-  get_property(console GLOBAL PROPERTY FOLIO_CONSOLE_EXECUTABLES)
-  set(files "")
-  foreach(t IN LISTS console)
-    list(APPEND files $<TARGET_FILE:${t}>)
+  # One test per kind of file: the targets listed in the property, checked as that subsystem.
+  foreach(kind console gui libraries)
+    string(TOUPPER ${kind} property)
+    if(kind STREQUAL "libraries")
+      set(property FOLIO_LIBRARIES)
+      set(subsystem any)
+    else()
+      set(property FOLIO_${property}_EXECUTABLES)
+      set(subsystem ${kind})
+    endif()
+    get_property(targets GLOBAL PROPERTY ${property})
+    if(NOT targets)
+      continue()
+    endif()
+    set(files "")
+    foreach(t IN LISTS targets)
+      list(APPEND files $<TARGET_FILE:${t}>)
+    endforeach()
+    add_test(NAME pe-check-${kind}
+      COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-pe --objdump ${objdump} --machine ${machine}
+              --subsystem ${subsystem} ${files})
+    set_tests_properties(pe-check-${kind} PROPERTIES LABELS static)
   endforeach()
-  add_test(NAME pe-check-console
-    COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-pe --objdump ${objdump} --machine ${machine}
-            --subsystem console ${files})
-  set_tests_properties(pe-check-console PROPERTIES LABELS static)
   # The runtime runs from wherever users put it (a Downloads folder): it may import only
   # Windows' known DLLs, and Common Controls, which its manifest takes from the system.
   add_test(NAME runtime-imports
@@ -101,28 +115,6 @@ function(folio_add_pe_check)
             advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
             shlwapi.dll user32.dll)
   set_tests_properties(runtime-imports PROPERTIES LABELS static)
-  get_property(gui GLOBAL PROPERTY FOLIO_GUI_EXECUTABLES)
-  if(gui)
-    set(files "")
-    foreach(t IN LISTS gui)
-      list(APPEND files $<TARGET_FILE:${t}>)
-    endforeach()
-    add_test(NAME pe-check-gui
-      COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-pe --objdump ${objdump} --machine ${machine}
-              --subsystem gui ${files})
-    set_tests_properties(pe-check-gui PROPERTIES LABELS static)
-  endif()
-  get_property(libraries GLOBAL PROPERTY FOLIO_LIBRARIES)
-  if(libraries)
-    set(files "")
-    foreach(t IN LISTS libraries)
-      list(APPEND files $<TARGET_FILE:${t}>)
-    endforeach()
-    add_test(NAME pe-check-libraries
-      COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-pe --objdump ${objdump} --machine ${machine}
-              --subsystem any ${files})
-    set_tests_properties(pe-check-libraries PROPERTIES LABELS static)
-  endif()
 endfunction()
 
 # RapidJSON is header-only; Debian installs it in /usr/include/rapidjson. The cross

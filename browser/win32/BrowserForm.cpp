@@ -5,6 +5,7 @@
 #include "browser/RequestServing.h"
 #include "browser/win32/EdgeBrowserSite.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemInfo.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/SysUtils.h"
 #include "util/Case.h"
@@ -26,14 +27,6 @@ constexpr int kProgressBarHeight = 4;
 constexpr size_t kMostRecoveries = 3;
 constexpr ULONGLONG kRecoveryWindowMs = 60 * 1000;
 constexpr UINT kRecoverMessage = WM_APP + 1;
-
-std::u16string ExecutableFolder()
-{
-    wchar_t path[32768];
-    const DWORD n = GetModuleFileNameW(nullptr, path, DWORD(std::size(path)));
-    std::u16string text = Win32::U16(path, n);
-    return text.substr(0, text.find_last_of(u"\\/") + 1);
-}
 
 // The window.kiv library carried as a resource, UTF-8 with a byte order mark.
 std::u16string ExternalScript()
@@ -63,7 +56,8 @@ std::shared_ptr<TUiQueue> UiQueue()
 
 TBrowserForm::TBrowserForm() : FEdgeBrowser(std::make_unique<TEdgeBrowser>(UiQueue(), Win32::CreateEdgeBrowserSite()))
 {
-    AppDirPath = ExecutableFolder();
+    const std::u16string exe = Platform::SystemInfo().ExecutablePath();
+    AppDirPath = exe.substr(0, exe.find_last_of(u"\\/") + 1);
     TEdgeBrowser& browser = *FEdgeBrowser;
     browser.OnCreateWebViewCompleted = [this](TCustomEdgeBrowser&, HRESULT result) {
         EdgeBrowserCreateWebViewCompleted(result);
@@ -253,9 +247,8 @@ void TBrowserForm::EdgeBrowserNewWindowRequested(TNewWindowRequestedEventArgs& a
     for (size_t at = target.find(u'"'); at != std::u16string::npos; at = target.find(u'"', at)) {
         target.replace(at, 1, u"%22");
     }
-    wchar_t exe[32768];
-    const DWORD n = GetModuleFileNameW(nullptr, exe, DWORD(std::size(exe)));
-    Win32::TSysUtils::ShellExec(Win32::U16(exe, n), u"\"" + RuntimeAppID + u"\" \"" + target + u"\"");
+    Win32::TSysUtils::ShellExec(Platform::SystemInfo().ExecutablePath(),
+                                u"\"" + RuntimeAppID + u"\" \"" + target + u"\"");
 }
 
 void TBrowserForm::EdgeBrowserPermissionRequested(TPermissionRequestedEventArgs& args)

@@ -40,14 +40,6 @@ TBorderStyle BorderStyle(int code)
 constexpr DWORD kBorderBits = WS_POPUP | WS_OVERLAPPEDWINDOW | DS_MODALFRAME;
 constexpr DWORD kBorderExBits = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW;
 
-std::u16string ExecutableFolder()
-{
-    wchar_t path[32768];
-    const DWORD n = GetModuleFileNameW(nullptr, path, DWORD(std::size(path)));
-    std::u16string text = Win32::U16(path, n);
-    return text.substr(0, text.find_last_of(u"\\/") + 1);
-}
-
 } // namespace
 
 // What the bridge needs of the browser control.
@@ -135,7 +127,8 @@ void TMainForm::FormCreate()
     ports.System = &Platform::SystemInfo();
     ports.Archive = &FApp.AppArchive;
     ports.Settings = &FApp.AppSettings;
-    ports.AppDirPath = ExecutableFolder();
+    const std::u16string exe = Platform::SystemInfo().ExecutablePath();
+    ports.AppDirPath = exe.substr(0, exe.find_last_of(u"\\/") + 1);
     FBrowserExternalModule = std::make_unique<Bridge::TBrowserExternalModule>(ports);
     FBrowserExternalModule->FOnAppCloseRequest = [this] { AppCloseRequest(); };
 
