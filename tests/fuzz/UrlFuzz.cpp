@@ -4,6 +4,7 @@
 // back as a URL, and the disk is only asked about places under the folder or a drive.
 #include "browser/RequestServing.h"
 #include "package/ZipWriter.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "util/TextCodecs.h"
 
 #include <cstddef>
@@ -14,28 +15,14 @@ using namespace Folio::Browser;
 
 namespace {
 
-class AskedFileSystem final : public Folio::Platform::TFileSystem {
-public:
-    std::u16string Last;
-    bool FileExists(const std::u16string& path) override
-    {
-        Last = path;
-        return path == u"C:\\App\\beside.html" || path == u"C:\\App\\locked";
-    }
-    std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) override
-    {
-        if (path == u"C:\\App\\beside.html") {
-            return std::vector<uint8_t>{'o', 'k'};
-        }
-        return std::nullopt;
-    }
-    bool DirectoryExists(const std::u16string&) override { return false; }
-    bool RemoveFile(const std::u16string&) override { return false; }
-    bool DeleteTree(const std::u16string&) override { return false; }
-    bool MoveReplacing(const std::u16string&, const std::u16string&) override { return false; }
-    void ForceDirectories(const std::u16string&) override {}
-    void WriteFile(const std::u16string&, std::string_view) override {}
-};
+// The executable's folder holds beside.html and a file that cannot be read.
+FolioTest::MemoryFileSystem Disk()
+{
+    FolioTest::MemoryFileSystem disk;
+    disk.Files[u"C:\\App\\beside.html"] = "ok";
+    disk.Unreadable.insert(u"C:\\App\\locked");
+    return disk;
+}
 
 void Require(bool condition)
 {
@@ -86,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         z.Open({reinterpret_cast<const uint8_t*>(package.data()), package.size()});
         return z;
     }();
-    static AskedFileSystem disk;
+    static FolioTest::MemoryFileSystem disk = Disk();
 
     const std::u16string uri = Folio::Shared::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
     const TRequestTarget target = ParseRequestUri(uri);
@@ -109,17 +96,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ctx.AppDirPath = u"C:\\App\\";
     ctx.FileSystem = &disk;
     ctx.DiskFilesAllowed = size % 2 == 0;
-    disk.Last.clear();
+    disk.Asked.clear();
     const auto response = ServeFileRequest(uri, ctx);
     if (response) {
         const int s = response->StatusCode;
         Require(s == 200 || s == 400 || s == 403 || s == 500);
         Require(s == 200 || response->Body.empty());
     }
-    if (!disk.Last.empty()) {
+    for (const auto& asked : disk.Asked) {
         Require(ctx.DiskFilesAllowed && target.Kind == TRequestKind::File);
-        Require(disk.Last.rfind(u"C:\\App\\", 0) == 0 || target.Absolute);
-        Require(disk.Last.find(u"\\..\\") == std::u16string::npos);
+        Require(asked.rfind(u"C:\\App\\", 0) == 0 || target.Absolute);
+        Require(asked.find(u"\\..\\") == std::u16string::npos);
     }
     return 0;
 }

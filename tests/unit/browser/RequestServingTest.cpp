@@ -3,6 +3,7 @@
 #include "browser/RequestServing.h"
 
 #include "package/ZipWriter.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipBuilder.h"
 #include "util/StrUtils.h"
@@ -25,34 +26,7 @@ namespace {
 
 const std::string kPassword = "serve-Pa55";
 
-// Files held in memory under their Windows paths; every path asked about is kept.
-class MemoryFileSystem final : public Folio::Platform::TFileSystem {
-public:
-    std::map<std::u16string, std::string> Files;
-    std::set<std::u16string> Unreadable; // there, but reading fails (locked)
-    std::vector<std::u16string> Asked;
-
-    bool FileExists(const std::u16string& path) override
-    {
-        Asked.push_back(path);
-        return Files.count(path) > 0 || Unreadable.count(path) > 0;
-    }
-    std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) override
-    {
-        Asked.push_back(path);
-        const auto it = Files.find(path);
-        if (it == Files.end()) {
-            return std::nullopt;
-        }
-        return std::vector<uint8_t>(it->second.begin(), it->second.end());
-    }
-    bool DirectoryExists(const std::u16string&) override { return false; }
-    bool RemoveFile(const std::u16string&) override { return false; }
-    bool DeleteTree(const std::u16string&) override { return false; }
-    bool MoveReplacing(const std::u16string&, const std::u16string&) override { return false; }
-    void ForceDirectories(const std::u16string&) override {}
-    void WriteFile(const std::u16string&, std::string_view) override {}
-};
+using FolioTest::MemoryFileSystem;
 
 std::span<const uint8_t> Span(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 

@@ -1,0 +1,43 @@
+// Test helper: a file system held in memory under Windows paths, for code that reads
+// files through the port (request serving); every path asked about is kept.
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace FolioTest {
+
+class MemoryFileSystem final : public Folio::Platform::TFileSystem {
+public:
+    std::map<std::u16string, std::string> Files;
+    std::set<std::u16string> Unreadable; // there, but reading fails (locked)
+    std::vector<std::u16string> Asked;
+
+    bool FileExists(const std::u16string& path) override
+    {
+        Asked.push_back(path);
+        return Files.count(path) > 0 || Unreadable.count(path) > 0;
+    }
+    std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) override
+    {
+        Asked.push_back(path);
+        const auto it = Files.find(path);
+        if (it == Files.end()) {
+            return std::nullopt;
+        }
+        return std::vector<uint8_t>(it->second.begin(), it->second.end());
+    }
+    bool DirectoryExists(const std::u16string&) override { return false; }
+    bool RemoveFile(const std::u16string&) override { return false; }
+    bool DeleteTree(const std::u16string&) override { return false; }
+    bool MoveReplacing(const std::u16string&, const std::u16string&) override { return false; }
+    void ForceDirectories(const std::u16string&) override {}
+    void WriteFile(const std::u16string&, std::string_view) override {}
+};
+
+} // namespace FolioTest
