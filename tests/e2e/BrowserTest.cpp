@@ -272,11 +272,10 @@ TEST_F(WithStandin, NewWindowsAndPermissions)
                                  "permission camera file:///index.html\n"
                                  "permission microphone https://evil.example/\n"
                                  "wait 200\n" +
-                                     kCloseAnswer);
-    ASSERT_TRUE(WaitFor("navigate", 40000, process.Id()));
-    // The second process must not play this scenario again.
-    WriteBytes(Scenario, kCloseAnswer);
-    ASSERT_TRUE(WaitFor("scenario-done", 20000, process.Id())) << ReadBytes(Log);
+                                     kCloseAnswer +
+                                     // The second process must not play the first one's steps again.
+                                     "next-environment\n" + kCloseAnswer);
+    ASSERT_TRUE(WaitFor("scenario-done", 40000, process.Id())) << ReadBytes(Log);
 
     const auto lines = Lines();
     EXPECT_EQ(Find(lines, "new-window", "uri", "file:///help.html")->Text("handled"), "true");
@@ -311,9 +310,9 @@ TEST_F(WithStandin, NewWindowsAndPermissions)
 
 TEST_F(WithStandin, AFailedBrowserIsReplacedAndAFailedPageReloaded)
 {
-    const TProcess process = Run(Package(), "process-failed render-exited\nwait 500\nprocess-failed browser-exited\n");
-    ASSERT_TRUE(WaitFor("navigate", 20000));
-    WriteBytes(Scenario, kCloseAnswer); // what the new browser plays
+    const TProcess process = Run(Package(), "process-failed render-exited\nwait 500\nprocess-failed browser-exited\n"
+                                            "next-environment\n" + // what the new browser plays
+                                                kCloseAnswer);
     ASSERT_TRUE(WaitFor("reload", 20000)) << ReadBytes(Log);
     // The new browser: a second environment and the start page again.
     for (int i = 0; i < 200 && Count(Lines(), "navigate") < 2; ++i) {

@@ -15,6 +15,38 @@ namespace {
 
 constexpr HRESULT NoRuntime = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 
+std::string ReadWholeFile(const std::u16string& path, bool& opened)
+{
+    std::string text;
+    Folio::Win32::UniqueFile file(CreateFileW(Folio::Win32::W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    opened = bool(file);
+    char buffer[4096];
+    DWORD got = 0;
+    while (file && ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        text.append(buffer, got);
+    }
+    return text;
+}
+
+// How many environments were created before this one, in every process that shares
+// the log: the log is the one record that the runtime and the programs it starts share.
+size_t EnvironmentsBefore()
+{
+    const auto path = EnvironmentVariable(L"FOLIO_STANDIN_LOG");
+    if (!path || path->empty()) {
+        return 0;
+    }
+    bool opened = false;
+    const std::string log = ReadWholeFile(*path, opened);
+    const std::string_view marker = "\"event\":\"create-environment\"";
+    size_t count = 0;
+    for (size_t at = log.find(marker); at != std::string::npos; at = log.find(marker, at + marker.size())) {
+        ++count;
+    }
+    return count;
+}
+
 std::shared_ptr<TSession> ReadSession(std::u16string version)
 {
     auto session = std::make_shared<TSession>();
@@ -23,19 +55,13 @@ std::shared_ptr<TSession> ReadSession(std::u16string version)
     if (!path || path->empty()) {
         return session;
     }
-    Folio::Win32::UniqueFile file(CreateFileW(Folio::Win32::W(*path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    bool opened = false;
+    const std::string text = ReadWholeFile(*path, opened);
+    if (!opened) {
         LogError("cannot open the scenario file");
         return session;
     }
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        text.append(buffer, got);
-    }
-    session->Scenario = ParseScenario(text);
+    session->Scenario = ParseScenario(text, EnvironmentsBefore());
     for (const auto& error : session->Scenario.Errors) {
         LogError("scenario " + error);
     }

@@ -172,10 +172,13 @@ std::string ParseLine(std::string_view command, std::string_view rest, TStep& st
 
 } // namespace
 
-TScenario ParseScenario(std::string_view text)
+TScenario ParseScenario(std::string_view text, size_t environment)
 {
+    const std::string_view whole = text;
     TScenario scenario;
     int lineNumber = 0;
+    size_t section = 0;
+    bool sectioned = false;
     while (!text.empty()) {
         const size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -194,6 +197,14 @@ TScenario ParseScenario(std::string_view text)
             continue;
         }
         const std::string_view command = NextWord(line);
+        if (command == "next-environment") {
+            ++section;
+            sectioned = true;
+            continue;
+        }
+        if (section != environment) {
+            continue;
+        }
         TStep step;
         step.Line = lineNumber;
         bool isStep = true;
@@ -203,6 +214,9 @@ TScenario ParseScenario(std::string_view text)
         } else if (isStep) {
             scenario.Steps.push_back(std::move(step));
         }
+    }
+    if (!sectioned && environment != 0) {
+        return ParseScenario(whole, 0);
     }
     return scenario;
 }

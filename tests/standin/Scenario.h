@@ -36,7 +36,11 @@ struct TScenario {
 };
 
 // Lines that cannot be read are left out and reported in Errors; the rest still runs.
-TScenario ParseScenario(std::string_view text);
+// A file split by "next-environment" lines holds one section per environment the
+// runtime creates, in order: `environment` (0 for the first) picks the section, and
+// environments past the last section play nothing. A file without such lines is the
+// scenario of every environment.
+TScenario ParseScenario(std::string_view text, size_t environment = 0);
 
 // Names used in scenario files and log lines; a value without a name reads as its number.
 std::string ResourceContextName(int32_t context);

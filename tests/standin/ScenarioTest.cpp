@@ -82,3 +82,25 @@ TEST(StandinScenario, ReadsEachCommandAndReportsBadLines)
     };
     EXPECT_EQ(scenario.Errors, errors);
 }
+
+TEST(StandinScenario, SectionsBelongToEnvironmentsInOrder)
+{
+    const std::string_view sectioned = "fail controller\nclose\nnext-environment\n# second\ntitle Two\n"
+                                       "next-environment\nwait 5\n";
+    const struct {
+        size_t Environment;
+        size_t Steps;
+        bool ControllerFails;
+        int FirstLine;
+    } cases[] = {{0, 1, true, 2}, {1, 1, false, 5}, {2, 1, false, 7}, {3, 0, false, 0}};
+    for (const auto& c : cases) {
+        const TScenario scenario = ParseScenario(sectioned, c.Environment);
+        ASSERT_EQ(scenario.Steps.size(), c.Steps) << c.Environment;
+        EXPECT_EQ(scenario.Failure(EFailStep::Controller).has_value(), c.ControllerFails) << c.Environment;
+        if (c.Steps) {
+            EXPECT_EQ(scenario.Steps[0].Line, c.FirstLine) << c.Environment;
+        }
+    }
+    // Without sections every environment plays the whole file.
+    EXPECT_EQ(ParseScenario("close\ntitle x\n", 4).Steps.size(), 2u);
+}
