@@ -2,6 +2,7 @@
 #include "package/ExeResources.h"
 
 #include "package/ExeUtils.h"
+#include "util/TextCodecs.h"
 
 #include <utility>
 
@@ -39,6 +40,10 @@ void Align4(std::string& s)
     }
 }
 
+// Every node of a version resource states its length in 16 bits, so no node, the
+// whole resource included, may exceed 65535 bytes.
+constexpr size_t kMaxVersionNode = 0xFFFF;
+
 // One node of a version resource: length, value length, type, key, value, children.
 std::string VersionNode(std::u16string_view key, uint16_t type, const std::string& value, uint16_t valueLength,
                         const std::vector<std::string>& children)
@@ -53,6 +58,11 @@ std::string VersionNode(std::u16string_view key, uint16_t type, const std::strin
     for (const auto& child : children) {
         Align4(s);
         s += child;
+    }
+    if (s.size() > kMaxVersionNode) {
+        throw EFileError("the version information is too long: its " + Utf16ToUtf8(key) + " block takes " +
+                         std::to_string(s.size()) + " bytes, and a version resource holds at most " +
+                         std::to_string(kMaxVersionNode));
     }
     s[0] = static_cast<char>(s.size() & 0xFF);
     s[1] = static_cast<char>((s.size() >> 8) & 0xFF);
@@ -159,6 +169,13 @@ std::string BuildVersionInfo(const TExeInfo& info)
     for (const auto& [key, value] : strings) {
         if (value->empty()) {
             continue;
+        }
+        // The value's own length field counts characters, the node's bytes: the
+        // node is the tighter bound.
+        if (value->size() > (kMaxVersionNode - 6 - 2 * (key.size() + 1) - 2) / 2 - 1) {
+            throw EFileError("the version information value of " + Utf16ToUtf8(key) + " is too long (" +
+                             std::to_string(value->size()) + " characters; at most " +
+                             std::to_string((kMaxVersionNode - 6 - 2 * (key.size() + 1) - 2) / 2 - 1) + " fit)");
         }
         std::string text;
         PutText(text, *value);

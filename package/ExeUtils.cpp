@@ -115,6 +115,11 @@ int64_t TExeUtils::RequireAttached()
 void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream)
 {
     const int64_t size = RequireAttached();
+    if (static_cast<uint64_t>(size) > FMemoryLimit) {
+        throw EFileError("the package of " + Describe(FExePath) + " (" + std::to_string(size) +
+                         " bytes) is too large to load: this process can hold at most " +
+                         std::to_string(FMemoryLimit) + " bytes");
+    }
     MemoryStream.SetPosition(0);
     MemoryStream.Buffer().reserve(static_cast<size_t>(size));
     CopyAttached([&](const uint8_t* bytes, size_t n) { MemoryStream.Write(bytes, n); }, size);

@@ -6,6 +6,7 @@
 #include "package/ExeResources.h"
 #include "package/MemoryStream.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -40,8 +41,12 @@ public:
     std::function<void()> OnNothingAttached;
 
     bool ExeHasAttachedStub() const;
-    // Copies the appended archive into MemoryStream from position 0.
+    // Copies the appended archive into MemoryStream from position 0. A package larger
+    // than the memory limit raises EFileError before anything is read or allocated.
     void GetZipFromExe(TMemoryStream& MemoryStream);
+    // The largest package GetZipFromExe takes into memory. By default, the largest
+    // object the process can hold (under 2 GiB in a 32-bit process).
+    void SetMemoryLimit(uint64_t bytes) { FMemoryLimit = bytes; }
     // Writes the appended archive to a new file at ZipPath (replacing one there).
     void ExtractZipFromExe(const std::u16string& ZipPath);
     // Appends the archive file at ZipPath to the executable at ExePath.
@@ -73,6 +78,7 @@ private:
 
     std::u16string FExePath;
     uint64_t FImageEnd = 0;
+    uint64_t FMemoryLimit = PTRDIFF_MAX;
 };
 
 } // namespace Folio::Shared

@@ -10,9 +10,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <numeric>
+#include <random>
 
 namespace Folio::Shared {
 
@@ -39,11 +42,13 @@ uint64_t U64(const uint8_t* p) { return U32(p) | (uint64_t(U32(p + 4)) << 32); }
 // Whether [offset, offset + length) lies within size, without overflow.
 bool Within(uint64_t offset, uint64_t length, uint64_t size) { return offset <= size && length <= size - offset; }
 
-// A hash under which names equal but for the case of A-Z collide: every unit is or-ed
-// with 0x20 (which maps 'A' to 'a' and leaves 'a' alone; other pairs it merges only
-// cost a comparison). Four units make a word; two lanes of words are mixed side by
-// side so that the multiplications do not wait on each other. The same units give
-// the same hash whether they are stored as bytes (ASCII names) or as UTF-16.
+// The name hash folds exactly what name equality folds: A-Z to a-z, nothing else, so
+// names that differ anywhere else (a bracket and a brace, "@" and "`") land apart. It
+// starts from a seed drawn once per process: an archive cannot be built to make every
+// name collide, which would turn opening it into a quadratic walk. Four units make a
+// word; two lanes of words are mixed side by side so that the multiplications do not
+// wait on each other. The same units give the same hash whether they are stored as
+// bytes (ASCII names) or as UTF-16.
 template <typename Unit>
 uint64_t Word(const Unit* p)
 {
@@ -62,22 +67,46 @@ uint64_t Word(const Unit* p)
     }
 }
 
-template <typename Unit>
-uint32_t HashUnits(const Unit* p, size_t n)
+// A-Z to a-z in each of four 16-bit lanes. Adding to the low 15 bits of a lane never
+// carries into the next lane, so each lane's top bit answers one comparison.
+uint64_t LowerLanes(uint64_t w)
 {
-    constexpr uint64_t kFold = 0x0020002000200020ull;
+    constexpr uint64_t kHigh = 0x8000800080008000ull, kLow = 0x7FFF7FFF7FFF7FFFull;
+    const uint64_t low = w & kLow;
+    const uint64_t atLeastA = low + 0x7FBF7FBF7FBF7FBFull;  // 0x8000 - 'A' per lane
+    const uint64_t aboveZ = low + 0x7FA57FA57FA57FA5ull;    // 0x8000 - 'Z' - 1 per lane
+    const uint64_t upper = atLeastA & ~aboveZ & ~w & kHigh; // 'A' <= lane <= 'Z'
+    return w | (upper >> 10);                               // 0x8000 >> 10 = 0x20
+}
+
+uint64_t ProcessSeed()
+{
+    static const uint64_t seed = [] {
+        std::random_device device;
+        uint64_t s = (uint64_t(device()) << 32) ^ device();
+        // Mixed with the clock and an address, in case the device is a fixed sequence.
+        s ^= static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) * 0x9E3779B97F4A7C15ull;
+        s ^= reinterpret_cast<uintptr_t>(&device);
+        return s;
+    }();
+    return seed;
+}
+
+template <typename Unit>
+uint32_t HashUnits(const Unit* p, size_t n, uint64_t seed)
+{
     constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t a = n * kMul, b = ~a;
+    uint64_t a = (n ^ seed) * kMul, b = ~a ^ (seed >> 32 | seed << 32);
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
-        a = (a ^ (Word(p + i) | kFold)) * kMul;
-        b = (b ^ (Word(p + i + 4) | kFold)) * kMul;
+        a = (a ^ LowerLanes(Word(p + i))) * kMul;
+        b = (b ^ LowerLanes(Word(p + i + 4))) * kMul;
         a ^= a >> 29;
         b ^= b >> 31;
     }
     uint64_t tail0 = 0, tail1 = 0;
     for (size_t k = 0; i < n; ++i, ++k) {
-        const uint64_t unit = uint64_t(p[i] | 0x20);
+        const uint64_t unit = AsciiLower(char16_t(p[i]));
         if (k < 4) {
             tail0 |= unit << (16 * k);
         } else {
@@ -86,11 +115,28 @@ uint32_t HashUnits(const Unit* p, size_t n)
     }
     a = (a ^ tail0) * kMul;
     b = (b ^ tail1) * kMul;
+    a ^= a >> 32;
     const uint64_t h = (a ^ (b >> 32) ^ (b << 32)) * kMul;
     return static_cast<uint32_t>(h >> 32);
 }
 
+template <typename Unit>
+uint32_t HashUnits(const Unit* p, size_t n)
+{
+    return HashUnits(p, n, ProcessSeed());
+}
+
 uint32_t HashName(std::u16string_view name) { return HashUnits(name.data(), name.size()); }
+
+// Slots of the name index for a number of entries: a power of two, at most half full.
+uint64_t IndexCapacity(uint64_t entries)
+{
+    uint64_t capacity = 16;
+    while (capacity < entries * 2) {
+        capacity *= 2;
+    }
+    return capacity;
+}
 
 bool IsAscii(const uint8_t* p, size_t n)
 {
@@ -121,6 +167,7 @@ const char* ZipErrorMessage(ZipError error) noexcept
     case ZipError::CountMismatch: return "the entry count does not match the central directory";
     case ZipError::EntryOutOfRange: return "an entry lies outside the archive";
     case ZipError::EntriesOverlap: return "entries overlap each other or the central directory";
+    case ZipError::TooLarge: return "the archive's directory does not fit in memory";
     }
     return "unknown ZIP error";
 }
@@ -142,10 +189,11 @@ void TZipArchive::SetPassword(std::u16string_view password) { FPassword = Utf16T
 
 void TZipArchive::Close()
 {
+    // Swapped out rather than cleared: a failed open gives its memory back.
     FData = {};
-    FEntries.clear();
-    FNames.clear();
-    FIndex.clear();
+    std::vector<TZipEntry>().swap(FEntries);
+    std::u16string().swap(FNames);
+    std::vector<Slot>().swap(FIndex);
     FDirectoryOffset = 0;
     FOpen = false;
 }
@@ -160,31 +208,50 @@ std::u16string TZipArchive::Name(size_t index) const
     return FNames.substr(e.NameStart, e.NameLength);
 }
 
-bool TZipArchive::NameEquals(const TZipEntry& e, std::u16string_view name) const
+namespace {
+
+template <typename A, typename B>
+bool SameUnits(const A* a, const B* b, size_t n)
 {
-    if (name.size() != e.NameLength) {
-        return false;
-    }
-    if (!e.NameInData) {
-        return SameTextAscii(std::u16string_view(FNames).substr(e.NameStart, e.NameLength), name);
-    }
-    const uint8_t* p = FData.data() + e.NameStart;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (AsciiLower(p[i]) != AsciiLower(name[i])) {
+    for (size_t i = 0; i < n; ++i) {
+        if (AsciiLower(char16_t(a[i])) != AsciiLower(char16_t(b[i]))) {
             return false;
         }
     }
     return true;
 }
 
+} // namespace
+
+uint32_t ZipNameHash(std::u16string_view name, uint64_t seed) noexcept
+{
+    return HashUnits(name.data(), name.size(), seed);
+}
+
+bool TZipArchive::NameEquals(const TZipEntry& e, std::u16string_view name) const
+{
+    if (name.size() != e.NameLength) {
+        return false;
+    }
+    if (e.NameInData) {
+        return SameUnits(FData.data() + e.NameStart, name.data(), name.size());
+    }
+    return SameUnits(FNames.data() + e.NameStart, name.data(), name.size());
+}
+
 bool TZipArchive::SameName(const TZipEntry& a, const TZipEntry& b) const
 {
+    if (a.NameLength != b.NameLength) {
+        return false;
+    }
     if (!b.NameInData) {
         return NameEquals(a, std::u16string_view(FNames).substr(b.NameStart, b.NameLength));
     }
     const uint8_t* p = FData.data() + b.NameStart;
-    std::u16string name(p, p + b.NameLength);
-    return NameEquals(a, name);
+    if (a.NameInData) {
+        return SameUnits(FData.data() + a.NameStart, p, a.NameLength);
+    }
+    return SameUnits(FNames.data() + a.NameStart, p, a.NameLength);
 }
 
 ZipError TZipArchive::Open(std::span<const uint8_t> data)
@@ -250,17 +317,34 @@ ZipError TZipArchive::Open(std::span<const uint8_t> data)
         return ZipError::CountMismatch;
     }
 
+    // What the index will take, checked before anything is allocated: in a 32-bit
+    // process a large directory cannot be held, and must be refused, not attempted.
+    const uint64_t capacity = IndexCapacity(entries);
+    const uint64_t indexBytes = entries * (sizeof(TZipEntry) + sizeof(uint32_t)) + capacity * sizeof(Slot);
+    if (indexBytes > FMemoryLimit || entries > FEntries.max_size() || capacity > FIndex.max_size()) {
+        return ZipError::TooLarge;
+    }
+
     FData = data;
     FDirectoryOffset = directoryOffset;
-    ZipError error = ReadDirectory(directoryOffset, directorySize, entries);
-    if (error == ZipError::None) {
-        error = CheckLayout();
+    ZipError error = ZipError::None;
+    try {
+        error = ReadDirectory(directoryOffset, directorySize, entries);
+        if (error == ZipError::None) {
+            error = CheckLayout();
+        }
+        if (error == ZipError::None) {
+            BuildIndex();
+        }
+    } catch (const std::bad_alloc&) {
+        error = ZipError::TooLarge;
+    } catch (const std::length_error&) {
+        error = ZipError::TooLarge;
     }
     if (error != ZipError::None) {
         Close();
         return error;
     }
-    BuildIndex();
     FOpen = true;
     return ZipError::None;
 }
@@ -400,10 +484,7 @@ ZipError TZipArchive::CheckLayout()
 
 void TZipArchive::BuildIndex()
 {
-    size_t capacity = 16;
-    while (capacity < FEntries.size() * 2) {
-        capacity *= 2;
-    }
+    const auto capacity = static_cast<size_t>(IndexCapacity(FEntries.size()));
     FIndex.assign(capacity, Slot{});
     const size_t mask = capacity - 1;
     for (uint32_t i = 0; i < FEntries.size(); ++i) {

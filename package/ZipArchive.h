@@ -7,6 +7,7 @@
 
 #include "package/MemoryStream.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -25,6 +26,7 @@ enum class ZipError {
     CountMismatch,        // the end record's entry count disagrees with the directory
     EntryOutOfRange,      // an entry's data lies outside the data
     EntriesOverlap,       // two entries, or an entry and the directory, share bytes
+    TooLarge,             // the directory's index does not fit in this process's memory
 };
 
 // A short English text for an error.
@@ -41,6 +43,10 @@ enum class ZipEntryStatus {
 
 // A short English text for an entry status.
 const char* ZipEntryStatusMessage(ZipEntryStatus status) noexcept;
+
+// The hash of the name index under a given seed; the index draws one seed per process.
+// Names equal but for the case of A-Z hash alike; other differences count.
+uint32_t ZipNameHash(std::u16string_view name, uint64_t seed) noexcept;
 
 struct TZipEntry {
     uint64_t LocalOffset = 0;
@@ -67,6 +73,7 @@ public:
     void SetPasswordBytes(std::string_view bytes) { FPassword = bytes; }
 
     // Opens the archive over data, which must stay alive and unchanged while open.
+    // Running out of memory is an error like any other: the archive is then closed.
     ZipError Open(std::span<const uint8_t> data);
     void Close();
     bool IsOpen() const { return FOpen; }
@@ -86,6 +93,10 @@ public:
     // the stream untouched; so does an unreadable one, whose status is returned.
     // Returns Ok also for a missing entry: callers see an empty result either way.
     ZipEntryStatus Extract(std::u16string_view name, TMemoryStream& stream) const;
+
+    // The most memory the index of the directory may take; an archive that needs more
+    // is refused (TooLarge). By default, the largest object the process can hold.
+    void SetMemoryLimit(uint64_t bytes) { FMemoryLimit = bytes; }
 
     // Where the archive's central directory starts, relative to the data.
     uint64_t DirectoryOffset() const { return FDirectoryOffset; }
@@ -108,6 +119,7 @@ private:
     };
     std::vector<Slot> FIndex; // open addressing, linear probing
     uint64_t FDirectoryOffset = 0;
+    uint64_t FMemoryLimit = PTRDIFF_MAX;
     bool FOpen = false;
 };
 

@@ -4,7 +4,7 @@
 #include "package/Crc32.h"
 #include "package/ZipCrypto.h"
 
-#include <ctime>
+#include <algorithm>
 #include <stdexcept>
 
 namespace Folio::Shared {
@@ -57,22 +57,24 @@ void TZipWriter::Put(const void* bytes, size_t n)
 
 uint32_t TZipWriter::DosDateTime(int64_t unixTime)
 {
-    if (unixTime < 315532800) { // 1980-01-01T00:00:00Z, the first DOS date
-        unixTime = 315532800;
-    }
-    const auto t = static_cast<std::time_t>(unixTime);
-    std::tm tm{};
-#ifdef _WIN32
-    gmtime_s(&tm, &t);
-#else
-    gmtime_r(&t, &tm);
-#endif
-    if (tm.tm_year + 1900 > 2107) {
-        tm = std::tm{};
-        tm.tm_year = 2107 - 1900, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 58;
-    }
-    const uint32_t date = ((tm.tm_year + 1900 - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday;
-    const uint32_t time = (tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2);
+    // Plain arithmetic on the proleptic Gregorian calendar, not the C library's gmtime:
+    // the same bytes on every system, and no failure for dates it will not convert.
+    constexpr int64_t kFirst = 315532800;  // 1980-01-01T00:00:00Z
+    constexpr int64_t kLast = 4354819198;  // 2107-12-31T23:59:58Z, the last DOS time
+    const int64_t t = std::clamp<int64_t>(unixTime, kFirst, kLast);
+    const int64_t days = t / 86400, seconds = t % 86400;
+    // Days since 1970-01-01 to year, month, day (H. Hinnant's civil_from_days).
+    const int64_t z = days + 719468;
+    const int64_t era = z / 146097;
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    const auto date = static_cast<uint32_t>(((year - 1980) << 9) | (month << 5) | day);
+    const auto time = static_cast<uint32_t>(((seconds / 3600) << 11) | ((seconds / 60 % 60) << 5) | (seconds % 60 / 2));
     return (date << 16) | time;
 }
 

@@ -36,7 +36,8 @@ public:
 
     uint64_t Offset() const { return FOffset; }
 
-    // DOS date and time of a Unix time, taken in UTC; 1980-01-01 for earlier times.
+    // DOS date and time of a Unix time, taken in UTC, clamped to the DOS range:
+    // 1980-01-01 00:00:00 for earlier times, 2107-12-31 23:59:58 for later ones.
     static uint32_t DosDateTime(int64_t unixTime);
 
 private:

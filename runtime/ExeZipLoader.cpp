@@ -23,28 +23,42 @@ TLoadResult OpenPackage(TExeUtils& exe, TApplication& app)
         return TLoadResult::NothingAttached;
     }
     app.AppArchive.SetPassword(PackagePassword());
+    // A package that cannot be held ends start-up as an unreadable one does, and
+    // leaves no half-filled stream behind.
+    auto unreadable = [&](std::string error) {
+        app.Error = std::move(error);
+        app.AppArchive.Close();
+        app.Stream = {};
+        return TLoadResult::PackageUnreadable;
+    };
     try {
         exe.GetZipFromExe(app.Stream);
     } catch (const EFileError& e) {
-        app.Error = e.what();
-        return TLoadResult::PackageUnreadable;
+        return unreadable(e.what());
     } catch (const std::bad_alloc&) {
-        app.Error = "The package does not fit in memory";
-        return TLoadResult::PackageUnreadable;
+        return unreadable("The package does not fit in memory");
     } catch (const std::length_error&) {
-        app.Error = "The package does not fit in memory";
-        return TLoadResult::PackageUnreadable;
+        return unreadable("The package does not fit in memory");
     }
     app.Stream.SetPosition(0);
     const ZipError error = app.AppArchive.Open(app.Stream.Bytes());
+    if (error == ZipError::TooLarge) {
+        return unreadable(ZipErrorMessage(error));
+    }
     if (error != ZipError::None) {
         app.Error = ZipErrorMessage(error);
         return TLoadResult::ArchiveInvalid;
     }
 
     TMemoryStream ini;
-    app.AppArchive.Extract(u"kiv.ini", ini);
-    app.AppSettings.LoadFromBytes({reinterpret_cast<const char*>(ini.Bytes().data()), ini.Size()});
+    try {
+        app.AppArchive.Extract(u"kiv.ini", ini);
+        app.AppSettings.LoadFromBytes({reinterpret_cast<const char*>(ini.Bytes().data()), ini.Size()});
+    } catch (const std::bad_alloc&) {
+        return unreadable("The package's settings do not fit in memory");
+    } catch (const std::length_error&) {
+        return unreadable("The package's settings do not fit in memory");
+    }
     if (ini.Size() == 0) {
         return TLoadResult::NoSettings;
     }

@@ -58,3 +58,35 @@ TEST(ExeResources, VersionInfoLayout)
     EXPECT_NE(wide.find(u"Folio \u00C9ditions"), std::u16string::npos);
     EXPECT_EQ(wide.find(u"LegalTrademarks"), std::u16string::npos); // empty strings are left out
 }
+
+// Every node states its length in 16 bits: what does not fit is refused, never wrapped.
+TEST(ExeResources, VersionInfoTooLongIsRefused)
+{
+    TExeInfo fits;
+    fits.Comments = std::u16string(32000, u'c');
+    const std::string v = BuildVersionInfo(fits);
+    ASSERT_LE(v.size(), 0xFFFFu);
+    EXPECT_EQ(uint16_t(uint8_t(v[0]) | (uint8_t(v[1]) << 8)), v.size());
+
+    TExeInfo oneLong;
+    oneLong.Comments = std::u16string(40000, u'c');
+    TExeInfo allLong;
+    for (auto field : {&TExeInfo::CompanyName, &TExeInfo::FileDescription, &TExeInfo::FileVersion,
+                        &TExeInfo::InternalName, &TExeInfo::LegalCopyright, &TExeInfo::LegalTrademarks,
+                        &TExeInfo::OriginalFilename, &TExeInfo::ProductName, &TExeInfo::ProductVersion,
+                        &TExeInfo::Comments, &TExeInfo::PrivateBuild}) {
+        allLong.*field = std::u16string(3000, u'x'); // each fits, together they do not
+    }
+    const std::pair<const TExeInfo*, const char*> cases[] = {
+        {&oneLong, "the version information value of Comments is too long (40000 characters"},
+        {&allLong, "the version information is too long"},
+    };
+    for (const auto& [info, message] : cases) {
+        try {
+            BuildVersionInfo(*info);
+            ADD_FAILURE() << message;
+        } catch (const EFileError& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+}

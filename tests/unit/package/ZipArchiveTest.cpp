@@ -270,3 +270,86 @@ TEST(ZipArchive, CorruptedPackagesNeverYieldWrongContent)
         }
     }
 }
+
+// The index hashes exactly what lookup compares: names apart only in bit 0x20 of a
+// character that is not a letter must not collide, or a package of such names makes
+// opening quadratic; A-Z against a-z must, or lookup would miss.
+TEST(ZipArchive, NameHashFoldsTheCaseOfAsciiLettersOnly)
+{
+    const std::pair<std::u16string, std::u16string> apart[] = {
+        {u"a[b", u"a{b"},           {u"@", u"`"},           {u"x\\y", u"x|y"},  {u"]]]]]]]]]", u"]]]]]]]]}"},
+        {u"^~^~^~^~^~^~", u"^~^~^~^~^~~~"}, {u"0", u"\x10"}, {u"a b", std::u16string(u"a\0b", 3)}, {u"\u00C9t\u00E9", u"\u00E9t\u00E9"},
+        {u"dir/file-[1].js", u"dir/file-{1}.js"},
+    };
+    const std::pair<std::u16string, std::u16string> alike[] = {
+        {u"KIV.INI", u"kiv.ini"}, {u"Dir/Page.HTML", u"dir/page.html"}, {u"ABCDEFGHIJKLMNOPQRSTUVWXYZ", u"abcdefghijklmnopqrstuvwxyz"},
+        {u"\u00E9A", u"\u00E9a"},
+    };
+    for (const uint64_t seed : {0ull, 1ull, 0x0123456789ABCDEFull}) {
+        for (const auto& [a, b] : apart) {
+            EXPECT_NE(ZipNameHash(a, seed), ZipNameHash(b, seed)) << testing::PrintToString(a) << " seed " << seed;
+        }
+        for (const auto& [a, b] : alike) {
+            EXPECT_EQ(ZipNameHash(a, seed), ZipNameHash(b, seed)) << testing::PrintToString(a) << " seed " << seed;
+        }
+    }
+    // The seed changes where names land: a set built to collide under one seed does not
+    // collide under another.
+    EXPECT_NE(ZipNameHash(u"web/index.html", 1), ZipNameHash(u"web/index.html", 2));
+}
+
+TEST(ZipArchive, NamesApartOnlyInBit0x20AreEachFound)
+{
+    // 2^9 names over five pairs that differ only in bit 0x20: "[{", "@`", "\|", "]}", "^~".
+    const std::string pairs[] = {"[{", "@`", "\\|", "]}", "^~"};
+    std::vector<std::pair<std::string, std::string>> files;
+    for (unsigned bits = 0; bits < 512; ++bits) {
+        std::string name = "w/";
+        for (unsigned k = 0; k < 9; ++k) {
+            name += pairs[k % 5][(bits >> k) & 1];
+        }
+        files.push_back({name, std::to_string(bits)});
+    }
+    const std::string package = Package(files, "");
+    TZipArchive zip;
+    ASSERT_EQ(zip.Open(Span(package)), ZipError::None);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::u16string name(files[i].first.begin(), files[i].first.end());
+        ASSERT_EQ(zip.Find(name), static_cast<int>(i)) << files[i].first;
+    }
+}
+
+TEST(ZipArchive, DirectoryTooLargeForMemoryIsRefusedAndLeavesTheArchiveClosed)
+{
+    const std::string package = Package({{"a", "1"}, {"b", "2"}, {"c", "3"}}, "");
+    TZipArchive zip;
+    ASSERT_EQ(zip.Open(Span(package)), ZipError::None);
+    zip.SetMemoryLimit(3 * sizeof(TZipEntry)); // the entries fit, their index does not
+    EXPECT_EQ(zip.Open(Span(package)), ZipError::TooLarge);
+    EXPECT_FALSE(zip.IsOpen());
+    EXPECT_EQ(zip.Count(), 0u);
+    EXPECT_EQ(zip.Find(u"a"), -1);
+    std::vector<uint8_t> out;
+    EXPECT_EQ(zip.Read(0, out), ZipEntryStatus::Damaged);
+    EXPECT_STRNE(ZipErrorMessage(ZipError::TooLarge), "unknown ZIP error");
+
+    zip.SetMemoryLimit(1 << 20);
+    ASSERT_EQ(zip.Open(Span(package)), ZipError::None);
+    EXPECT_EQ(ReadAll(zip, u"C"), "3");
+}
+
+// DOS dates by arithmetic, the same on every system, clamped to 1980-01-01 00:00:00 ..
+// 2107-12-31 23:59:58 (expected values from Python's datetime).
+TEST(ZipWriter, DosDateTimeIsClampedToTheDosRange)
+{
+    const std::pair<int64_t, uint32_t> cases[] = {
+        {INT64_MIN, 0x00210000},  {-1, 0x00210000},         {0, 0x00210000},
+        {315532799, 0x00210000},  {315532800, 0x00210000},  {315532801, 0x00210000},
+        {315532802, 0x00210001},  {951782400, 0x285D0000},  {1600000000, 0x512D6354},
+        {4354819198, 0xFF9FBF7D}, {4354819199, 0xFF9FBF7D}, {4354819200, 0xFF9FBF7D},
+        {253402300800, 0xFF9FBF7D}, {INT64_MAX, 0xFF9FBF7D},
+    };
+    for (const auto& [time, dos] : cases) {
+        EXPECT_EQ(TZipWriter::DosDateTime(time), dos) << time;
+    }
+}
