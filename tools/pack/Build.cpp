@@ -1,17 +1,19 @@
 // folio-pack build: checks the application folder and the runtime, writes the package
 // archive, then joins runtime and archive. Everything is written to temporary files
-// beside the output and renamed into place at the end, so a failure leaves nothing.
+// beside the output and renamed over it at the end, so a failure leaves nothing new.
 #include "package/AppSettings.h"
 #include "package/Calculations.h"
 #include "package/ExeUtils.h"
 #include "package/PeImage.h"
 #include "package/SettingsCheck.h"
 #include "package/ZipWriter.h"
+#include "tools/pack/OutputFile.h"
 #include "tools/pack/Pack.h"
 #include "tools/pack/Progress.h"
 #include "util/TextCodecs.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -46,20 +48,37 @@ void RequireFile(const fs::path& path, const char* what)
     }
 }
 
-std::optional<int64_t> SourceDateEpoch()
+constexpr int64_t kFirstDosTime = 315532800;  // 1980-01-01T00:00:00Z
+constexpr int64_t kLastDosTime = 4354819199;  // 2107-12-31T23:59:59Z
+
+// Seconds since 1970 as decimal digits, nothing else. A number too large for 64 bits
+// is still a date, far past the last one a ZIP entry can carry, and is clamped like one.
+std::optional<int64_t> SourceDateEpoch(std::ostream& err)
 {
     const char* v = std::getenv("SOURCE_DATE_EPOCH");
     if (!v || !*v) {
         return std::nullopt;
     }
-    char* end = nullptr;
-    const long long n = std::strtoll(v, &end, 10);
-    if (*end != '\0' || n < 0) {
-        throw EPackError("SOURCE_DATE_EPOCH is not a number of seconds: '" + std::string(v) + "'");
+    const std::string_view text(v);
+    int64_t n = 0;
+    const auto [end, rc] = std::from_chars(text.data(), text.data() + text.size(), n);
+    const bool digits = text.find_first_not_of("0123456789") == std::string_view::npos;
+    if (!digits || end != text.data() + text.size() ||
+        (rc != std::errc() && rc != std::errc::result_out_of_range)) {
+        throw EPackError("SOURCE_DATE_EPOCH is not a number of seconds: '" + std::string(text) + "'");
+    }
+    if (rc == std::errc::result_out_of_range) {
+        n = INT64_MAX;
+    }
+    if (n < kFirstDosTime || n > kLastDosTime) {
+        err << "folio-pack: warning: SOURCE_DATE_EPOCH " << text
+            << " is outside the dates a ZIP entry can carry (1980-01-01 to 2107-12-31); the nearest is used\n";
     }
     return n;
 }
 
+// A file time out of the DOS range is clamped by the writer; one the system cannot
+// even express as seconds counts as the earliest.
 int64_t ModifiedTime(const fs::path& path)
 {
     std::error_code ec;
@@ -67,8 +86,13 @@ int64_t ModifiedTime(const fs::path& path)
     if (ec) {
         return 0;
     }
-    const auto system = std::chrono::file_clock::to_sys(t);
-    return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
+    // In whole seconds before the clocks' epochs are lined up: converting the file
+    // clock's nanoseconds directly overflows for times far from its epoch.
+    using std::chrono::duration_cast, std::chrono::seconds;
+    const int64_t fileSeconds = duration_cast<seconds>(t.time_since_epoch()).count();
+    const int64_t epochOffset =
+        duration_cast<seconds>(std::chrono::file_clock::to_sys(fs::file_time_type{}).time_since_epoch()).count();
+    return fileSeconds + epochOffset;
 }
 
 struct Source {
@@ -78,19 +102,30 @@ struct Source {
     uint64_t Size = 0;
 };
 
-// Removes the temporary files unless the build got through.
-class TempFiles {
-public:
-    std::vector<fs::path> Paths;
-    bool Keep = false;
-    ~TempFiles()
-    {
-        for (const auto& p : Paths) {
-            std::error_code ec;
-            fs::remove(p, ec);
-        }
+// The folder to walk, without a trailing separator, so that the walk's paths start
+// with it element for element.
+fs::path WalkBase(const fs::path& folder)
+{
+    fs::path base = folder.lexically_normal();
+    if (!base.has_filename() && base.has_relative_path()) {
+        base = base.parent_path();
     }
-};
+    return base;
+}
+
+// Whether a linked folder leads back to a folder that holds the link: following it
+// would walk in a circle.
+bool LinksToAncestor(const fs::path& link)
+{
+    std::error_code ec;
+    const fs::path target = fs::canonical(link, ec);
+    const fs::path here = ec ? fs::path() : fs::canonical(link.parent_path(), ec);
+    if (ec) {
+        return false;
+    }
+    const auto [t, h] = std::mismatch(target.begin(), target.end(), here.begin(), here.end());
+    return t == target.end();
+}
 
 uint16_t MachineOf(const std::string& bytes)
 {
@@ -168,21 +203,30 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
         err << "folio-pack: warning: the loader " << Show(o.Loader) << " is not built for the runtime's processor\n";
     }
 
-    // The entries: web files under DirName/, in name order, then the fixed names.
+    // The entries: web files under DirName/, in name order, then the fixed names. A
+    // file is named by the path the walk took inside the folder: one under a linked
+    // folder keeps the link's name, whatever the link points at.
     std::vector<Source> sources;
-    for (auto it = fs::recursive_directory_iterator(o.AppDir, fs::directory_options::follow_directory_symlink, ec);
+    const fs::path base = WalkBase(o.AppDir);
+    for (auto it = fs::recursive_directory_iterator(base, fs::directory_options::follow_directory_symlink, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (!it->is_regular_file(ec)) {
+        std::error_code fileEc;
+        if (it->is_directory(fileEc) && it->is_symlink(fileEc) && LinksToAncestor(it->path())) {
+            err << "folio-pack: warning: " << Show(it->path()) << " links to a folder that contains it; not followed\n";
+            it.disable_recursion_pending();
             continue;
         }
-        const fs::path relative = fs::relative(it->path(), o.AppDir, ec);
-        if (relative == "kiv.ini" || fs::equivalent(it->path(), o.Output, ec)) {
+        if (!it->is_regular_file(fileEc)) {
+            continue;
+        }
+        const fs::path relative = it->path().lexically_relative(base);
+        if (relative == "kiv.ini" || fs::equivalent(it->path(), o.Output, fileEc)) {
             continue; // the settings go in as "kiv.ini"; an earlier output is not part of the app
         }
         Source s;
         s.Name = dirName + "/" + Utf16ToUtf8(relative.generic_u16string());
         s.Path = it->path();
-        s.Size = it->file_size(ec);
+        s.Size = it->file_size(fileEc);
         sources.push_back(std::move(s));
     }
     if (ec) {
@@ -203,16 +247,25 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
     addFile(o.Loader, "WebView2LoaderWin32.dll");
     addFile(o.Installer, "WebView2Installer.exe");
 
-    const auto epoch = SourceDateEpoch();
+    const auto epoch = SourceDateEpoch(err);
+    if (o.Info) {
+        try {
+            BuildVersionInfo(*o.Info); // refuses values that do not fit before anything is written
+        } catch (const EFileError& e) {
+            throw EPackError(e.what());
+        }
+    }
     uint64_t total = 0;
     for (const auto& s : sources) {
         total += s.Size;
     }
 
-    TempFiles temp;
-    const fs::path zipPath = fs::path(o.Output).concat(".zip.tmp");
-    const fs::path exePath = fs::path(o.Output).concat(".tmp");
-    temp.Paths = {zipPath, exePath};
+    // The archive is a scratch file beside the output; the executable is the output's
+    // temporary file, renamed over the output at the end.
+    TOutputFile zipTemp(o.Output);
+    TOutputFile exeTemp(o.Output);
+    const fs::path& zipPath = zipTemp.Path();
+    const fs::path& exePath = exeTemp.Path();
 
     {
         std::ofstream zipFile(zipPath, std::ios::binary | std::ios::trunc);
@@ -290,12 +343,8 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
     }
     bar.Finish();
 
-    fs::remove(o.Output, ec);
-    fs::rename(exePath, o.Output, ec);
-    if (ec) {
-        throw EPackError("cannot write " + Show(o.Output) + ": " + ec.message());
-    }
     const auto packageSize = fs::file_size(zipPath);
+    exeTemp.Commit();
     out << Utf16ToUtf8(o.Output.u16string()) << ": " << sources.size() << " entries, " << (joinAt + packageSize)
         << " bytes (runtime " << joinAt << ", package " << packageSize << ")\n";
     return 0;

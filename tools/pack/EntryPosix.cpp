@@ -2,8 +2,21 @@
 #include "tools/pack/Main.h"
 #include "util/TextCodecs.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 int main(int argc, char** argv)
 {
+    // A standard stream started closed is held by a read-only /dev/null: a file opened
+    // later cannot take its number, and writing to it fails as it should.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1) {
+            const int held = open("/dev/null", O_RDONLY);
+            if (held >= 0 && held != fd) {
+                close(held);
+            }
+        }
+    }
     std::vector<std::u16string> args;
     for (int i = 0; i < argc; ++i) {
         args.push_back(Folio::Shared::Utf8ToUtf16(argv[i]));

@@ -5,6 +5,7 @@
 #include "package/PeImage.h"
 #include "package/SettingsCheck.h"
 #include "package/ZipArchive.h"
+#include "tools/pack/OutputFile.h"
 #include "tools/pack/Pack.h"
 #include "util/TextCodecs.h"
 
@@ -59,6 +60,17 @@ private:
     uint64_t FPackageOffset = 0;
 };
 
+// Standard output that is full or closed fails the command: a listing or an entry
+// cut short must not pass for a whole one.
+int Flushed(std::ostream& out)
+{
+    out.flush();
+    if (!out) {
+        throw EPackError("cannot write to standard output");
+    }
+    return 0;
+}
+
 const char* MethodName(uint16_t method)
 {
     switch (method) {
@@ -92,7 +104,7 @@ int List(const fs::path& file, const std::optional<std::string>& password, std::
         out << ", package at offset " << package.PackageOffset();
     }
     out << "\n";
-    return 0;
+    return Flushed(out);
 }
 
 int Extract(const fs::path& file, const std::u16string& entry, const std::optional<fs::path>& output,
@@ -110,26 +122,18 @@ int Extract(const fs::path& file, const std::u16string& entry, const std::option
     }
     if (!output) {
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return 0;
+        return Flushed(out);
     }
-    const fs::path temp = fs::path(*output).concat(".tmp");
+    TOutputFile temp(*output);
     {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+        std::ofstream f(temp.Path(), std::ios::binary | std::ios::trunc);
         f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         f.close();
         if (!f) {
-            std::error_code ec;
-            fs::remove(temp, ec);
             throw EPackError("cannot write " + Show(*output));
         }
     }
-    std::error_code ec;
-    fs::remove(*output, ec);
-    fs::rename(temp, *output, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        throw EPackError("cannot write " + Show(*output));
-    }
+    temp.Commit();
     return 0;
 }
 
@@ -177,7 +181,7 @@ int Verify(const fs::path& file, const std::optional<std::string>& password, std
         return 1;
     }
     out << Utf16ToUtf8(file.u16string()) << ": OK, " << zip.Count() << " entries read, all CRC-32 values match\n";
-    return 0;
+    return Flushed(out);
 }
 
 } // namespace Folio::Pack

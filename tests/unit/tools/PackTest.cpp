@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace Folio::Shared;
 using namespace FolioTest;
 
@@ -44,6 +46,39 @@ void MakeApp(const TempDir& dir, const std::string& ini = "[App]\nID=t.app\nName
 }
 
 std::span<const uint8_t> Span(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
+
+// The DOS date and time (date in the high half) of each entry, from the central
+// directory of a packaged executable.
+std::map<std::string, uint32_t> EntryDates(const std::string& exe)
+{
+    const auto data = Span(exe).subspan(*PeImageEnd(Span(exe)));
+    TZipArchive zip;
+    zip.SetPassword(PackagePassword());
+    EXPECT_EQ(zip.Open(data), ZipError::None);
+    std::map<std::string, uint32_t> dates;
+    auto u16 = [&](size_t at) { return uint32_t(data[at] | (data[at + 1] << 8)); };
+    size_t at = zip.DirectoryOffset();
+    for (size_t i = 0; i < zip.Count(); ++i) {
+        const std::string name(reinterpret_cast<const char*>(&data[at + 46]), u16(at + 28));
+        dates[name] = u16(at + 12) | (u16(at + 14) << 16);
+        at += 46 + u16(at + 28) + u16(at + 30) + u16(at + 32);
+    }
+    return dates;
+}
+
+// Files folio-pack made and left behind: temporary files start with a dot.
+std::vector<std::string> Leftovers(const TempDir& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+        const std::string name = e.path().filename().string();
+        if (name[0] == '.') {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
 
 } // namespace
 
@@ -168,6 +203,7 @@ TEST(FolioPack, RefusesBadInputAndLeavesNothingBehind)
         for (const char* leftover : {"App.exe", "App.exe.tmp", "App.exe.zip.tmp"}) {
             EXPECT_FALSE(std::filesystem::exists(dir / leftover)) << c.what << ": " << leftover;
         }
+        EXPECT_EQ(Leftovers(dir), std::vector<std::string>{}) << c.what;
     }
 }
 
@@ -181,4 +217,115 @@ TEST(FolioPack, WarnsWithoutEndingTheBuild)
     EXPECT_NE(r.Err.find("warning: kiv.ini: [App] Colour is not a key the runtime reads"), std::string::npos);
     EXPECT_NE(r.Err.find("warning: the start page start.html is not in"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(dir / "App.exe"));
+}
+
+TEST(FolioPack, FilesUnderALinkedFolderAreNamedByTheirPathInTheAppFolder)
+{
+    TempDir dir;
+    MakeApp(dir);
+    WriteFile(dir / "elsewhere/lib/x.js", "linked");
+    std::filesystem::create_directory_symlink("../elsewhere/lib", dir / "app/lib");
+    std::filesystem::create_directory_symlink("..", dir / "app/js/up"); // would walk in a circle
+    const auto r = Pack(dir, "build app/ --runtime runtime.exe -o App.exe");
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Err.find("links to a folder that contains it"), std::string::npos) << r.Err;
+    const auto dates = EntryDates(ReadFile(dir / "App.exe"));
+    std::vector<std::string> names;
+    for (const auto& [name, date] : dates) {
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"kiv.ini", "web/img/\xC3\xA9t\xC3\xA9.png", "web/index.html",
+                                               "web/js/main.js", "web/lib/x.js"}));
+    EXPECT_EQ(Pack(dir, "extract App.exe web/lib/x.js").Out, "linked");
+}
+
+TEST(FolioPack, OutputThatCannotBeWrittenFailsTheCommand)
+{
+    TempDir dir;
+    MakeApp(dir);
+    ASSERT_EQ(Pack(dir, "build app --runtime runtime.exe -o App.exe").Code, 0);
+    for (const char* args : {"list App.exe", "extract App.exe web/index.html", "verify App.exe"}) {
+        for (const char* redirect : {">/dev/full", ">&-"}) {
+            const std::string command =
+                "cd '" + dir.Path().string() + "' && '" + kPack + "' " + args + " " + redirect + " 2>err.txt";
+            const int status = std::system(command.c_str());
+            EXPECT_EQ(WEXITSTATUS(status), 1) << args << " " << redirect;
+            EXPECT_NE(ReadFile(dir / "err.txt").find("cannot write to standard output"), std::string::npos)
+                << args << " " << redirect << ": " << ReadFile(dir / "err.txt");
+        }
+    }
+}
+
+// Dates outside what a ZIP entry can carry are clamped to 1980-01-01 00:00:00 and
+// 2107-12-31 23:59:58; what is not a number of seconds is refused.
+TEST(FolioPack, DatesAreValidatedAndClampedToTheDosRange)
+{
+    constexpr uint32_t kFirst = 0x00210000, kLast = 0xFF9FBF7D;
+    struct Case {
+        const char* epoch;
+        int code;
+        uint32_t date;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"1700000000", 0, 0x576EB1AA, ""},
+        {"0", 0, kFirst, "outside the dates a ZIP entry can carry"},
+        {"4354819200", 0, kLast, "outside the dates a ZIP entry can carry"},
+        {"99999999999999999999999", 0, kLast, "outside the dates a ZIP entry can carry"},
+        {"soon", 1, 0, "SOURCE_DATE_EPOCH is not a number of seconds"},
+        {"-5", 1, 0, "SOURCE_DATE_EPOCH is not a number of seconds"},
+        {"17e8", 1, 0, "SOURCE_DATE_EPOCH is not a number of seconds"},
+        {"+1700000000", 1, 0, "SOURCE_DATE_EPOCH is not a number of seconds"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        MakeApp(dir);
+        const auto r = Pack(dir, "build app --runtime runtime.exe -o App.exe",
+                            std::string("SOURCE_DATE_EPOCH='") + c.epoch + "'");
+        EXPECT_EQ(r.Code, c.code) << c.epoch << ": " << r.Err;
+        EXPECT_NE(r.Err.find(c.message), std::string::npos) << c.epoch << ": " << r.Err;
+        if (c.code == 0) {
+            for (const auto& [name, date] : EntryDates(ReadFile(dir / "App.exe"))) {
+                EXPECT_EQ(date, c.date) << c.epoch << " " << name;
+            }
+        }
+    }
+
+    // File times: before 1980 and after 2107.
+    TempDir dir;
+    MakeApp(dir);
+    ASSERT_TRUE(RunIn(dir.Path(), "touch -d '1970-01-02 00:00:00Z' app/index.html && "
+                                  "touch -d '2200-06-01 00:00:00Z' app/js/main.js"));
+    ASSERT_EQ(Pack(dir, "build app --runtime runtime.exe -o App.exe").Code, 0);
+    const auto dates = EntryDates(ReadFile(dir / "App.exe"));
+    EXPECT_EQ(dates.at("web/index.html"), kFirst);
+    EXPECT_EQ(dates.at("web/js/main.js"), kLast);
+}
+
+// Temporary files have fresh names and are created exclusively: a user's file named
+// like one is never touched. The old output stays whole until the new one replaces it.
+TEST(FolioPack, OutputsReplaceTheirTargetsAndSpareFilesOfTheTemporaryNames)
+{
+    TempDir dir;
+    MakeApp(dir);
+    for (const char* mine : {"App.exe.tmp", "App.exe.zip.tmp", "main.js.tmp"}) {
+        WriteFile(dir / mine, std::string("mine: ") + mine);
+    }
+    WriteFile(dir / "App.exe", "an older build");
+    WriteFile(dir / "main.js", "an older copy");
+
+    // A build that fails after its temporary files exist leaves the old output.
+    const auto failed = Pack(dir, "build app --runtime runtime.exe --icon app.ico -o App.exe");
+    EXPECT_EQ(failed.Code, 1);
+    EXPECT_EQ(ReadFile(dir / "App.exe"), "an older build");
+    EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+
+    ASSERT_EQ(Pack(dir, "build app --runtime runtime.exe -o App.exe").Code, 0);
+    ASSERT_EQ(Pack(dir, "extract App.exe web/js/main.js -o main.js").Code, 0);
+    EXPECT_EQ(ReadFile(dir / "main.js"), "1;");
+    EXPECT_EQ(Pack(dir, "verify App.exe").Code, 0);
+    for (const char* mine : {"App.exe.tmp", "App.exe.zip.tmp", "main.js.tmp"}) {
+        EXPECT_EQ(ReadFile(dir / mine), std::string("mine: ") + mine);
+    }
+    EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
 }
