@@ -1,5 +1,6 @@
-// Benchmarks of the package reader: open + index, lookup, and extraction of stored
-// encrypted and deflated entries. `zip_bench --write DIR` writes the same archives as
+// Benchmarks of the package reader: open + index (of ordinary names, and of names built
+// to collide in a hash that folds bit 0x20 of every character), lookup, and extraction
+// of stored encrypted and deflated entries. `zip_bench --write DIR` writes the same archives as
 // files so that scripts/bench can time 7-Zip and unzip on them in the same run.
 #include "package/ZipArchive.h"
 #include "package/ZipWriter.h"
@@ -22,16 +23,29 @@ const std::string kPassword = "bench-Pa55";
 
 std::string Name(size_t i) { return "app/assets/folder" + std::to_string(i % 97) + "/file-" + std::to_string(i) + ".js"; }
 
-// n small encrypted stored entries, as a package of many web files.
-const std::string& ManyEntries(size_t n)
+// Names of the same length that differ only in bit 0x20 of characters that are not
+// letters ("[" and "{", "@" and "`", ...): the worst case for a hash that folds that
+// bit everywhere instead of only in A-Z.
+std::string FloodName(size_t i)
 {
-    static std::map<size_t, std::string> cache;
-    auto& s = cache[n];
+    static const char* const pairs[] = {"[{", "@`", "\\|", "]}", "^~"};
+    std::string name = "app/assets/";
+    for (unsigned k = 0; k < 16; ++k) {
+        name += pairs[k % 5][(i >> k) & 1];
+    }
+    return name + ".js";
+}
+
+// n small encrypted stored entries, as a package of many web files.
+const std::string& ManyEntries(size_t n, std::string (*name)(size_t) = Name)
+{
+    static std::map<std::pair<size_t, void*>, std::string> cache;
+    auto& s = cache[{n, reinterpret_cast<void*>(name)}];
     if (s.empty()) {
         std::ostringstream out;
         TZipWriter writer(out, {kPassword, false});
         for (size_t i = 0; i < n; ++i) {
-            writer.AddBytes(Name(i), "export const value = " + std::to_string(i) + ";\n", 0x5A210000);
+            writer.AddBytes(name(i), "export const value = " + std::to_string(i) + ";\n", 0x5A210000);
         }
         writer.Finish();
         s = out.str();
@@ -81,9 +95,9 @@ const std::string& BigDeflated()
 
 std::span<const uint8_t> Span(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
-void OpenAndIndex(benchmark::State& state)
+void OpenAndIndexOf(benchmark::State& state, std::string (*name)(size_t))
 {
-    const auto& bytes = ManyEntries(static_cast<size_t>(state.range(0)));
+    const auto& bytes = ManyEntries(static_cast<size_t>(state.range(0)), name);
     for (auto _ : state) {
         TZipArchive zip;
         zip.SetPasswordBytes(kPassword);
@@ -94,7 +108,10 @@ void OpenAndIndex(benchmark::State& state)
     }
     state.counters["entries"] = static_cast<double>(state.range(0));
 }
-BENCHMARK(OpenAndIndex)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
+void OpenAndIndex(benchmark::State& state) { OpenAndIndexOf(state, Name); }
+void OpenAndIndexFlood(benchmark::State& state) { OpenAndIndexOf(state, FloodName); }
+BENCHMARK(OpenAndIndex)->Arg(10000)->Arg(20000)->Arg(50000)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenAndIndexFlood)->Arg(20000)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 void Lookup(benchmark::State& state)
 {
