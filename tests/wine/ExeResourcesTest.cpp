@@ -88,6 +88,29 @@ TEST(ExeResources, VersionInformationReadsBack)
     EXPECT_EQ(ImageEndOf(exe), std::filesystem::file_size(std::filesystem::path(exe)));
 }
 
+// A value whose length does not fit the resource's 16-bit fields is refused before the
+// executable is touched: the version information already there stays readable.
+TEST(ExeResources, VersionValueTooLongIsRefusedAndTheOldOneKept)
+{
+    TempDir dir;
+    const auto exe = CopyOfThisProgram(dir);
+    TExeInfo info;
+    info.ProductName = u"Hello";
+    TExeUtils::UpdateExeInfo(exe, info);
+    const std::string before = ReadFile(std::filesystem::path(exe));
+
+    info.Comments = std::u16string(40000, u'c');
+    try {
+        TExeUtils::UpdateExeInfo(exe, info);
+        ADD_FAILURE() << "a 40,000-character value was written";
+    } catch (const EFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("Comments is too long"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadFile(std::filesystem::path(exe)), before);
+    EXPECT_EQ(VersionString(exe, L"ProductName"), L"Hello");
+    EXPECT_EQ(VersionString(exe, L"Comments"), L"<missing>");
+}
+
 TEST(ExeResources, MainIconReplacedWithItsImages)
 {
     TempDir dir;
