@@ -34,8 +34,7 @@ const wchar_t* W(const fs::path& p) { return p.c_str(); }
 bool CreateNewFile(const fs::path& path)
 {
 #ifdef _WIN32
-    Win32::UniqueFile file(
-        CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Win32::UniqueFile file(CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(file);
 #else
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
