@@ -112,7 +112,7 @@ private:
 
 } // namespace
 
-std::optional<TJsonDocument> ParseJson(std::u16string_view text)
+std::optional<TJsonDocument> ParseJson(std::u16string_view text, TJsonNumbers numbers)
 {
     // The UTF-8 form: RapidJSON's number-as-string mode mis-reads its UTF-16 encodings.
     const std::string utf8 = Shared::Utf16ToUtf8(WithoutLoneSurrogateEscapes(text));
@@ -123,8 +123,12 @@ std::optional<TJsonDocument> ParseJson(std::u16string_view text)
         rapidjson::Reader reader;
         TDepthCappedHandler handler(target);
         // Iterative: the page decides how deep its message nests, the stack must not.
-        reader.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag |
-                     rapidjson::kParseIterativeFlag>(bytes, handler);
+        constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
+        if (numbers == TJsonNumbers::AsText) {
+            reader.Parse<kFlags | rapidjson::kParseNumbersAsStringsFlag>(bytes, handler);
+        } else {
+            reader.Parse<kFlags>(bytes, handler);
+        }
         parsed = !reader.HasParseError();
         return parsed;
     };

@@ -18,10 +18,15 @@ using TJsonValue = rapidjson::Value;
 // a menu's items, a few levels down; anything far beyond is not a message of ours.
 inline constexpr size_t kMaxJsonDepth = 64;
 
-// Parses a whole JSON text without recursion. Invalid JSON, JSON followed by further
-// text, and nesting deeper than kMaxJsonDepth give nothing (an empty optional); numbers
-// are kept as strings of their text; a lone surrogate, raw or escaped, reads as U+FFFD.
-std::optional<TJsonDocument> ParseJson(std::u16string_view text);
+// How numbers are read: as the text they were written as (the bridge's fields), or as
+// numbers (a description whose numbers are values, "7.0" being 7).
+enum class TJsonNumbers { AsText, AsValues };
+
+// Parses a whole JSON text without recursion: every JSON text that comes from a page goes
+// through here. Invalid JSON, JSON followed by further text, and nesting deeper than
+// kMaxJsonDepth give nothing (an empty optional); a lone surrogate, raw or escaped,
+// reads as U+FFFD.
+std::optional<TJsonDocument> ParseJson(std::u16string_view text, TJsonNumbers numbers = TJsonNumbers::AsText);
 
 // "null", "boolean", "object", "array", "string" (numbers are read as their text): the
 // kind's name in messages.

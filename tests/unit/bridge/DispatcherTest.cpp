@@ -214,6 +214,14 @@ TEST(Dispatcher, NestingBeyondTheCapIsRefusedWithoutExhaustingTheStack)
         EXPECT_EQ(probe.Send(nested(depth)), std::nullopt) << depth;
     }
     EXPECT_EQ(probe.Send(nested(kMaxJsonDepth - 2)), served);
+
+    // Read with numbers as values, the same cap holds.
+    const std::u16string deep = std::u16string(20000, u'[') + u"7.0" + std::u16string(20000, u']');
+    EXPECT_FALSE(ParseJson(deep, TJsonNumbers::AsValues).has_value());
+    const auto values = ParseJson(u"[[7.0, \"a\\ud83d\"]]", TJsonNumbers::AsValues);
+    ASSERT_TRUE(values.has_value());
+    EXPECT_EQ((*values)[0][0].GetDouble(), 7.0);
+    EXPECT_STREQ((*values)[0][1].GetString(), "a\xEF\xBF\xBD");
 }
 
 TEST(Protocol, LoneSurrogatesReadAsReplacementCharacters)
