@@ -34,7 +34,7 @@ window.kiv = {
       var r = Math.floor(Math.random() * 16);
       return (c === "x" ? r : (r % 4) + 8).toString(16);
     });
-    var answered = unanswered.indexOf(funcID) < 0;
+    var answered = unanswered.indexOf(Number(funcID)) < 0;
     return new Promise(function (resolve, reject) {
       if (answered) {
         if (pending.size === 0) {

@@ -120,6 +120,7 @@ test("close, enterFullscreen and exitFullscreen settle once posted and leave no 
     assert.equal(await kiv.app.enterFullscreen(), undefined);
     assert.equal(await kiv.app.exitFullscreen(), undefined);
   }
+  assert.equal(await kiv.call("50004"), undefined); // the id as text names the same function
   assert.equal(await kiv.app.close(), undefined);
   assert.equal(listeners.size, 0);
   assert.deepEqual(posted.slice(0, 3).map((m) => m.id), [50003, 50004, 50003]);
