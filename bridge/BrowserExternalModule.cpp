@@ -75,8 +75,8 @@ void TBrowserExternalModule::EdgeBrowserWebMessageReceived(std::u16string_view m
                                                            std::u16string_view sourceUri) noexcept
 {
     try {
-        if (!Browser::IsPackagePageUri(sourceUri)) {
-            return; // a page from elsewhere, a file share included, gets no native functions
+        if (!IsOwnPage(sourceUri)) {
+            return; // a page from elsewhere, a share or a local file included, gets no reply
         }
         Dispatch(messageJson);
     } catch (const std::exception& e) {
@@ -94,6 +94,16 @@ void TBrowserExternalModule::EdgeBrowserWebMessageReceived(std::u16string_view m
         } catch (...) {
         }
     }
+}
+
+bool TBrowserExternalModule::IsOwnPage(std::u16string_view sourceUri) const
+{
+    Browser::TServingContext pages;
+    pages.Archive = FPorts.Archive;
+    pages.AppDirName = FPorts.Settings ? FPorts.Settings->ReadString(u"App", u"DirName", u"") : u"";
+    pages.AppDirPath = FPorts.AppDirPath;
+    pages.FileSystem = FPorts.FileSystem;
+    return Browser::IsPackagePage(sourceUri, pages);
 }
 
 void TBrowserExternalModule::Dispatch(std::u16string_view messageJson)

@@ -41,7 +41,9 @@ public:
     explicit TBrowserExternalModule(TPorts ports);
 
     // Handles one message the page posted (its JSON text) from the page at sourceUri.
-    // Messages from pages that are not the package's (not "file:///") are ignored. A
+    // Only the package's own pages are served: a file:/// URI that the serving rules
+    // resolve to an entry of the package or to a file below the executable's folder
+    // (Browser::IsPackagePage); messages from any other page are ignored. A
     // failure that escapes a function ends this message only; it is reported through
     // OnDispatchError and later messages are served as usual.
     void EdgeBrowserWebMessageReceived(std::u16string_view messageJson, std::u16string_view sourceUri) noexcept;
@@ -61,6 +63,7 @@ private:
     using THandler = void (TBrowserExternalModule::*)(const std::u16string& uuid, const TJsonValue& data);
     static const std::unordered_map<int32_t, THandler>& FunctionTable();
     void Dispatch(std::u16string_view messageJson);
+    bool IsOwnPage(std::u16string_view sourceUri) const;
 
     // 10001, 10002
     void Hello(const std::u16string& uuid, const TJsonValue& data);

@@ -4,6 +4,7 @@
 
 #include <rapidjson/document.h>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,9 +14,19 @@ namespace Folio::Bridge {
 using TJsonDocument = rapidjson::Document;
 using TJsonValue = rapidjson::Value;
 
-// Parses a whole JSON text. Invalid JSON, or JSON followed by further text, gives
-// nothing (an empty optional); numbers are kept as strings of their text.
-std::optional<TJsonDocument> ParseJson(std::u16string_view text);
+// How deep objects and arrays may nest in a message: the deepest the functions read is
+// a menu's items, a few levels down; anything far beyond is not a message of ours.
+inline constexpr size_t kMaxJsonDepth = 64;
+
+// How numbers are read: as the text they were written as (the bridge's fields), or as
+// numbers (a description whose numbers are values, "7.0" being 7).
+enum class TJsonNumbers { AsText, AsValues };
+
+// Parses a whole JSON text without recursion: every JSON text that comes from a page goes
+// through here. Invalid JSON, JSON followed by further text, and nesting deeper than
+// kMaxJsonDepth give nothing (an empty optional); a lone surrogate, raw or escaped,
+// reads as U+FFFD.
+std::optional<TJsonDocument> ParseJson(std::u16string_view text, TJsonNumbers numbers = TJsonNumbers::AsText);
 
 // "null", "boolean", "object", "array", "string" (numbers are read as their text): the
 // kind's name in messages.

@@ -174,6 +174,27 @@ std::u16string ServedMimeType(std::u16string_view fileName)
     return Shared::TStrUtils::GetFileMIMEType(fileName);
 }
 
+bool IsPackagePage(std::u16string_view uri, const TServingContext& ctx)
+{
+    const TRequestTarget target = ParseRequestUri(uri);
+    if (target.Kind != TRequestKind::File || target.Path.empty()) {
+        return false;
+    }
+    if (!target.Absolute && ctx.Archive != nullptr && !ctx.AppDirName.empty() &&
+        ctx.Archive->Find(ctx.AppDirName + u"/" + target.Path) >= 0) {
+        return true;
+    }
+    if (ctx.FileSystem == nullptr || ctx.AppDirPath.empty()) {
+        return false;
+    }
+    const std::u16string folder = WithBackslashes(ctx.AppDirPath);
+    const std::u16string diskPath = WithBackslashes(target.Absolute ? target.Path : folder + target.Path);
+    // The path is resolved ("..", "." and empty segments gone), so a prefix is a place.
+    const bool belowFolder =
+        folder.back() == u'\\' && diskPath.size() > folder.size() && Shared::StartsTextAscii(diskPath, folder);
+    return belowFolder && ctx.FileSystem->FileExists(diskPath);
+}
+
 std::optional<TServedResponse> ServeFileRequest(std::u16string_view uri, const TServingContext& ctx)
 {
     const TRequestTarget target = ParseRequestUri(uri);

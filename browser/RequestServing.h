@@ -14,8 +14,8 @@
 
 namespace Folio::Browser {
 
-// A page of the package: a file: URI with an empty host ("file:///..."), scheme in
-// any case. "file://server/share/page.html" and other schemes are not.
+// A file: URI with an empty host ("file:///..."), scheme in any case: a request these
+// rules answer. "file://server/share/page.html" and other schemes are not.
 bool IsPackagePageUri(std::u16string_view uri);
 
 enum class TRequestKind {
@@ -59,6 +59,13 @@ struct TServedResponse {
     std::u16string Headers;         // "Content-Type: text/html; charset=utf-8"; empty on errors
     std::vector<uint8_t> Body;      // the whole file; empty on errors
 };
+
+// Whether the page at uri is one of the package's own, the pages that get native
+// functions: a file:/// URI that these rules resolve to an entry of the package, or to
+// a file that exists below the executable's folder (given as a relative path, or as a
+// drive path inside that folder). A local file elsewhere (one dropped on the window, a
+// download) and a refused URI are not; DiskFilesAllowed plays no part.
+bool IsPackagePage(std::u16string_view uri, const TServingContext& ctx);
 
 // The answer to a request, or nothing when the browser should handle it itself (not
 // a file:/// URI, or a file found nowhere). In order: the package entry

@@ -40,22 +40,23 @@ declare global {
   }
 
   interface Kiv {
-    call(funcID: number, args: object): Promise<unknown>;
+    /** A missing args object is sent as {}. */
+    call(funcID: number, args?: object): Promise<unknown>;
     /** The runtime's version, "2023.19". */
     hello(): Promise<string>;
     isRuntime(): Promise<true>;
 
     dialogs: {
       /** The chosen file's full path; "" when cancelled. */
-      openFile(args: { fileName?: KivText; title?: KivText; fileTypes?: KivFileTypes }): Promise<string>;
-      saveFile(args: {
+      openFile(args?: { fileName?: KivText; title?: KivText; fileTypes?: KivFileTypes }): Promise<string>;
+      saveFile(args?: {
         fileName?: KivText;
         title?: KivText;
         fileTypes?: KivFileTypes;
         overwritePrompt?: KivBool;
       }): Promise<string>;
       /** The chosen folder with a trailing backslash; "" when cancelled. */
-      selFolder(args: { title?: KivText }): Promise<string>;
+      selFolder(args?: { title?: KivText }): Promise<string>;
     };
 
     files: {
@@ -79,32 +80,32 @@ declare global {
     };
 
     app: {
-      /** Closes the application; never settles. */
-      close(): Promise<never>;
+      /** Asks the application to close; settles once asked, with no answer. */
+      close(): Promise<void>;
       inFullscreen(): Promise<boolean>;
-      /** Never settles: call without waiting. */
-      enterFullscreen(): Promise<never>;
-      /** Never settles: call without waiting. */
-      exitFullscreen(): Promise<never>;
+      /** Settles once asked, with no answer. */
+      enterFullscreen(): Promise<void>;
+      /** Settles once asked, with no answer. */
+      exitFullscreen(): Promise<void>;
       /** The executable's full path, then every command-line argument. */
       getArgs(): Promise<string[]>;
     };
 
     window: {
       getStyle(): Promise<KivWindowStyle>;
-      setStyle(args: { style?: KivWindowStyle | string }): Promise<true>;
+      setStyle(args?: { style?: KivWindowStyle | string }): Promise<true>;
       getState(): Promise<KivWindowState>;
-      setState(args: { state?: KivWindowState | string }): Promise<true>;
+      setState(args?: { state?: KivWindowState | string }): Promise<true>;
       getTitle(): Promise<string>;
-      setTitle(args: { title?: KivText }): Promise<true>;
+      setTitle(args?: { title?: KivText }): Promise<true>;
       /** The zoom factor, written with the user's decimal separator. */
       getZoom(): Promise<string>;
       /** false (and zoom 1.0) when factor is not a number written with ".". */
       setZoom(args: { factor: number | string }): Promise<boolean>;
       getSize(): Promise<{ top: number; left: number; width: number; height: number }>;
-      setSize(args: { top?: number | string; left?: number | string; width?: number | string; height?: number | string }): Promise<true>;
+      setSize(args?: { top?: number | string; left?: number | string; width?: number | string; height?: number | string }): Promise<true>;
       getBorder(): Promise<KivBorder>;
-      setBorder(args: { border?: KivBorder | string }): Promise<true>;
+      setBorder(args?: { border?: KivBorder | string }): Promise<true>;
     };
 
     shell: {
@@ -119,7 +120,7 @@ declare global {
     themes: {
       getTheme(): Promise<string>;
       getThemes(): Promise<string[]>;
-      setTheme(args: { name?: KivText }): Promise<boolean>;
+      setTheme(args?: { name?: KivText }): Promise<boolean>;
     };
 
     base64: {
@@ -131,7 +132,7 @@ declare global {
       reboot(): Promise<true>;
       shutdown(): Promise<true>;
       /** false when the system has no notification service. */
-      notification(args: { name?: KivText; title?: KivText; body?: KivText }): Promise<boolean>;
+      notification(args?: { name?: KivText; title?: KivText; body?: KivText }): Promise<boolean>;
     };
 
     mainMenu: {

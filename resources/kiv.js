@@ -1,25 +1,61 @@
 ﻿// window.kiv: the page's side of the bridge to the Folio runtime. Every function posts
 // {id, uuid, data} to the runtime and returns a promise that the reply with the same
 // uuid settles; events call the handlers in window.kiv.events.
+(function () {
+  // Calls waiting for their reply, by uuid. One listener serves them all, and is there
+  // only while some call waits.
+  var pending = new Map();
+  var onReply = function (message) {
+    var reply = message.data;
+    var waiting = reply !== null && typeof reply === "object" ? pending.get(reply.uuid) : undefined;
+    if (waiting === undefined) {
+      return;
+    }
+    forget(reply.uuid);
+    if (reply.success === true) {
+      waiting.resolve(reply.result);
+    } else {
+      waiting.reject(reply.result);
+    }
+  };
+  var forget = function (uuid) {
+    pending.delete(uuid);
+    if (pending.size === 0) {
+      window.chrome.webview.removeEventListener("message", onReply);
+    }
+  };
+  // app.close, app.enterFullscreen and app.exitFullscreen are never answered: their
+  // promises settle once the message is posted.
+  var unanswered = [50001, 50003, 50004];
+
 window.kiv = {
   call: function (funcID, args) {
     var uuid = "xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx".replace(/[xy]/g, function (c) {
       var r = Math.floor(Math.random() * 16);
       return (c === "x" ? r : (r % 4) + 8).toString(16);
     });
+    var answered = unanswered.indexOf(Number(funcID)) < 0;
     return new Promise(function (resolve, reject) {
-      var listener = function (message) {
-        if (message.data.uuid === uuid) {
-          window.chrome.webview.removeEventListener("message", listener);
-          if (message.data.success === true) {
-            resolve(message.data.result);
-          } else {
-            reject(message.data.result);
-          }
+      if (answered) {
+        if (pending.size === 0) {
+          window.chrome.webview.addEventListener("message", onReply);
         }
-      };
-      window.chrome.webview.addEventListener("message", listener);
-      window.chrome.webview.postMessage({ id: funcID, uuid: uuid, data: args });
+        pending.set(uuid, { resolve: resolve, reject: reject });
+      }
+      try {
+        // Missing fields take their defaults; a missing data object would get no reply.
+        window.chrome.webview.postMessage({ id: funcID, uuid: uuid, data: args ?? {} });
+      } catch (error) {
+        // Not serializable (a BigInt, a cycle...): nothing was sent.
+        if (answered) {
+          forget(uuid);
+        }
+        reject(error);
+        return;
+      }
+      if (!answered) {
+        resolve();
+      }
     });
   },
   hello: function () {
@@ -227,3 +263,4 @@ window.kiv = {
     onNotificationClick: function (notifName) {},
   },
 };
+})();

@@ -53,17 +53,24 @@ int HexValue(char16_t c)
 std::u16string UrlDecode(std::u16string_view text)
 {
     std::string bytes;
+    // Unescaped text is converted a run at a time, so that a surrogate pair (a character
+    // beyond the BMP) is converted whole rather than as two halves.
+    size_t run = 0;
+    auto flush = [&](size_t end) { bytes += Utf16ToUtf8(text.substr(run, end - run)); };
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
         if (c == u'%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            flush(i);
             bytes.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
             i += 2;
+            run = i + 1;
         } else if (c == u'+') {
+            flush(i);
             bytes.push_back(' ');
-        } else {
-            bytes += Utf16ToUtf8(std::u16string_view(&text[i], 1));
+            run = i + 1;
         }
     }
+    flush(text.size());
     return Utf8ToUtf16(bytes);
 }
 

@@ -1,11 +1,11 @@
 // Common item dialogs (see FileDialogs.h). A dialog object is made for each showing,
-// since a dialog takes its file types only once; the options are set to exactly the
-// given set, replacing the system's defaults.
+// since a dialog takes its file types only once. The system's default options stay (an
+// open dialog only returns files that exist), and every dialog asks for file-system
+// items, so that a library or another virtual place answers with a real path.
 #include "platform/win32/FileDialogs.h"
 
 #include "platform/win32/Handles.h"
 
-#include <shobjidl.h>
 #include <wrl/client.h>
 
 #include <vector>
@@ -16,11 +16,12 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// Shows a prepared dialog owned by the active window; the chosen path, or empty text.
-std::u16string Show(IFileDialog* dialog, const std::u16string& title, const std::u16string& fileName,
-                    const std::vector<Platform::TFileType>& types, FILEOPENDIALOGOPTIONS options)
+// Shows a prepared dialog owned by `owner`; the chosen path, or empty text.
+std::u16string Show(IFileDialog* dialog, HWND owner, const std::u16string& title, const std::u16string& fileName,
+                    const std::vector<Platform::TFileType>& types, FILEOPENDIALOGOPTIONS add,
+                    FILEOPENDIALOGOPTIONS remove = 0)
 {
-    if (FAILED(dialog->SetOptions(options))) {
+    if (!AdjustDialogOptions(dialog, add | FOS_FORCEFILESYSTEM, remove)) {
         return {};
     }
     if (!title.empty()) {
@@ -37,7 +38,7 @@ std::u16string Show(IFileDialog* dialog, const std::u16string& title, const std:
         dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
         dialog->SetFileTypeIndex(1);
     }
-    if (FAILED(dialog->Show(GetActiveWindow()))) {
+    if (FAILED(dialog->Show(owner && IsWindow(owner) ? owner : nullptr))) {
         return {}; // cancelled, or the dialog could not be shown
     }
     ComPtr<IShellItem> item;
@@ -61,19 +62,33 @@ ComPtr<Interface> Create(REFCLSID clsid)
 
 } // namespace
 
+bool AdjustDialogOptions(IFileDialog* dialog, FILEOPENDIALOGOPTIONS add, FILEOPENDIALOGOPTIONS remove) noexcept
+{
+    FILEOPENDIALOGOPTIONS options = 0;
+    if (FAILED(dialog->GetOptions(&options))) {
+        return false;
+    }
+    return SUCCEEDED(dialog->SetOptions((options & ~remove) | add));
+}
+
 std::u16string TCommonItemDialogs::OpenFile(const std::u16string& title, const std::u16string& fileName,
                                             const std::vector<Platform::TFileType>& types)
 {
     const auto dialog = Create<IFileOpenDialog>(CLSID_FileOpenDialog);
-    return dialog ? Show(dialog.Get(), title, fileName, types, 0) : std::u16string();
+    return dialog ? Show(dialog.Get(), FOwner, title, fileName, types, FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST)
+                  : std::u16string();
 }
 
 std::u16string TCommonItemDialogs::SaveFile(const std::u16string& title, const std::u16string& fileName,
                                             const std::vector<Platform::TFileType>& types, bool overwritePrompt)
 {
     const auto dialog = Create<IFileSaveDialog>(CLSID_FileSaveDialog);
-    return dialog ? Show(dialog.Get(), title, fileName, types, overwritePrompt ? FILEOPENDIALOGOPTIONS(FOS_OVERWRITEPROMPT) : FILEOPENDIALOGOPTIONS(0))
-                  : std::u16string();
+    if (!dialog) {
+        return {};
+    }
+    const FILEOPENDIALOGOPTIONS prompt = FOS_OVERWRITEPROMPT;
+    return overwritePrompt ? Show(dialog.Get(), FOwner, title, fileName, types, prompt)
+                           : Show(dialog.Get(), FOwner, title, fileName, types, 0, prompt);
 }
 
 std::u16string TCommonItemDialogs::SelectFolder(const std::u16string& title)
@@ -82,8 +97,7 @@ std::u16string TCommonItemDialogs::SelectFolder(const std::u16string& title)
     if (!dialog) {
         return {};
     }
-    const auto chosen = Show(dialog.Get(), title, FLastFolder, {},
-                             FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    const auto chosen = Show(dialog.Get(), FOwner, title, FLastFolder, {}, FOS_PICKFOLDERS | FOS_PATHMUSTEXIST);
     if (!chosen.empty()) {
         FLastFolder = chosen;
     }

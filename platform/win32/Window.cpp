@@ -57,6 +57,9 @@ void TWindow::Destroy() noexcept
 bool TWindow::Create(const wchar_t* className, const std::u16string& caption, DWORD style, DWORD exStyle, int x,
                      int y, int width, int height, HWND parent)
 {
+    // One object, one window: a window made before goes first, so that none is left
+    // behind pointing at an object that no longer knows it.
+    Destroy();
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing{sizeof(existing)};
     if (!GetClassInfoExW(instance, className, &existing)) {
@@ -93,20 +96,24 @@ LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, L
     if (!self) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
+    LRESULT result = 0;
     try {
         if (message == WM_CREATE) {
             self->HandleCreated();
         }
-        const LRESULT result = self->HandleMessage(message, wParam, lParam);
-        if (message == WM_NCDESTROY) {
-            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            self->FHandle = nullptr;
-        }
-        return result;
+        result = self->HandleMessage(message, wParam, lParam);
     } catch (...) {
         ReportCaughtException("a window procedure");
-        return DefWindowProcW(window, message, wParam, lParam);
+        result = DefWindowProcW(window, message, wParam, lParam);
     }
+    // The window's last message: the object lets go of it however its handler ended.
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        if (self->FHandle == window) {
+            self->FHandle = nullptr;
+        }
+    }
+    return result;
 }
 
 } // namespace Folio::Win32

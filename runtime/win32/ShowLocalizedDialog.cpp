@@ -236,11 +236,9 @@ std::vector<WORD> DialogTemplate()
 int ShowLocalizedDialog(const std::u16string& Text, TMsgDlgType Kind, TMsgDlgButtons Buttons,
                         const std::u16string& Caption, const std::vector<std::u16string>& ButtonCaptions)
 {
-    const bool rightToLeft = [] {
-        DWORD layout = 0;
-        return GetProcessDefaultLayout(&layout) && (layout & LAYOUT_RTL) != 0;
-    }();
-    DialogState state{&Text, &Caption, PlanDialog(Buttons, ButtonCaptions, rightToLeft), Kind, {}, nullptr, {}};
+    // The plan stays left to right: in a right-to-left process the dialog is created
+    // mirrored, and the system already shows its first button at the right.
+    DialogState state{&Text, &Caption, PlanDialog(Buttons, ButtonCaptions), Kind, {}, nullptr, {}};
     std::vector<WORD> dialogTemplate = DialogTemplate();
     const INT_PTR result =
         DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()),

@@ -204,6 +204,9 @@ TEST_F(WithStandin, BridgeAnswersOnlyThePackagesPages)
                                  "wait-reply 1500\n"
                                  "message file://server/share/x.html {\"id\":10001,\"uuid\":\"u3\",\"data\":{}}\n"
                                  "wait-reply 1500\n"
+                                 // A local file outside the executable's folder, as one dropped on the window.
+                                 "message file:///C:/windows/win.ini {\"id\":10001,\"uuid\":\"u5\",\"data\":{}}\n"
+                                 "wait-reply 1500\n"
                                  "message file:///index.html {\"id\":10002,\"uuid\":\"u4\",\"data\":{}}\n"
                                  "wait-reply 10000\n" +
                                      kCloseAnswer + "close\n");
@@ -217,7 +220,7 @@ TEST_F(WithStandin, BridgeAnswersOnlyThePackagesPages)
     }
     EXPECT_EQ(posted, (std::vector<std::string>{R"({"uuid": "u1", "success": true, "result": "2023.19"})",
                                                 R"({"uuid": "u4", "success": true, "result": true})"}));
-    EXPECT_EQ(Count(Lines(), "timeout"), 2u);
+    EXPECT_EQ(Count(Lines(), "timeout"), 3u);
 }
 
 TEST_F(WithStandin, TitleFollowsThePageOnlyWhenAsked)

@@ -1,10 +1,12 @@
-// libFuzzer target: request URIs through the serving rules. Besides not crashing, a
-// resolved path must be in normal form (no dot segments, no empty ones, no control
-// characters, a colon only in a leading drive), be its own resolution when written
-// back as a URL, and the disk is only asked about places under the folder or a drive.
+// libFuzzer target: request URIs through the serving rules and the decision which pages
+// get native functions. Besides not crashing, a resolved path must be in normal form (no
+// dot segments, no empty ones, no control characters, a colon only in a leading drive),
+// be its own resolution when written back as a URL, the disk is only asked about places
+// under the folder or a drive, and a page trusted is one the package or the folder holds.
 #include "browser/RequestServing.h"
 #include "package/ZipWriter.h"
 #include "tests/support/MemoryFileSystem.h"
+#include "util/Case.h"
 #include "util/TextCodecs.h"
 
 #include <cstddef>
@@ -107,6 +109,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Require(ctx.DiskFilesAllowed && target.Kind == TRequestKind::File);
         Require(asked.rfind(u"C:\\App\\", 0) == 0 || target.Absolute);
         Require(asked.find(u"\\..\\") == std::u16string::npos);
+    }
+
+    disk.Asked.clear();
+    const bool trusted = IsPackagePage(uri, ctx);
+    for (const auto& asked : disk.Asked) {
+        Require(Folio::Shared::StartsTextAscii(asked, u"C:\\App\\") && asked.size() > 7);
+    }
+    if (trusted) {
+        Require(target.Kind == TRequestKind::File && !target.Path.empty());
+        const bool entry = !target.Absolute && zip.Find(u"app/" + target.Path) >= 0;
+        Require(entry || disk.Asked.size() == 1);
+        // What is trusted is served from the package or the folder, never refused.
+        ctx.DiskFilesAllowed = true;
+        const auto served = ServeFileRequest(uri, ctx);
+        Require(served && (served->StatusCode == 200 || served->StatusCode == 500));
     }
     return 0;
 }

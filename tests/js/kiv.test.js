@@ -22,7 +22,7 @@ function page() {
   const context = vm.createContext({ window, Math, Promise });
   vm.runInContext(source, context);
   const reply = (data) => { for (const l of [...listeners]) l({ data }); };
-  return { kiv: window.kiv, posted, listeners, reply };
+  return { kiv: window.kiv, posted, listeners, reply, webview };
 }
 
 // Every function of the library: its place, its id, and whether it passes its argument.
@@ -93,29 +93,79 @@ test("hello and isRuntime call through this", async () => {
   assert.equal(JSON.stringify(calls), "[[10001,{}],[10002,{}]]");
 });
 
-test("a reply settles the promise of its uuid only, and its listener goes", async () => {
+test("a reply settles the promise of its uuid only, and the listener goes with the last", async () => {
   const { kiv, posted, listeners, reply } = page();
   const ok = kiv.files.fileExists({ filePath: "a.txt" });
   const bad = kiv.files.fileExists({});
-  assert.equal(listeners.size, 2);
+  assert.equal(listeners.size, 1, "one listener for every call in flight");
   const [first, second] = posted;
   assert.notEqual(first.uuid, second.uuid);
 
   reply({ uuid: "someone-else", success: true, result: 1 });
-  assert.equal(listeners.size, 2, "other uuids leave the listeners in place");
+  reply("a text posted by someone else");
+  reply(null);
+  assert.equal(listeners.size, 1, "other messages leave the listener in place");
   // Replies in the other order than the calls.
   reply({ uuid: second.uuid, success: false, result: "Missing filePath" });
+  assert.equal(listeners.size, 1);
   reply({ uuid: first.uuid, success: true, result: true });
   assert.equal(await ok, true);
   await assert.rejects(bad, (error) => error === "Missing filePath");
   assert.equal(listeners.size, 0);
 });
 
-test("a call without a reply stays pending", async () => {
+test("close, enterFullscreen and exitFullscreen settle once posted and leave no listener", async () => {
+  const { kiv, posted, listeners } = page();
+  for (let i = 0; i < 1000; i++) {
+    assert.equal(await kiv.app.enterFullscreen(), undefined);
+    assert.equal(await kiv.app.exitFullscreen(), undefined);
+  }
+  assert.equal(await kiv.call("50004"), undefined); // the id as text names the same function
+  assert.equal(await kiv.app.close(), undefined);
+  assert.equal(listeners.size, 0);
+  assert.deepEqual(posted.slice(0, 3).map((m) => m.id), [50003, 50004, 50003]);
+  assert.equal(posted.at(-1).id, 50001);
+  assert.equal(JSON.stringify(posted.at(-1).data), "{}");
+});
+
+test("a call without an argument posts an empty data object", () => {
+  const { kiv, posted } = page();
+  for (const [name, id, takesArgs] of table) {
+    if (!takesArgs) continue;
+    const [space, fn] = name.includes(".") ? name.split(".") : [null, name];
+    (space ? kiv[space] : kiv)[fn]();
+    assert.equal(posted.at(-1).id, id, name);
+    assert.equal(JSON.stringify(posted.at(-1).data), "{}", name);
+  }
+  kiv.dialogs.selFolder(null);
+  assert.equal(JSON.stringify(posted.at(-1).data), "{}");
+  kiv.call(20003);
+  assert.equal(JSON.stringify(posted.at(-1).data), "{}");
+});
+
+test("a message that cannot be posted rejects its call and removes its listener", async () => {
+  const { kiv, listeners, webview } = page();
+  // The browser's serializer refuses what JSON cannot carry; JSON.stringify stands in.
+  webview.postMessage = (message) => JSON.stringify(message);
+  const cycle = {};
+  cycle.self = cycle;
+  for (const args of [{ n: 1n }, cycle]) {
+    await assert.rejects(kiv.files.writeTextFile(args), (e) => e instanceof Error && e.name === "TypeError");
+    assert.equal(listeners.size, 0);
+  }
+  await assert.rejects(kiv.call(50003, { n: 1n }), (e) => e.name === "TypeError");
+  // Beside a call still waiting, the shared listener stays for that one.
+  const waiting = kiv.hello();
+  await assert.rejects(kiv.window.setTitle({ n: 2n }), (e) => e.name === "TypeError");
+  assert.equal(listeners.size, 1);
+  void waiting;
+});
+
+test("a call whose reply never comes stays pending", async () => {
   const { kiv, listeners } = page();
   let settled = false;
-  kiv.app.enterFullscreen().then(() => { settled = true; }, () => { settled = true; });
-  await new Promise((resolve) => setTimeout(resolve, 20));
+  kiv.app.inFullscreen().then(() => { settled = true; }, () => { settled = true; });
+  await new Promise((resolve) => setImmediate(resolve));
   assert.equal(settled, false);
   assert.equal(listeners.size, 1);
 });

@@ -10,15 +10,18 @@ async function uses(): Promise<void> {
   await window.kiv.window.setBorder({ border: "dialog" });
   await window.kiv.mainMenu.setItems({ items: JSON.stringify([{ id: 1, caption: "File", items: [] }]) });
   window.kiv.events.onMainMenuItemClick = (itemId: string) => console.log(itemId);
-  window.kiv.app.enterFullscreen();
-  console.log(version, exists, path, width, args);
+  await window.kiv.app.enterFullscreen();
+  const folder: string = await window.kiv.dialogs.selFolder();
+  console.log(version, exists, path, width, args, folder);
 
   // @ts-expect-error filePath is required
   await window.kiv.files.fileExists({});
   // @ts-expect-error the result is a boolean, not a string
   const wrong: string = await window.kiv.folders.dirExists({ dirPath: "x" });
+  // @ts-expect-error the unanswered functions settle with nothing
+  const nothing: boolean = await window.kiv.app.exitFullscreen();
   // @ts-expect-error no such namespace
   window.kiv.network.fetch();
-  console.log(wrong);
+  console.log(wrong, nothing);
 }
 uses();

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -17,22 +18,27 @@ using namespace Folio::Runtime;
 
 namespace {
 
+struct Seen {
+    bool Found = false;
+    std::vector<std::wstring> Buttons;
+    std::vector<std::pair<LONG, std::wstring>> OnScreen; // each button's left edge on the screen
+    bool StillOpenAfterFirstKey = false;
+};
+
 BOOL CALLBACK CollectButton(HWND child, LPARAM param)
 {
     wchar_t cls[32] = {}, text[256] = {};
     GetClassNameW(child, cls, 32);
     if (lstrcmpiW(cls, L"Button") == 0) {
         GetWindowTextW(child, text, 256);
-        reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
+        auto& seen = *reinterpret_cast<Seen*>(param);
+        seen.Buttons.push_back(text);
+        RECT box{};
+        GetWindowRect(child, &box);
+        seen.OnScreen.emplace_back(box.left, text);
     }
     return TRUE;
 }
-
-struct Seen {
-    bool Found = false;
-    std::vector<std::wstring> Buttons;
-    bool StillOpenAfterFirstKey = false;
-};
 
 // Shows the dialog on this thread while a helper finds it by caption, reads its buttons
 // and acts on it with `keys` (each a message posted to the dialog, 300 ms apart).
@@ -51,7 +57,7 @@ int Drive(const std::u16string& caption, TMsgDlgType kind, TMsgDlgButtons button
         }
         seen.Found = true;
         Sleep(300); // let it paint
-        EnumChildWindows(dialog, CollectButton, reinterpret_cast<LPARAM>(&seen.Buttons));
+        EnumChildWindows(dialog, CollectButton, reinterpret_cast<LPARAM>(&seen));
         if (!screenshot.empty()) {
             Folio::Test::SaveScreenshot(dialog, screenshot);
         }
@@ -117,4 +123,30 @@ TEST(MessageDialog, SpanishFromTheEnvironment)
                              {LocalizedMessage(3), LocalizedMessage(4)}, {{WM_KEYDOWN, VK_ESCAPE}}, seen);
     EXPECT_EQ(result, 2);
     EXPECT_EQ(seen.Buttons, (std::vector<std::wstring>{L"Aceptar", L"Cancelar"}));
+}
+
+TEST(MessageDialog, RightToLeftShowsTheButtonsFromTheRight)
+{
+    using B = TMsgDlgBtn;
+    struct Case {
+        DWORD layout;
+        std::vector<std::wstring> leftToRight; // as seen on the screen
+    };
+    const Case cases[] = {
+        {0, {L"&Yes", L"Cancel"}},
+        {LAYOUT_RTL, {L"Cancel", L"&Yes"}}, // Yes, the first button, at the right
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SetProcessDefaultLayout(c.layout));
+        Seen seen;
+        Drive(u"Folio layout test", TMsgDlgType::mtConfirmation, {B::mbYes, B::mbCancel}, {}, {{WM_CLOSE, 0}}, seen);
+        SetProcessDefaultLayout(0);
+        ASSERT_TRUE(seen.Found);
+        std::sort(seen.OnScreen.begin(), seen.OnScreen.end());
+        std::vector<std::wstring> shown;
+        for (const auto& [left, text] : seen.OnScreen) {
+            shown.push_back(text);
+        }
+        EXPECT_EQ(shown, c.leftToRight) << c.layout;
+    }
 }

@@ -81,6 +81,59 @@ TEST(Window, NoExceptionCrossesTheWindowProcedure)
     EXPECT_FALSE(IsWindow(handle));
 }
 
+namespace {
+
+// Fails on the one message named; counts what it was given.
+class FailingOn : public TWindow {
+public:
+    explicit FailingOn(UINT failing) : Failing(failing) {}
+    UINT Failing;
+    int Failures = 0;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == Failing) {
+            ++Failures;
+            throw std::runtime_error("handler failed");
+        }
+        return TWindow::HandleMessage(message, wParam, lParam);
+    }
+};
+
+} // namespace
+
+TEST(Window, LetsGoOfItsHandleWhenTheLastMessageFails)
+{
+    for (const UINT failing : {UINT{WM_NCDESTROY}, UINT{WM_DESTROY}}) {
+        FailingOn window(failing);
+        ASSERT_TRUE(window.Create(L"FolioTestFailing", u"f", WS_OVERLAPPEDWINDOW, 0, 0, 0, 200, 100));
+        const HWND handle = window.Handle();
+        ASSERT_TRUE(DestroyWindow(handle)); // as the system or a parent would, not through the object
+        EXPECT_EQ(window.Failures, 1);
+        EXPECT_FALSE(IsWindow(handle));
+        EXPECT_EQ(window.Handle(), nullptr) << failing;
+        window.Destroy(); // nothing left to do, nothing done twice
+    }
+}
+
+TEST(Window, ASecondCreateReplacesTheFirstWindow)
+{
+    FailingOn window(WM_APP);
+    ASSERT_TRUE(window.Create(L"FolioTestFailing", u"one", WS_OVERLAPPEDWINDOW, 0, 0, 0, 200, 100));
+    const HWND first = window.Handle();
+    ASSERT_TRUE(window.Create(L"FolioTestFailing", u"two", WS_OVERLAPPEDWINDOW, 0, 0, 0, 200, 100));
+    const HWND second = window.Handle();
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(IsWindow(first)); // not left behind, pointing at the object
+    EXPECT_TRUE(IsWindow(second));
+    EXPECT_EQ(GetWindowLongPtrW(second, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&window));
+    SendMessageW(second, WM_APP, 0, 0);
+    EXPECT_EQ(window.Failures, 1);
+    window.Destroy();
+    EXPECT_FALSE(IsWindow(second));
+}
+
 TEST(RoundedWindow, AsksForItsCornersWhenTheHandleExists)
 {
     TRoundedWindow window;

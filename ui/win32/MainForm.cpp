@@ -122,6 +122,7 @@ void TMainForm::FormCreate()
     Bridge::TBrowserExternalModule::TPorts ports;
     ports.Browser = FBrowserAdapter.get();
     ports.FileSystem = &Platform::SystemFileSystem();
+    FDialogs.SetOwner(Handle()); // the page's dialogs belong to this window, active or not
     ports.Dialogs = &FDialogs;
     ports.MainWindow = this;
     ports.System = &Platform::SystemInfo();

@@ -1,11 +1,14 @@
 // The bridge's dispatcher and field rules: request texts in, exact reply texts out.
 #include "bridge/BrowserExternalModule.h"
 #include "bridge/Protocol.h"
+#include "package/ZipWriter.h"
+#include "tests/support/MemoryFileSystem.h"
 #include "util/TextCodecs.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <sstream>
 
 using namespace Folio::Bridge;
 using Folio::Shared::Utf8ToUtf16;
@@ -21,13 +24,47 @@ public:
     void SetZoomFactor(double) override {}
 };
 
+// The package holds web/index.html; the executable's folder C:\App\ holds beside.html,
+// and the disk a downloaded page elsewhere.
+std::string Package()
+{
+    std::ostringstream out;
+    Folio::Shared::TZipWriter writer(out, {"pw", false});
+    writer.AddBytes("web/index.html", "<p>page</p>", 0);
+    writer.AddBytes("other/foreign.html", "<p>not ours</p>", 0);
+    writer.Finish();
+    return out.str();
+}
+
 struct Probe {
     RecordingBrowser Browser;
-    TBrowserExternalModule Module{{&Browser}};
+    std::string PackageBytes = Package();
+    Folio::Shared::TZipArchive Archive;
+    Folio::Shared::TAppSettings Settings;
+    FolioTest::MemoryFileSystem Disk;
+    std::unique_ptr<TBrowserExternalModule> ModulePtr;
+    TBrowserExternalModule& Module;
     std::vector<std::string> Errors;
-    Probe()
+    Probe() : ModulePtr(Make()), Module(*ModulePtr)
     {
         Module.OnDispatchError = [this](const std::string& e) { Errors.push_back(e); };
+    }
+    std::unique_ptr<TBrowserExternalModule> Make()
+    {
+        Archive.SetPasswordBytes("pw");
+        Archive.Open({reinterpret_cast<const uint8_t*>(PackageBytes.data()), PackageBytes.size()});
+        Settings.LoadFromBytes("[App]\nID=a\nName=b\nDirName=web\n");
+        for (const std::u16string path : {u"C:\\App\\beside.html", u"C:\\App\\sub\\page.html",
+                                          u"C:\\Users\\u\\Downloads\\x.html", u"C:\\secret.html"}) {
+            Disk.Files[path] = "<p>disk</p>";
+        }
+        TBrowserExternalModule::TPorts ports;
+        ports.Browser = &Browser;
+        ports.FileSystem = &Disk;
+        ports.Archive = &Archive;
+        ports.Settings = &Settings;
+        ports.AppDirPath = u"C:\\App\\";
+        return std::make_unique<TBrowserExternalModule>(ports);
     }
     // The reply to one request, or nothing.
     std::optional<std::u16string> Send(const std::string& request, std::u16string_view source = u"file:///index.html")
@@ -82,11 +119,19 @@ TEST(Dispatcher, OnlyPagesOfThePackageReachNativeFunctions)
 {
     Probe probe;
     const std::string hello = R"({"id": 10001, "uuid": "u", "data": {}})";
-    EXPECT_TRUE(probe.Send(hello, u"file:///index.html"));
-    EXPECT_TRUE(probe.Send(hello, u"FILE:///C:/app/page.html"));
-    for (const std::u16string source : {u"https://example.org/", u"http://localhost/", u"about:blank", u"",
-                                        u"data:text/html,<p>", u"file://server/share/page.html", u"file:page.html",
-                                        u"filesystem:file:///x"}) {
+    for (const std::u16string source : {u"file:///index.html", u"FILE:///index.html?x=1#top", u"file:///./a/../index.html",
+                                        u"file:///beside.html", u"file:///sub/page.html", u"file:///sub%2Fpage.html",
+                                        u"file:///C:/App/beside.html", u"file:///C:/App/sub/../beside.html"}) {
+        EXPECT_TRUE(probe.Send(hello, source)) << testing::PrintToString(source);
+    }
+    for (const std::u16string source :
+         {u"https://example.org/", u"http://localhost/", u"about:blank", u"", u"data:text/html,<p>",
+          u"file://server/share/page.html", u"file:page.html", u"filesystem:file:///x", u"file:///",
+          u"file:///missing.html",                      // found nowhere
+          u"file:///C:/Users/u/Downloads/x.html",       // a local file dropped on the window, or linked
+          u"file:///C:/App/../secret.html", u"file:///C:/secret.html", u"file:///C:/App", u"file:///C:/App/",
+          u"file:///C:/Apple/beside.html", u"file:///web/index.html", u"file:///../other/foreign.html",
+          u"file:///index.html%00", u"file:///a:b.html"}) {
         EXPECT_FALSE(probe.Send(hello, source)) << testing::PrintToString(source);
     }
 }
@@ -154,12 +199,49 @@ TEST(Protocol, ReplyFormat)
     EXPECT_TRUE(ParseJson(u"  {\"a\": [1, 2.50, \"x\"]}  ").has_value());
 }
 
-TEST(Dispatcher, DeeplyNestedDataIsParsedWithoutExhaustingTheStack)
+TEST(Dispatcher, NestingBeyondTheCapIsRefusedWithoutExhaustingTheStack)
 {
-    // A page can post any object; nesting it a million deep must not end the process.
-    const std::string depth(1000000, '[');
-    const std::string request =
-        R"({"id": 10002, "uuid": "deep", "data": {"x": )" + depth + std::string(depth.size(), ']') + "}}";
+    // A page can post any object; nesting it 20,000 (a 40 KB message) or a million deep
+    // must neither end the process nor be served.
+    auto nested = [](size_t depth) {
+        return R"({"id": 10002, "uuid": "deep", "data": {"x": )" + std::string(depth, '[') + std::string(depth, ']') +
+               "}}";
+    };
+    const std::u16string served = u"{\"uuid\": \"deep\", \"success\": true, \"result\": true}";
     Probe probe;
-    EXPECT_EQ(probe.Send(request), u"{\"uuid\": \"deep\", \"success\": true, \"result\": true}");
+    for (const size_t depth : {size_t{20000}, size_t{1000000}, kMaxJsonDepth - 1}) {
+        // The message object and "data" are two levels of their own.
+        EXPECT_EQ(probe.Send(nested(depth)), std::nullopt) << depth;
+    }
+    EXPECT_EQ(probe.Send(nested(kMaxJsonDepth - 2)), served);
+
+    // Read with numbers as values, the same cap holds.
+    const std::u16string deep = std::u16string(20000, u'[') + u"7.0" + std::u16string(20000, u']');
+    EXPECT_FALSE(ParseJson(deep, TJsonNumbers::AsValues).has_value());
+    const auto values = ParseJson(u"[[7.0, \"a\\ud83d\"]]", TJsonNumbers::AsValues);
+    ASSERT_TRUE(values.has_value());
+    EXPECT_EQ((*values)[0][0].GetDouble(), 7.0);
+    EXPECT_STREQ((*values)[0][1].GetString(), "a\xEF\xBF\xBD");
+}
+
+TEST(Protocol, LoneSurrogatesReadAsReplacementCharacters)
+{
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {uR"("a\ud83d")", u"a\uFFFD"},              // cut after the high half
+        {uR"("\ude00b")", u"\uFFFDb"},              // a low half alone
+        {uR"("\ud83d\ud83d\ude00")", u"\uFFFD\U0001F600"}, // two highs, then a pair
+        {uR"("\uD83D\uDE00")", u"\U0001F600"},     // a pair stays a pair, in either case
+        {uR"("\\ud83d")", u"\\ud83d"},             // an escaped backslash, then text
+        {uR"("\ud83d\n")", u"\uFFFD\n"},
+        {u"\"x\xD83D\"", u"x\uFFFD"},               // raw, not escaped
+    };
+    for (const auto& [json, text] : cases) {
+        const auto doc = ParseJson(u"{\"a\": " + json + u"}");
+        ASSERT_TRUE(doc.has_value()) << Folio::Shared::Utf16ToUtf8(json);
+        EXPECT_EQ(ReadDataText(*doc, u"a"), text) << Folio::Shared::Utf16ToUtf8(json);
+    }
+    // A message holding one is served.
+    Probe probe;
+    EXPECT_EQ(probe.Send(R"({"id": 10002, "uuid": "s", "data": {"t": "a\ud83d"}})"),
+              u"{\"uuid\": \"s\", \"success\": true, \"result\": true}");
 }

@@ -43,6 +43,7 @@ struct Bench {
         Shared::TZipWriter writer(zip, {"pw", false});
         writer.AddBytes("kiv.ini", "[App]\nID=a\nName=b\nDirName=web\nWindowBorder=3\n", 0x5A210000);
         writer.AddBytes("web/img/a.png", "PNGDATA", 0x5A210000);
+        writer.AddBytes("web/index.html", "<p>page</p>", 0x5A210000); // the page that calls
         writer.Finish();
         PackageBytes = zip.str();
         Archive.SetPasswordBytes("pw");

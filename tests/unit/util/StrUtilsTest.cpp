@@ -169,6 +169,9 @@ TEST(GetUrlArguments, SplitsAndDecodesTheQuery)
     EXPECT_TRUE(args.empty());
     TStrUtils::GetUrlArguments(u"?bad=%zz%4", args);
     EXPECT_EQ(args, (TArrayStrings{u"bad=%zz%4"}));
+    // Characters beyond the BMP, unescaped or escaped, come through whole; a lone half is U+FFFD.
+    TStrUtils::GetUrlArguments(u"?e=\U0001F600&m=%F0%9F%98%80\U0001F600+a&l=\xD83D!", args);
+    EXPECT_EQ(args, (TArrayStrings{u"e=\U0001F600", u"m=\U0001F600\U0001F600 a", u"l=\uFFFD!"}));
 }
 
 TEST(SubStringExists, HonoursCaseAndWholeWord)
