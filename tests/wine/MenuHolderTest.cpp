@@ -261,3 +261,32 @@ TEST(MenuHolder, TrayMenuBuiltUpdatedAndSwappedAfterItCloses)
     EXPECT_EQ(MenuText(tray, 2), "&C");
     EXPECT_TRUE(b.Scripts().empty());
 }
+
+TEST(MenuHolder, MenuBarRebuiltWhileOpenWaitsForItsLoopToEnd)
+{
+    MenuBench b;
+    ShowWindow(b.Main.Handle(), SW_SHOWNORMAL);
+    ASSERT_EQ(b.Send(12001, R"({"items": "[{\"id\": 1, \"caption\": \"Go\"}]"})"), kOk);
+    const HMENU open = GetMenu(b.Main.Handle());
+    const UINT oldCommand = GetMenuItemID(open, 0);
+    SendMessageW(b.Main.Handle(), WM_ENTERMENULOOP, FALSE, 0); // as the menu bar's loop begins
+    ASSERT_EQ(b.Send(12001, R"({"items": "[{\"id\": 2, \"caption\": \"A\"}, {\"id\": 3, \"caption\": \"B\"}]"})"), kOk);
+    EXPECT_EQ(GetMenu(b.Main.Handle()), open);
+    EXPECT_TRUE(IsMenu(open));
+    EXPECT_EQ(GetMenuItemCount(open), 1);
+    // The item chosen in the open menu still reports; the swap waits for the loop's end.
+    SendMessageW(b.Main.Handle(), WM_COMMAND, MAKEWPARAM(oldCommand, 0), 0);
+    SendMessageW(b.Main.Handle(), WM_EXITMENULOOP, FALSE, 0);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
+    const HMENU now = GetMenu(b.Main.Handle());
+    EXPECT_NE(now, open);
+    ASSERT_EQ(GetMenuItemCount(now), 2);
+    EXPECT_EQ(MenuText(now, 1), "&B");
+    SendMessageW(b.Main.Handle(), WM_COMMAND, MAKEWPARAM(oldCommand, 0), 0); // stale now
+    SendMessageW(b.Main.Handle(), WM_COMMAND, MAKEWPARAM(GetMenuItemID(now, 1), 0), 0);
+    EXPECT_EQ(b.Scripts(), (std::vector<std::string>{"kiv.events.onMainMenuItemClick(\"1\");",
+                                                     "kiv.events.onMainMenuItemClick(\"3\");"}));
+}
