@@ -224,6 +224,9 @@ void CALLBACK RebuildWhileShown(HWND, UINT, UINT_PTR timer, DWORD) noexcept
     KillTimer(nullptr, timer);
     g_probe.Ran = true;
     g_probe.Shown = g_probe.Bench->Holder.TrayMenuHandle();
+    if (HWND popup = FindWindowW(L"#32768", nullptr)) { // the menu as it shows, images and all
+        Folio::Test::SaveScreenshot(popup, std::filesystem::path(FOLIO_ARTIFACTS_DIR) / "tray-menu.png", 4);
+    }
     g_probe.Reply = g_probe.Bench->Send(
         14003, R"({"items": "[{\"id\": 20, \"caption\": \"A\"}, {\"id\": 21, \"caption\": \"B\"}, {\"id\": 22, \"caption\": \"C\"}]"})");
     g_probe.KeptWhileShown = g_probe.Bench->Holder.TrayMenuHandle() == g_probe.Shown && IsMenu(g_probe.Shown) &&
@@ -237,7 +240,7 @@ TEST(MenuHolder, TrayMenuBuiltUpdatedAndSwappedAfterItCloses)
 {
     MenuBench b;
     ShowWindow(b.Main.Handle(), SW_SHOWNORMAL);
-    ASSERT_EQ(b.Send(14003, R"({"items": "[{\"id\": 10, \"caption\": \"Show\"}, {\"id\": 11, \"caption\": \"Exit\"}]"})"),
+    ASSERT_EQ(b.Send(14003, R"({"items": "[{\"id\": 10, \"caption\": \"Show\", \"image\": \"red.png\"}, {\"id\": 11, \"caption\": \"Exit\", \"image\": \"red.png\", \"enabled\": false}]"})"),
               kOk);
     EXPECT_EQ(GetMenu(b.Main.Handle()), nullptr); // the tray menu is no menu bar
     HMENU tray = b.Holder.TrayMenuHandle();
