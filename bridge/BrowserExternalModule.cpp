@@ -28,6 +28,18 @@ const TJsonValue& Member(const TJsonValue& message, const char* name)
 TBrowserExternalModule::TBrowserExternalModule(TPorts ports) : FPorts(ports)
 {
     OnDispatchError = [](const std::string& message) { Platform::DebugOutput("Folio bridge: " + message); };
+    if (FPorts.Menus) {
+        FPorts.Menus->OnItemClick = [this](Platform::TMenuKind kind, int32_t id) { MenuItemClick(kind, id); };
+        FPorts.Menus->OnTrayIconClick = [this] { TrayIconClick(); };
+    }
+}
+
+TBrowserExternalModule::~TBrowserExternalModule()
+{
+    if (FPorts.Menus) {
+        FPorts.Menus->OnItemClick = nullptr;
+        FPorts.Menus->OnTrayIconClick = nullptr;
+    }
 }
 
 const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExternalModule::FunctionTable()
@@ -67,6 +79,12 @@ const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExt
         {60011, &TBrowserExternalModule::GetBorder},
         {60012, &TBrowserExternalModule::SetBorder},
         {90001, &TBrowserExternalModule::DecodeToFile},
+        {12001, &TBrowserExternalModule::MainMenuSetItems},
+        {12002, &TBrowserExternalModule::MainMenuUpdateItem},
+        {14001, &TBrowserExternalModule::TrayShowIcon},
+        {14002, &TBrowserExternalModule::TrayHideIcon},
+        {14003, &TBrowserExternalModule::TrayMenuSetItems},
+        {14004, &TBrowserExternalModule::TrayMenuUpdateItem},
     };
     return table;
 }

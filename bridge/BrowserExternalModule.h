@@ -10,6 +10,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/MainWindowHost.h"
+#include "platform/MenuHost.h"
 #include "platform/SystemInfo.h"
 
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace Folio::Bridge {
 
@@ -33,12 +35,16 @@ public:
         Platform::TFileDialogs* Dialogs = nullptr;
         Platform::TMainWindowHost* MainWindow = nullptr;
         Platform::TSystemInfo* System = nullptr;
+        Platform::TMenuHost* Menus = nullptr;           // menu bar, tray icon and tray menu
         const Shared::TZipArchive* Archive = nullptr;   // AppArchive
         const Shared::TAppSettings* Settings = nullptr; // AppSettings
         std::u16string AppDirPath;                      // the executable's folder, with its separator
     };
 
     explicit TBrowserExternalModule(TPorts ports);
+    ~TBrowserExternalModule();
+    TBrowserExternalModule(const TBrowserExternalModule&) = delete;
+    TBrowserExternalModule& operator=(const TBrowserExternalModule&) = delete;
 
     // Handles one message the page posted (its JSON text) from the page at sourceUri.
     // Only the package's own pages are served: a file:/// URI that the serving rules
@@ -107,6 +113,19 @@ private:
     void GetBorder(const std::u16string& uuid, const TJsonValue& data);
     void SetBorder(const std::u16string& uuid, const TJsonValue& data);
 
+    // 12001, 12002, 14001-14004: the menu bar, the tray icon and its menu (MenuFunctions.cpp)
+    void MainMenuSetItems(const std::u16string& uuid, const TJsonValue& data);
+    void MainMenuUpdateItem(const std::u16string& uuid, const TJsonValue& data);
+    void TrayShowIcon(const std::u16string& uuid, const TJsonValue& data);
+    void TrayHideIcon(const std::u16string& uuid, const TJsonValue& data);
+    void TrayMenuSetItems(const std::u16string& uuid, const TJsonValue& data);
+    void TrayMenuUpdateItem(const std::u16string& uuid, const TJsonValue& data);
+    void SetMenuItems(const std::u16string& uuid, const TJsonValue& data, Platform::TMenuKind kind);
+    void UpdateMenuItem(const std::u16string& uuid, const TJsonValue& data, Platform::TMenuKind kind);
+    void MenuItemClick(Platform::TMenuKind kind, int32_t id);
+    void TrayIconClick();
+    std::vector<Platform::TMenuNode>& MenuItems(Platform::TMenuKind kind);
+
     // A required path field resolved below the executable's folder; replies the failure
     // and answers nothing when it is empty.
     std::optional<std::u16string> RequiredPath(const std::u16string& uuid, const TJsonValue& data,
@@ -121,6 +140,8 @@ private:
                            std::string (*bytesOf)(std::u16string_view));
 
     TPorts FPorts;
+    // The page's menus as it described them; the host draws them.
+    std::vector<Platform::TMenuNode> FMainMenuItems, FTrayMenuItems;
 };
 
 } // namespace Folio::Bridge

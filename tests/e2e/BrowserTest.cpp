@@ -398,3 +398,46 @@ TEST_F(WithStandin, APageThatClosesWhileItsFileDialogIsOpenGetsItsAnswerFirst)
               nullptr)
         << ReadBytes(Log);
 }
+
+TEST_F(WithStandin, MenusAndTrayIconReportClicksToThePage)
+{
+    const TProcess process = Run(
+        Package(),
+        R"(message file:///index.html {"id":12001,"uuid":"m1","data":{"items":"[{\"id\":1,\"caption\":\"File\",\"items\":[{\"id\":70000,\"caption\":\"Quit\"}]}]"}})"
+        "\nwait-reply 10000\n"
+        R"(message file:///index.html {"id":14001,"uuid":"t1","data":{}})"
+        "\nwait-reply 10000\n" +
+            kCloseAnswer);
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor("scenario-done", 30000)) << ReadBytes(Log);
+    EXPECT_NE(Find(Lines(), "web-message-posted", "json", R"({"uuid": "m1", "success": true, "result": true})"), nullptr)
+        << ReadBytes(Log);
+    EXPECT_NE(Find(Lines(), "web-message-posted", "json", R"({"uuid": "t1", "success": true, "result": true})"), nullptr)
+        << ReadBytes(Log);
+    EXPECT_NE(GetMenu(main), nullptr);
+    Folio::Test::SaveScreenshot(main, kArtifacts / "runtime-main-menu-bar.png");
+
+    // The menu's first leaf is command 1; the tray icon's messages go to the hidden holder.
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(1, 0), 0);
+    HWND holder = nullptr; // hidden: found by its class, among the runtime's windows
+    while ((holder = FindWindowExW(nullptr, holder, L"FolioBrowserExternalForm", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(holder, &owner);
+        if (owner == process.Id()) {
+            break;
+        }
+    }
+    ASSERT_NE(holder, nullptr);
+    PostMessageW(holder, WM_USER + 1, 1, WM_LBUTTONDOWN);
+    PostMessageW(holder, WM_USER + 1, 1, WM_LBUTTONUP);
+    for (int i = 0; i < 200 && !Find(Lines(), "script-executed", "script", "kiv.events.onTrayIconClick();"); ++i) {
+        Sleep(100);
+    }
+    const auto lines = Lines();
+    EXPECT_NE(Find(lines, "script-executed", "script", "kiv.events.onMainMenuItemClick(\"70000\");"), nullptr)
+        << ReadBytes(Log);
+    EXPECT_NE(Find(lines, "script-executed", "script", "kiv.events.onTrayIconClick();"), nullptr) << ReadBytes(Log);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+}

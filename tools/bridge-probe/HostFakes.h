@@ -1,6 +1,7 @@
 // The host stand-ins for the bridge's ports that have no host counterpart: the browser
 // (records what is posted), the main window (a rectangle with a state and a title), the
-// file dialogs (scripted answers) and the process facts (given, not read).
+// file dialogs (scripted answers), the process facts (given, not read) and the menus
+// (the trees last given, images told apart by their signature).
 #pragma once
 
 #include "bridge/BrowserExternalModule.h"
@@ -8,6 +9,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/MainWindowHost.h"
+#include "platform/MenuHost.h"
 #include "platform/SystemInfo.h"
 
 #include <deque>
@@ -109,6 +111,41 @@ public:
     char16_t DecimalSeparator() override { return Separator; }
 };
 
+class TRecordingMenus final : public Platform::TMenuHost {
+public:
+    // An image of the stand-in: the bytes' length stands for its pixels.
+    struct TImage final : Platform::TMenuImage {
+        explicit TImage(size_t size) : Size(size) {}
+        size_t Size;
+    };
+    std::vector<Platform::TMenuNode> Main, Tray; // as last drawn
+    bool Attached = false;
+    bool TrayShown = false;
+    bool RefuseIcon = false; // the system refuses the icon
+    int SetMenuCalls = 0;
+
+    // PNG and BMP signatures decode; other bytes are no image.
+    std::shared_ptr<const Platform::TMenuImage> DecodeImage(std::span<const uint8_t> bytes) override
+    {
+        const bool png = bytes.size() >= 4 && bytes[0] == 0x89 && bytes[1] == 'P' && bytes[2] == 'N' && bytes[3] == 'G';
+        const bool bmp = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+        return png || bmp ? std::make_shared<TImage>(bytes.size()) : nullptr;
+    }
+    void AttachMainMenu() override { Attached = true; }
+    void SetMenu(Platform::TMenuKind kind, const std::vector<Platform::TMenuNode>& items) override
+    {
+        ++SetMenuCalls;
+        (kind == Platform::TMenuKind::Main ? Main : Tray) = items;
+    }
+    bool ShowTrayIcon() override { return TrayShown = TrayShown || !RefuseIcon; }
+    bool HideTrayIcon() override
+    {
+        TrayShown = false;
+        return true;
+    }
+    bool TrayIconVisible() const override { return TrayShown; }
+};
+
 // A file system that answers every question the same way and writes nothing: for
 // benchmarks and fuzzing, where the bridge's own work is what counts.
 class TFixedFileSystem final : public Platform::TFileSystem {
@@ -133,6 +170,7 @@ struct TStandIns {
     TFakeMainWindow Window;
     TScriptedDialogs Dialogs;
     TGivenSystemInfo System;
+    TRecordingMenus Menus;
 
     Bridge::TBrowserExternalModule::TPorts Ports(Platform::TFileSystem& files, std::u16string appDirPath)
     {
@@ -142,6 +180,7 @@ struct TStandIns {
         ports.Dialogs = &Dialogs;
         ports.MainWindow = &Window;
         ports.System = &System;
+        ports.Menus = &Menus;
         ports.AppDirPath = std::move(appDirPath);
         return ports;
     }

@@ -1,6 +1,7 @@
 // The main window (see MainForm.h).
 #include "ui/win32/MainForm.h"
 
+#include "bridge/MenuModel.h"
 #include "browser/ComBase.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemInfo.h"
@@ -130,6 +131,11 @@ void TMainForm::FormCreate()
     ports.Settings = &FApp.AppSettings;
     const std::u16string exe = Platform::SystemInfo().ExecutablePath();
     ports.AppDirPath = exe.substr(0, exe.find_last_of(u"\\/") + 1);
+    FBrowserExternalForm = std::make_unique<TBrowserExternalForm>();
+    // The tooltip is the title the application had before the window took AppName.
+    if (FBrowserExternalForm->CreateForm(Handle(), Bridge::TrayTooltip(exe))) {
+        ports.Menus = FBrowserExternalForm.get();
+    }
     FBrowserExternalModule = std::make_unique<Bridge::TBrowserExternalModule>(ports);
     FBrowserExternalModule->FOnAppCloseRequest = [this] { AppCloseRequest(); };
 
@@ -211,12 +217,16 @@ bool TMainForm::FormCloseQuery()
 void TMainForm::FormClose()
 {
     FBrowserExternalModule.reset();
+    FBrowserExternalForm.reset(); // takes the tray icon away
     FBrowserAdapter->Form = nullptr;
     FBrowserForm.reset();
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (FBrowserExternalForm && FBrowserExternalForm->MainWindowMessage(message, wParam, lParam)) {
+        return 0;
+    }
     switch (message) {
     case WM_CLOSE:
     case kCloseMessage:

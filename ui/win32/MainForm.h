@@ -11,6 +11,7 @@
 #include "platform/win32/FileDialogs.h"
 #include "platform/win32/RoundedWindow.h"
 #include "runtime/ExeZipLoader.h"
+#include "ui/win32/BrowserExternalForm.h"
 
 #include <memory>
 #include <string>
@@ -43,7 +44,7 @@ public:
     void Show() override;
     void Hide() override;
     void BringToFront() override;
-    bool TrayIconVisible() const override { return false; }
+    bool TrayIconVisible() const override { return FBrowserExternalForm && FBrowserExternalForm->TrayIconVisible(); }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -72,6 +73,7 @@ private:
     SIZE FMinSize{}, FMaxSize{}; // 0: no limit
     std::unique_ptr<TBrowserAdapter> FBrowserAdapter;
     Win32::TCommonItemDialogs FDialogs;
+    std::unique_ptr<TBrowserExternalForm> FBrowserExternalForm; // menus and tray icon, for the bridge
     std::unique_ptr<Bridge::TBrowserExternalModule> FBrowserExternalModule;
     std::unique_ptr<Shared::TBrowserForm> FBrowserForm;
 };
