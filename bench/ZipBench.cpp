@@ -2,7 +2,7 @@
 // encrypted and deflated entries. `zip_bench --write DIR` writes the same archives as
 // files so that scripts/bench can time 7-Zip and unzip on them in the same run;
 // `zip_bench --read-all FILE` prints the best of five times to read every entry of an
-// archive that a peer made (the methods beyond deflate), in nanoseconds, and its bytes.
+// archive that a peer made (the methods beyond deflate): wall and CPU nanoseconds, bytes.
 #include "package/ZipArchive.h"
 #include "package/ZipWriter.h"
 #include "tests/support/ZipBuilder.h"
@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <random>
@@ -157,10 +158,17 @@ int ReadAll(const char* path)
         std::fprintf(stderr, "%s: not readable\n", path);
         return 1;
     }
+    // Wall time, and the process's CPU time: on a shared machine the second is the steadier.
+    auto cpuNow = [] {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return uint64_t(t.tv_sec) * 1000000000u + uint64_t(t.tv_nsec);
+    };
     std::vector<uint8_t> out;
-    uint64_t best = ~uint64_t(0), total = 0;
+    uint64_t best = ~uint64_t(0), bestCpu = ~uint64_t(0), total = 0;
     for (int run = 0; run < 5; ++run) {
         total = 0;
+        const uint64_t cpuStart = cpuNow();
         const auto start = std::chrono::steady_clock::now();
         for (size_t i = 0; i < zip.Count(); ++i) {
             out.clear();
@@ -172,8 +180,10 @@ int ReadAll(const char* path)
         }
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
         best = std::min<uint64_t>(best, static_cast<uint64_t>(ns.count()));
+        bestCpu = std::min<uint64_t>(bestCpu, cpuNow() - cpuStart);
     }
-    std::printf("%llu %llu\n", static_cast<unsigned long long>(best), static_cast<unsigned long long>(total));
+    std::printf("%llu %llu %llu\n", static_cast<unsigned long long>(best), static_cast<unsigned long long>(bestCpu),
+                static_cast<unsigned long long>(total));
     return 0;
 }
 
