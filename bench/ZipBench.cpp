@@ -1,8 +1,6 @@
 // Benchmarks of the package reader: open + index, lookup, and extraction of stored
 // encrypted and deflated entries. `zip_bench --write DIR` writes the same archives as
-// files so that scripts/bench can time 7-Zip and unzip on them in the same run;
-// `zip_bench --read-all FILE` prints the best of five times to read every entry of an
-// archive that a peer made (the methods beyond deflate): wall and CPU nanoseconds, bytes.
+// files so that scripts/bench can time 7-Zip and unzip on them in the same run.
 #include "package/ZipArchive.h"
 #include "package/ZipWriter.h"
 #include "tests/support/ZipBuilder.h"
@@ -149,6 +147,9 @@ void WriteArchives(const std::string& dir)
     write("entries-50000.zip", ManyEntries(50000));
 }
 
+// `zip_bench --read-all FILE`: the best of five times to read every entry of an archive
+// a peer made (the methods beyond deflate), printed as wall and CPU nanoseconds and the
+// bytes read, so that scripts/bench can set them beside 7z t on the same file.
 int ReadAll(const char* path)
 {
     std::ifstream in(path, std::ios::binary);
