@@ -4,6 +4,7 @@
 
 #include "package/Crc32.h"
 #include "package/ZipCrypto.h"
+#include "package/ZipMethods.h"
 #include "util/Case.h"
 #include "util/TextCodecs.h"
 
@@ -151,6 +152,47 @@ bool IsAscii(const uint8_t* p, size_t n)
         high |= p[i];
     }
     return (high & 0x8080808080808080ull) == 0;
+}
+
+// Archivers on Unix and macOS (version made by: host 3 or 19) write names in the
+// locale's encoding, nowadays UTF-8, without setting flag bit 11.
+bool MadeOnUnix(uint8_t host) { return host == 3 || host == 19; }
+
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool IsUtf8(const uint8_t* p, size_t n)
+{
+    for (size_t i = 0; i < n;) {
+        const uint8_t b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t extra = 0;
+        uint8_t low = 0x80, high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            low = b == 0xE0 ? 0xA0 : 0x80;
+            high = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (extra > n - i - 1 || p[i + 1] < low || p[i + 1] > high) {
+            return false;
+        }
+        for (size_t k = 2; k <= extra; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += extra + 1;
+    }
+    return true;
 }
 
 } // namespace
@@ -432,6 +474,9 @@ ZipError TZipArchive::ReadDirectory(uint64_t offset, uint64_t size, uint64_t cou
             sourceLength = unicodeLength;
             utf8 = true;
         }
+        if (!utf8 && MadeOnUnix(c[5]) && IsUtf8(rawName, nameLength)) {
+            utf8 = true; // as 7-Zip and Info-ZIP's unzip read names from Unix and macOS
+        }
         if (IsAscii(source, sourceLength) && sourceLength <= 0xFFFF) {
             e.NameInData = true;
             e.NameStart = static_cast<uint64_t>(source - FData.data());
@@ -594,7 +639,7 @@ ZipEntryStatus TZipArchive::Read(size_t index, std::vector<uint8_t>& out) const
         return ZipEntryStatus::Damaged;
     }
     const TZipEntry& e = FEntries[index];
-    if (e.Method != 0 && e.Method != 8) {
+    if (e.Method != 0 && e.Method != 8 && !MethodSupported(e.Method)) {
         return ZipEntryStatus::UnsupportedMethod;
     }
     uint64_t start = 0;
@@ -623,6 +668,9 @@ ZipEntryStatus TZipArchive::Read(size_t index, std::vector<uint8_t>& out) const
         payload -= kCryptHeader;
     }
 
+    if (e.Method != 0 && e.Method != 8) {
+        return ReadMethod(e, {in, static_cast<size_t>(payload)}, keys, out);
+    }
     const uint64_t size = e.UncompressedSize;
     if (e.Method == 0 ? size != payload : size > payload * kMaxDeflateRatio + 1024) {
         return ZipEntryStatus::SizeMismatch;
@@ -674,6 +722,32 @@ ZipEntryStatus TZipArchive::Read(size_t index, std::vector<uint8_t>& out) const
     if (status != ZipEntryStatus::Ok) {
         out.resize(before);
     }
+    return status;
+}
+
+ZipEntryStatus TZipArchive::ReadMethod(const TZipEntry& e, std::span<const uint8_t> payload, TZipKeys& keys,
+                                       std::vector<uint8_t>& out) const
+{
+    if (e.UncompressedSize > MethodMaxSize(e.Method, payload.size()) ||
+        e.UncompressedSize > out.max_size() - out.size()) {
+        return ZipEntryStatus::SizeMismatch;
+    }
+    std::vector<uint8_t> plain;
+    if (e.Encrypted()) {
+        try {
+            plain.resize(payload.size());
+        } catch (const std::bad_alloc&) {
+            return ZipEntryStatus::SizeMismatch;
+        }
+        keys.DecryptBlock(payload.data(), plain.data(), plain.size());
+        payload = plain;
+    }
+    TMethodOutput output(out, e.UncompressedSize);
+    ZipEntryStatus status = DecodeMethod(e.Method, e.Flags, payload, output);
+    if (status == ZipEntryStatus::Ok && Crc32(0, output.Data(), output.Produced()) != e.Crc32) {
+        status = ZipEntryStatus::CrcMismatch;
+    }
+    output.Finish(status == ZipEntryStatus::Ok);
     return status;
 }
 

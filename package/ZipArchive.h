@@ -1,6 +1,7 @@
 // TZipArchive: a read-only ZIP reader over bytes the caller owns (a memory-mapped
-// executable, a loaded file). It reads stored and deflated entries, traditional
-// PKWARE encryption, data descriptors and ZIP64, and treats every length and offset
+// executable, a loaded file). It reads stored, deflated, Deflate64, bzip2 and LZMA
+// entries (package/ZipMethods.h), traditional PKWARE encryption, data descriptors and
+// ZIP64, and treats every length and offset
 // in the data as untrusted: a damaged or hostile archive fails to open with a clear
 // error, or leaves single entries unreadable; it never reads outside the data.
 #pragma once
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace Folio::Shared {
+
+class TZipKeys;
 
 enum class ZipError {
     None,
@@ -108,6 +111,9 @@ private:
     ZipEntryStatus LocateData(const TZipEntry& e, uint64_t& dataStart) const;
     bool NameEquals(const TZipEntry& e, std::u16string_view name) const;
     bool SameName(const TZipEntry& a, const TZipEntry& b) const;
+    // Methods beyond stored and deflate (package/ZipMethods.h); payload is still encrypted.
+    ZipEntryStatus ReadMethod(const TZipEntry& e, std::span<const uint8_t> payload, TZipKeys& keys,
+                              std::vector<uint8_t>& out) const;
 
     std::span<const uint8_t> FData;
     std::string FPassword;

@@ -159,6 +159,26 @@ TEST(FolioPack, WorksOnPlainZipFiles)
     EXPECT_NE(wrong.Err.find("cannot read 'a.txt'"), std::string::npos) << wrong.Err;
 }
 
+TEST(FolioPack, ExtractsEveryMethodSevenZipWrites)
+{
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        text += std::to_string(i * 7919 % 4096) + (i % 3 ? " word" : " other\n");
+    }
+    WriteFile(dir / "src/t.txt", text + NoiseBytes(5000, 9));
+    for (const std::string method : {"Deflate64", "BZip2", "LZMA"}) {
+        ASSERT_TRUE(RunIn(dir / "src", "7z a -tzip -mm=" + method + " -mem=ZipCrypto -pzz ../" + method + ".zip t.txt"));
+        EXPECT_EQ(Pack(dir, "extract " + method + ".zip t.txt --password zz -o " + method + ".txt").Code, 0) << method;
+        EXPECT_EQ(ReadFile(dir / (method + ".txt")), text + NoiseBytes(5000, 9)) << method;
+    }
+    // PPMd has no decoder here: an unsupported method, said so.
+    ASSERT_TRUE(RunIn(dir / "src", "7z a -tzip -mm=PPMd ../PPMd.zip t.txt"));
+    const auto ppmd = Pack(dir, "extract PPMd.zip t.txt -o ppmd.txt");
+    EXPECT_EQ(ppmd.Code, 1);
+    EXPECT_NE(ppmd.Err.find("unsupported compression method"), std::string::npos) << ppmd.Err;
+}
+
 TEST(FolioPack, RefusesBadInputAndLeavesNothingBehind)
 {
     struct Case {
