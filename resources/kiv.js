@@ -34,6 +34,23 @@
   // app.close, app.enterFullscreen and app.exitFullscreen are never answered: their
   // promises settle once the message is posted.
   var unanswered = [50001, 50003, 50004];
+  // The function an id names, read as the runtime reads it: leading blanks, a sign, then
+  // decimal digits, or "$", "x" or "0x" and hexadecimal ones that keep their 32-bit
+  // pattern. NaN where the runtime finds no function.
+  var functionOf = function (funcID) {
+    var text = typeof funcID === "number" || typeof funcID === "string" ? String(funcID) : "";
+    var parts = /^ *([+-]?)(?:(?:\$|0?[xX])([0-9a-fA-F]+)|([0-9]+))$/.exec(text);
+    if (parts === null) {
+      return NaN;
+    }
+    var negative = parts[1] === "-";
+    if (parts[2] !== undefined) {
+      var bits = parseInt(parts[2], 16);
+      return bits > 0xffffffff ? NaN : (negative ? -bits : bits) | 0;
+    }
+    var magnitude = parseInt(parts[3], 10);
+    return magnitude > (negative ? 0x80000000 : 0x7fffffff) ? NaN : negative ? -magnitude : magnitude;
+  };
 
 window.kiv = {
   call: function (funcID, args) {
@@ -41,7 +58,7 @@ window.kiv = {
       var r = Math.floor(Math.random() * 16);
       return (c === "x" ? r : (r % 4) + 8).toString(16);
     });
-    var answered = unanswered.indexOf(Number(funcID)) < 0;
+    var answered = unanswered.indexOf(functionOf(funcID)) < 0;
     return new Promise(function (resolve, reject) {
       var waiting = { resolve: resolve, reject: reject };
       if (answered) {
