@@ -3,23 +3,30 @@
 // uuid settles; events call the handlers in window.kiv.events.
 (function () {
   // Calls waiting for their reply, by uuid. One listener serves them all, and is there
-  // only while some call waits.
+  // only while some call waits. A uuid can come up twice (a page that replaces
+  // Math.random), so each holds its calls in the order they were made, and a reply
+  // settles the oldest.
   var pending = new Map();
   var onReply = function (message) {
     var reply = message.data;
-    var waiting = reply !== null && typeof reply === "object" ? pending.get(reply.uuid) : undefined;
-    if (waiting === undefined) {
+    var calls = reply !== null && typeof reply === "object" ? pending.get(reply.uuid) : undefined;
+    if (calls === undefined) {
       return;
     }
-    forget(reply.uuid);
+    var waiting = calls[0];
+    forget(reply.uuid, waiting);
     if (reply.success === true) {
       waiting.resolve(reply.result);
     } else {
       waiting.reject(reply.result);
     }
   };
-  var forget = function (uuid) {
-    pending.delete(uuid);
+  var forget = function (uuid, waiting) {
+    var calls = pending.get(uuid);
+    calls.splice(calls.indexOf(waiting), 1);
+    if (calls.length === 0) {
+      pending.delete(uuid);
+    }
     if (pending.size === 0) {
       window.chrome.webview.removeEventListener("message", onReply);
     }
@@ -27,6 +34,23 @@
   // app.close, app.enterFullscreen and app.exitFullscreen are never answered: their
   // promises settle once the message is posted.
   var unanswered = [50001, 50003, 50004];
+  // The function an id names, read as the runtime reads it: leading blanks, a sign, then
+  // decimal digits, or "$", "x" or "0x" and hexadecimal ones that keep their 32-bit
+  // pattern. NaN where the runtime finds no function.
+  var functionOf = function (funcID) {
+    var text = typeof funcID === "number" || typeof funcID === "string" ? String(funcID) : "";
+    var parts = /^ *([+-]?)(?:(?:\$|0?[xX])([0-9a-fA-F]+)|([0-9]+))$/.exec(text);
+    if (parts === null) {
+      return NaN;
+    }
+    var negative = parts[1] === "-";
+    if (parts[2] !== undefined) {
+      var bits = parseInt(parts[2], 16);
+      return bits > 0xffffffff ? NaN : (negative ? -bits : bits) | 0;
+    }
+    var magnitude = parseInt(parts[3], 10);
+    return magnitude > (negative ? 0x80000000 : 0x7fffffff) ? NaN : negative ? -magnitude : magnitude;
+  };
 
 window.kiv = {
   call: function (funcID, args) {
@@ -34,13 +58,18 @@ window.kiv = {
       var r = Math.floor(Math.random() * 16);
       return (c === "x" ? r : (r % 4) + 8).toString(16);
     });
-    var answered = unanswered.indexOf(Number(funcID)) < 0;
+    var answered = unanswered.indexOf(functionOf(funcID)) < 0;
     return new Promise(function (resolve, reject) {
+      var waiting = { resolve: resolve, reject: reject };
       if (answered) {
         if (pending.size === 0) {
           window.chrome.webview.addEventListener("message", onReply);
         }
-        pending.set(uuid, { resolve: resolve, reject: reject });
+        if (pending.has(uuid)) {
+          pending.get(uuid).push(waiting);
+        } else {
+          pending.set(uuid, [waiting]);
+        }
       }
       try {
         // Missing fields take their defaults; a missing data object would get no reply.
@@ -48,7 +77,7 @@ window.kiv = {
       } catch (error) {
         // Not serializable (a BigInt, a cycle...): nothing was sent.
         if (answered) {
-          forget(uuid);
+          forget(uuid, waiting);
         }
         reject(error);
         return;

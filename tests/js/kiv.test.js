@@ -9,8 +9,9 @@ const vm = require("node:vm");
 const source = fs.readFileSync(path.join(__dirname, "../../resources/kiv.js"), "utf8");
 
 // A fresh page: the library loaded into a context whose webview records what is posted
-// and lets the test deliver replies to the registered listeners.
-function page() {
+// and lets the test deliver replies to the registered listeners. The page may replace
+// Math.random.
+function page(random = Math.random) {
   const posted = [];
   const listeners = new Set();
   const webview = {
@@ -19,7 +20,7 @@ function page() {
     removeEventListener: (type, listener) => { if (type === "message") listeners.delete(listener); },
   };
   const window = { chrome: { webview } };
-  const context = vm.createContext({ window, Math, Promise });
+  const context = vm.createContext({ window, Math: Object.assign(Object.create(Math), { random }), Promise });
   vm.runInContext(source, context);
   const reply = (data) => { for (const l of [...listeners]) l({ data }); };
   return { kiv: window.kiv, posted, listeners, reply, webview };
@@ -120,7 +121,14 @@ test("close, enterFullscreen and exitFullscreen settle once posted and leave no 
     assert.equal(await kiv.app.enterFullscreen(), undefined);
     assert.equal(await kiv.app.exitFullscreen(), undefined);
   }
-  assert.equal(await kiv.call("50004"), undefined); // the id as text names the same function
+  // The id as text names the same function, by the runtime's rule for ids.
+  const ids = ["50004", " +50003", "$C351", "xc353", "0XC354", "-$FFFF3CAF"];
+  const settled = [];
+  for (const id of ids) {
+    kiv.call(id).then(() => settled.push(id));
+  }
+  await new Promise((resolve) => setImmediate(resolve));
+  assert.deepEqual(settled, ids);
   assert.equal(await kiv.app.close(), undefined);
   assert.equal(listeners.size, 0);
   assert.deepEqual(posted.slice(0, 3).map((m) => m.id), [50003, 50004, 50003]);
@@ -159,6 +167,24 @@ test("a message that cannot be posted rejects its call and removes its listener"
   await assert.rejects(kiv.window.setTitle({ n: 2n }), (e) => e.name === "TypeError");
   assert.equal(listeners.size, 1);
   void waiting;
+});
+
+test("calls that draw the same uuid are settled by its replies in the order they were made", async () => {
+  const { kiv, posted, listeners, reply, webview } = page(() => 0.5);
+  const first = kiv.hello();
+  const second = kiv.isRuntime();
+  const post = webview.postMessage;
+  webview.postMessage = (message) => JSON.stringify(message);
+  await assert.rejects(kiv.window.setTitle({ n: 1n }), (e) => e.name === "TypeError");
+  webview.postMessage = post;
+  assert.equal(posted[0].uuid, posted[1].uuid);
+  reply({ uuid: posted[0].uuid, success: true, result: "2023.19" });
+  reply({ uuid: posted[1].uuid, success: true, result: true });
+  const results = [];
+  Promise.all([first, second]).then((values) => results.push(...values));
+  await new Promise((resolve) => setImmediate(resolve));
+  assert.deepEqual(results, ["2023.19", true]);
+  assert.equal(listeners.size, 0);
 });
 
 test("a call whose reply never comes stays pending", async () => {
