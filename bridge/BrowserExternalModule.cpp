@@ -66,6 +66,9 @@ const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExt
         {60010, &TBrowserExternalModule::SetSize},
         {60011, &TBrowserExternalModule::GetBorder},
         {60012, &TBrowserExternalModule::SetBorder},
+        {80001, &TBrowserExternalModule::GetTheme},
+        {80002, &TBrowserExternalModule::GetThemes},
+        {80003, &TBrowserExternalModule::SetTheme},
         {90001, &TBrowserExternalModule::DecodeToFile},
     };
     return table;

@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MainWindowHost.h"
 #include "platform/SystemInfo.h"
+#include "platform/ThemeEngine.h"
 
 #include <cstdint>
 #include <functional>
@@ -33,6 +34,7 @@ public:
         Platform::TFileDialogs* Dialogs = nullptr;
         Platform::TMainWindowHost* MainWindow = nullptr;
         Platform::TSystemInfo* System = nullptr;
+        Platform::TThemeEngine* Themes = nullptr;       // absent: only the system look
         const Shared::TZipArchive* Archive = nullptr;   // AppArchive
         const Shared::TAppSettings* Settings = nullptr; // AppSettings
         std::u16string AppDirPath;                      // the executable's folder, with its separator
@@ -103,6 +105,10 @@ private:
     void SetSize(const std::u16string& uuid, const TJsonValue& data);
     void GetBorder(const std::u16string& uuid, const TJsonValue& data);
     void SetBorder(const std::u16string& uuid, const TJsonValue& data);
+    // 80001-80003: themes
+    void GetTheme(const std::u16string& uuid, const TJsonValue& data);
+    void GetThemes(const std::u16string& uuid, const TJsonValue& data);
+    void SetTheme(const std::u16string& uuid, const TJsonValue& data);
 
     // A required path field resolved below the executable's folder; replies the failure
     // and answers nothing when it is empty.
