@@ -1,4 +1,4 @@
-// Writes the theme files that the runtime carries as STYLE resources, one per look,
+// Writes the theme files that the runtime carries as STYLEFILE resources, one per look,
 // at build time. Each look is given by five colours (ground, text, controls, title bar,
 // accent); the others follow from them so that every pair stays readable.
 //   make-themes OUTPUT_DIR          one RESOURCE.style file per theme

@@ -1,5 +1,5 @@
 // A theme file: the colours of one named look, as the executable carries it in a
-// resource of type STYLE. A short text line, then a zlib stream holding the name,
+// resource of type STYLEFILE. A short text line, then a zlib stream holding the name,
 // version, author and URL (each a 32-bit length and UTF-16 units) and the palette.
 #pragma once
 

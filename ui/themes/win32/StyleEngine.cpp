@@ -17,6 +17,8 @@ namespace Folio::Ui {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x466F6C54; // "FolT"
+// Marks the windows the engine subclassed (mingw's comctl32 has no GetWindowSubclass).
+constexpr wchar_t kThemedMark[] = L"Folio.Themed";
 constexpr DWORD kUseImmersiveDarkMode = 20, kUseImmersiveDarkModeOld = 19;
 constexpr DWORD kBorderColour = 34, kCaptionColour = 35, kTextColour = 36;
 constexpr DWORD kDefaultColour = 0xFFFFFFFF;
@@ -67,7 +69,7 @@ std::vector<TStyleResource> FindStyleResources()
         } while (Module32NextW(snapshot.Get(), &entry));
     }
     for (const HMODULE module : modules) {
-        EnumResourceNamesW(module, L"STYLE", &AddStyleName, reinterpret_cast<LONG_PTR>(&found));
+        EnumResourceNamesW(module, L"STYLEFILE", &AddStyleName, reinterpret_cast<LONG_PTR>(&found));
     }
     return found;
 }
@@ -138,6 +140,7 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         }
         if (message == WM_NCDESTROY) {
             RemoveWindowSubclass(window, &ThemedWindowProc, kSubclassId);
+            RemovePropW(window, kThemedMark);
             return DefSubclassProc(window, message, wParam, lParam);
         }
         if (const TPalette* p = ActivePalette()) {
@@ -164,11 +167,7 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
 }
 
-bool IsThemed(HWND window)
-{
-    DWORD_PTR data = 0;
-    return GetWindowSubclass(window, &ThemedWindowProc, kSubclassId, &data) != FALSE;
-}
+bool IsThemed(HWND window) { return GetPropW(window, kThemedMark) != nullptr; }
 
 BOOL CALLBACK TellWindow(HWND window, LPARAM) noexcept
 {
@@ -252,7 +251,10 @@ void ThemeWindow(HWND window)
     if (lstrcmpW(className, L"#32768") == 0 || IsThemed(window)) {
         return; // pop-up menus keep the system look
     }
-    SetWindowSubclass(window, &ThemedWindowProc, kSubclassId, 0);
+    if (!SetWindowSubclass(window, &ThemedWindowProc, kSubclassId, 0)) {
+        return;
+    }
+    SetPropW(window, kThemedMark, reinterpret_cast<HANDLE>(1));
     if (IsWindow(window) && GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) {
         ApplyFrame(window);
         RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);

@@ -1,5 +1,5 @@
 // The looks on Windows: the process's style manager, which finds its themes among the
-// STYLE resources of every module, and the engine that paints the active palette on
+// STYLEFILE resources of every module, and the engine that paints the active palette on
 // every top-level window of the user-interface thread (pop-up menus keep the system look).
 #pragma once
 
