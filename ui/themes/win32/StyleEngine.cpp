@@ -6,6 +6,7 @@
 
 #include "platform/win32/Handles.h"
 #include "platform/win32/Window.h"
+#include "ui/themes/win32/ThemedPainting.h"
 
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -157,6 +158,22 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             case WM_CTLCOLORBTN: return ControlColours(dc, p->Text, p->Window);
             case WM_CTLCOLOREDIT:
             case WM_CTLCOLORLISTBOX: return ControlColours(dc, p->ControlText, p->Control);
+            case WM_NOTIFY:
+                if (reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW) {
+                    return DrawButton(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam), *p);
+                }
+                break;
+            case WM_NCPAINT:
+            case WM_NCACTIVATE:
+            case WM_SETTEXT:
+            case WM_NCLBUTTONDOWN:
+                if (PaintsFrames()) {
+                    // The system draws first (the menu bar among it); the frame goes over.
+                    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+                    PaintFrame(window, *p);
+                    return result;
+                }
+                break;
             default: break;
             }
         }
