@@ -113,6 +113,10 @@ TEST_F(ThemeEngine, SwitchRepaintsWindowsAndTheirFields)
         EXPECT_EQ(ClientPixel(edit, 60, 30), p ? p->Control : GetSysColor(COLOR_WINDOW));
         EXPECT_EQ(ClientPixel(prompt.Handle(), 2, 2), p ? p->Window : GetSysColor(COLOR_BTNFACE));
         EXPECT_EQ(ClientPixel(wait.Handle(), 3, 3), p ? p->Window : 0x00FFFFFF);
+        if (std::u16string_view(theme) == u"Carbon") {
+            Folio::Test::SaveScreenshot(prompt.Handle(), kArtifacts / "themed-password-prompt-Carbon.png");
+            Folio::Test::SaveScreenshot(wait.Handle(), kArtifacts / "themed-wait-window-Carbon.png");
+        }
         ShowWindow(prompt.Handle(), SW_HIDE);
     }
     DestroyWindow(window);
@@ -148,4 +152,39 @@ TEST_F(ThemeEngine, MessageDialogWearsThePalette)
         helper.join();
         EXPECT_EQ(seen, ground) << Shared::Utf16ToUtf8(theme);
     }
+}
+
+TEST_F(ThemeEngine, PopupMenusKeepTheSystemLook)
+{
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"Obsidian", false));
+    HWND owner = CreateWindowExW(0, L"STATIC", L"Owner", WS_POPUP | WS_VISIBLE, 40, 200, 100, 40, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"First");
+    AppendMenuW(menu, MF_STRING, 2, L"Second");
+    bool menuSeen = false, menuThemed = true;
+    std::thread helper([&] {
+        HWND popup = nullptr;
+        for (int i = 0; i < 400 && !popup; ++i) {
+            Sleep(25);
+            popup = FindWindowW(L"#32768", nullptr);
+        }
+        if (popup) {
+            menuSeen = true;
+            menuThemed = GetPropW(popup, L"Folio.Themed") != nullptr;
+            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+        Sleep(200);
+        PostMessageW(owner, WM_CANCELMODE, 0, 0);
+    });
+    SetForegroundWindow(owner);
+    TrackPopupMenu(menu, TPM_LEFTALIGN, 60, 220, 0, owner, nullptr);
+    helper.join();
+    DestroyMenu(menu);
+    EXPECT_TRUE(menuSeen);
+    EXPECT_FALSE(menuThemed);
+    // The owner, a top-level window created after the engine, is themed.
+    EXPECT_NE(GetPropW(owner, L"Folio.Themed"), nullptr);
+    DestroyWindow(owner);
 }
