@@ -5,6 +5,7 @@
 #include "platform/win32/Handles.h"
 #include "ui/themes/win32/StyleEngine.h"
 
+#include <algorithm>
 #include <string>
 
 namespace Folio::Ui {
