@@ -188,3 +188,42 @@ TEST_F(ThemeEngine, PopupMenusKeepTheSystemLook)
     EXPECT_NE(GetPropW(owner, L"Folio.Themed"), nullptr);
     DestroyWindow(owner);
 }
+
+namespace {
+
+int gNotices[2] = {}; // hidden window, visible window
+
+LRESULT CALLBACK CountNotices(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == Ui::PaletteChangedMessage()) {
+        ++gNotices[GetWindowLongPtrW(window, GWLP_ID) == 0 ? 0 : 1];
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(ThemeEngine, HiddenWindowsAreToldAtOnceVisibleOnesThroughTheirQueue)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CountNotices;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FolioThemeNotices";
+    RegisterClassW(&wc);
+    HWND hidden = CreateWindowExW(0, wc.lpszClassName, L"Hidden", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    HWND visible = CreateWindowExW(0, wc.lpszClassName, L"Visible", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                   nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(visible, GWLP_ID, 1);
+    Pump(5);
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"Glossy", false));
+    EXPECT_EQ(gNotices[0], 1);
+    EXPECT_EQ(gNotices[1], 0);
+    Pump(5);
+    EXPECT_EQ(gNotices[1], 1);
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"glossy", false)); // active already: nobody is told
+    Pump(5);
+    EXPECT_EQ(gNotices[0] + gNotices[1], 2);
+    DestroyWindow(hidden);
+    DestroyWindow(visible);
+}

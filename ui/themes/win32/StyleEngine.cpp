@@ -132,7 +132,7 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         if (message == PaletteChangedMessage()) {
             ApplyFrame(window);
             RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
-            return 0;
+            return DefSubclassProc(window, message, wParam, lParam); // the window may follow up (owner-drawn parts)
         }
         if (message == WM_CREATE) {
             const LRESULT result = DefSubclassProc(window, message, wParam, lParam);

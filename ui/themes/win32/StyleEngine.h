@@ -22,7 +22,8 @@ const TPalette* ActivePalette();
 int AddPaletteListener(std::function<void(const TPalette* palette)> listener);
 void RemovePaletteListener(int id);
 // Sent (hidden windows) or posted (visible ones) to every themed window after a switch;
-// wParam and lParam are 0. The engine handles it before the window's own procedure sees it.
+// wParam and lParam are 0. The engine repaints the window, then passes it on to the
+// window's own procedure.
 UINT PaletteChangedMessage();
 // A solid brush of a palette colour, alive until the process ends (menus keep it).
 HBRUSH PaletteBrush(uint32_t colour);
