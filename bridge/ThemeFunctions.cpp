@@ -19,8 +19,8 @@ void TBrowserExternalModule::GetTheme(const std::u16string& uuid, const TJsonVal
 
 void TBrowserExternalModule::GetThemes(const std::u16string& uuid, const TJsonValue&)
 {
-    const auto names = FPorts.Themes ? FPorts.Themes->GetAvailables(true)
-                                     : std::vector<std::u16string>{std::u16string(kSystemLook)};
+    const auto names =
+        FPorts.Themes ? FPorts.Themes->GetAvailables(true) : std::vector<std::u16string>{std::u16string(kSystemLook)};
     std::u16string result = u"[";
     for (const auto& name : names) {
         result += (result.size() > 1 ? u"," : u"") + Shared::TStrUtils::StringToJsonString(name);

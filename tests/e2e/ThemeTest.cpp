@@ -20,7 +20,10 @@ const fs::path kStandin = FOLIO_STANDIN_PATH;
 const fs::path kArtifacts = FOLIO_ARTIFACTS_DIR;
 const std::string kExeName = "Themed.exe";
 
-bool IsMainWindow(HWND window) { return ClassOf(window) == L"FolioMainForm"; }
+bool IsMainWindow(HWND window)
+{
+    return ClassOf(window) == L"FolioMainForm";
+}
 
 std::string Message(int id, const std::string& uuid, const std::string& data = "{}")
 {
@@ -31,8 +34,8 @@ std::string Message(int id, const std::string& uuid, const std::string& data = "
 // Under Wine, frames are drawn by the window manager unless a program's are undecorated.
 void LeaveFramesToTheProgram()
 {
-    const std::wstring key = L"Software\\Wine\\AppDefaults\\" + std::wstring(kExeName.begin(), kExeName.end()) +
-                             L"\\X11 Driver";
+    const std::wstring key =
+        L"Software\\Wine\\AppDefaults\\" + std::wstring(kExeName.begin(), kExeName.end()) + L"\\X11 Driver";
     HKEY handle = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) ==
         ERROR_SUCCESS) {
@@ -58,9 +61,9 @@ struct Themed : ::testing::Test {
                  {"web/index.html", "<!doctype html><title>Themes</title>"},
                  {"WebView2LoaderWin32.dll", ReadBytes(kStandin)}});
         WriteBytes(Work / "scenario.txt", scenario);
-        return Start(Work / kExeName, L"",
-                     {{L"FOLIO_STANDIN_LOG", Log.wstring()},
-                      {L"FOLIO_STANDIN_SCENARIO", (Work / "scenario.txt").wstring()}});
+        return Start(
+            Work / kExeName, L"",
+            {{L"FOLIO_STANDIN_LOG", Log.wstring()}, {L"FOLIO_STANDIN_SCENARIO", (Work / "scenario.txt").wstring()}});
     }
     // The reply the page got for `uuid`, waiting for it a bounded while.
     std::string Reply(const std::string& uuid) const

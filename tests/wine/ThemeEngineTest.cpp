@@ -91,8 +91,8 @@ TEST_F(ThemeEngine, SwitchRepaintsWindowsAndTheirFields)
     HWND window = CreateWindowExW(0, L"FolioThemeProbe", L"Probe", WS_POPUP | WS_VISIBLE, 40, 40, 200, 120, nullptr,
                                   nullptr, wc.hInstance, nullptr);
     ASSERT_NE(window, nullptr);
-    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 100, 10, 90, 40, window, nullptr,
-                                wc.hInstance, nullptr);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 100, 10, 90, 40, window, nullptr, wc.hInstance,
+                                nullptr);
     // The password prompt, created hidden: a switch reaches hidden windows at once.
     Runtime::TRequirePasswordForm prompt;
     ASSERT_TRUE(prompt.CreateForm());
@@ -210,8 +210,8 @@ TEST_F(ThemeEngine, HiddenWindowsAreToldAtOnceVisibleOnesThroughTheirQueue)
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"FolioThemeNotices";
     RegisterClassW(&wc);
-    HWND hidden = CreateWindowExW(0, wc.lpszClassName, L"Hidden", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
+    HWND hidden = CreateWindowExW(0, wc.lpszClassName, L"Hidden", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
     HWND visible = CreateWindowExW(0, wc.lpszClassName, L"Visible", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
                                    nullptr, wc.hInstance, nullptr);
     SetWindowLongPtrW(visible, GWLP_ID, 1);

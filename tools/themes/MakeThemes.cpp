@@ -63,7 +63,10 @@ constexpr TLook kLooks[] = {
 // clang-format on
 
 // 0xRRGGBB to GDI's 0x00BBGGRR.
-uint32_t Gdi(uint32_t rgb) { return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF); }
+uint32_t Gdi(uint32_t rgb)
+{
+    return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+}
 
 double Luminance(uint32_t rgb)
 {
@@ -81,7 +84,10 @@ uint32_t Mix(uint32_t a, uint32_t b, double t)
     return out;
 }
 
-uint32_t ReadableOn(uint32_t ground) { return Luminance(ground) < 0.55 ? 0xFFFFFF : 0x000000; }
+uint32_t ReadableOn(uint32_t ground)
+{
+    return Luminance(ground) < 0.55 ? 0xFFFFFF : 0x000000;
+}
 
 Folio::Ui::TThemeFile Theme(const TLook& look)
 {

@@ -16,7 +16,10 @@ int CompareFolded(std::u16string_view a, std::u16string_view b)
     return x < y ? -1 : x == y ? 0 : 1;
 }
 
-std::string Narrow(std::u16string_view text) { return Shared::Utf16ToUtf8(text); }
+std::string Narrow(std::u16string_view text)
+{
+    return Shared::Utf16ToUtf8(text);
+}
 
 } // namespace
 
@@ -74,7 +77,10 @@ void TStyleManager::Discover()
     }
 }
 
-std::u16string TStyleManager::GetActiveTheme() { return FActive.Name; }
+std::u16string TStyleManager::GetActiveTheme()
+{
+    return FActive.Name;
+}
 
 std::vector<std::u16string> TStyleManager::GetAvailables(bool sorted)
 {
@@ -134,7 +140,10 @@ void TStyleManager::Activate(const TStyle& style)
     }
 }
 
-const TPalette* TStyleManager::ActivePalette() const { return FActive.System ? nullptr : &FActive.Palette; }
+const TPalette* TStyleManager::ActivePalette() const
+{
+    return FActive.System ? nullptr : &FActive.Palette;
+}
 
 int TStyleManager::AddListener(TListener listener)
 {

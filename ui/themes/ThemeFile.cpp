@@ -97,8 +97,8 @@ std::optional<std::string> Inflate(std::string_view packed)
 
 std::array<uint32_t, TPalette::kColourCount> TPalette::Colours() const
 {
-    return {Window, Text, Control, ControlText, Caption, CaptionText, Border, MenuBar, MenuText, Highlight,
-            HighlightText};
+    return {Window, Text,    Control,  ControlText, Caption,      CaptionText,
+            Border, MenuBar, MenuText, Highlight,   HighlightText};
 }
 
 TPalette TPalette::FromColours(const std::array<uint32_t, kColourCount>& c, bool dark)

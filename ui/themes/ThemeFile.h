@@ -19,12 +19,12 @@ struct TPalette {
     uint32_t ControlText = 0; // text on Control
     uint32_t Caption = 0;     // title bar
     uint32_t CaptionText = 0;
-    uint32_t Border = 0;      // frame and separators
+    uint32_t Border = 0; // frame and separators
     uint32_t MenuBar = 0;
     uint32_t MenuText = 0;
-    uint32_t Highlight = 0;   // selection, focus, accents
+    uint32_t Highlight = 0; // selection, focus, accents
     uint32_t HighlightText = 0;
-    bool Dark = false;        // light text on dark ground: dark title bar, white busy strips
+    bool Dark = false; // light text on dark ground: dark title bar, white busy strips
 
     static constexpr size_t kColourCount = 11;
     std::array<uint32_t, kColourCount> Colours() const;

@@ -40,7 +40,8 @@ std::vector<TStyleResource> BuiltResources()
 
 const Ui::TThemeFile& Sample()
 {
-    static const Ui::TThemeFile theme{u"Sample", u"1.0", u"A", u"", TPalette::FromColours({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, true)};
+    static const Ui::TThemeFile theme{u"Sample", u"1.0", u"A", u"",
+                                      TPalette::FromColours({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, true)};
     return theme;
 }
 
@@ -91,7 +92,9 @@ TEST(ThemeDiscovery, BuiltResourcesGiveFortySortedNames)
     ASSERT_EQ(names.size(), 40u);
     EXPECT_EQ(names.front(), u"Amakrits");
     EXPECT_EQ(names.back(), u"Windows10 SlateGray");
-    const auto at = [&](std::u16string_view name) { return std::find(names.begin(), names.end(), name) - names.begin(); };
+    const auto at = [&](std::u16string_view name) {
+        return std::find(names.begin(), names.end(), name) - names.begin();
+    };
     EXPECT_EQ(at(u"Windows") + 1, at(u"Windows10"));
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const auto& a, const auto& b) {
         return Shared::Utf16ToUtf8(a) < Shared::Utf16ToUtf8(b); // all names start upper case
@@ -101,7 +104,8 @@ TEST(ThemeDiscovery, BuiltResourcesGiveFortySortedNames)
     EXPECT_EQ(unsorted.front(), u"Windows");
     EXPECT_EQ(unsorted[1], u"Amakrits");
     // The name inside counts: the resource WINDOWS is "Windows10".
-    const auto windows = std::find_if(resources.begin(), resources.end(), [](auto& r) { return r.ResourceName == u"WINDOWS"; });
+    const auto windows =
+        std::find_if(resources.begin(), resources.end(), [](auto& r) { return r.ResourceName == u"WINDOWS"; });
     EXPECT_EQ(Ui::ReadThemeFile(windows->Bytes)->Name, u"Windows10");
     EXPECT_TRUE(styles.Refused().empty());
 }
@@ -114,10 +118,19 @@ TEST(ThemeDiscovery, PalettesLookLikeTheirNames)
     const auto green = [](uint32_t c) { return int((c >> 8) & 0xFF); };
     const auto blue = [](uint32_t c) { return int((c >> 16) & 0xFF); };
     const std::pair<std::u16string, bool> darkness[] = {
-        {u"Carbon", true},         {u"Cyan Night", true},    {u"Obsidian", true},  {u"Tablet Dark", true},
-        {u"Windows10 Dark", true}, {u"Metropolis UI Black", true},
-        {u"Light", false},         {u"Tablet Light", false}, {u"Sky", false},      {u"Silver", false},
-        {u"Luna", false},          {u"Windows10", false},    {u"Iceberg Classico", false},
+        {u"Carbon", true},
+        {u"Cyan Night", true},
+        {u"Obsidian", true},
+        {u"Tablet Dark", true},
+        {u"Windows10 Dark", true},
+        {u"Metropolis UI Black", true},
+        {u"Light", false},
+        {u"Tablet Light", false},
+        {u"Sky", false},
+        {u"Silver", false},
+        {u"Luna", false},
+        {u"Windows10", false},
+        {u"Iceberg Classico", false},
     };
     for (const auto& [name, dark] : darkness) {
         ASSERT_TRUE(styles.TrySetStyle(name, false)) << Utf16ToUtf8(name);
@@ -141,11 +154,15 @@ TEST(ThemeDiscovery, DuplicatesAreRefusedAndTheFirstStays)
     std::vector<TStyleResource> resources{{u"A", Ui::WriteThemeFile(Named(u"Carbon"))},
                                           {u"B", Ui::WriteThemeFile(Named(u"CARBON"))},
                                           {u"C", Ui::WriteThemeFile(Named(u"windows"))}};
-    resources[1].Bytes = Ui::WriteThemeFile([] { auto t = Named(u"CARBON"); t.Palette.Window = 0x123456; return t; }());
+    resources[1].Bytes = Ui::WriteThemeFile([] {
+        auto t = Named(u"CARBON");
+        t.Palette.Window = 0x123456;
+        return t;
+    }());
     Ui::TStyleManager styles({[&] { return resources; }, {}, {}});
     EXPECT_EQ(styles.GetAvailables(true), (std::vector<std::u16string>{u"Carbon", u"Windows"}));
-    EXPECT_EQ(styles.Refused(),
-              (std::vector<std::u16string>{u"Style 'CARBON' already registered", u"Style 'windows' already registered"}));
+    EXPECT_EQ(styles.Refused(), (std::vector<std::u16string>{u"Style 'CARBON' already registered",
+                                                             u"Style 'windows' already registered"}));
     styles.TrySetStyle(u"carbon", false);
     EXPECT_EQ(styles.ActivePalette()->Window, Sample().Palette.Window);
     EXPECT_EQ(ThrownBy([&] { styles.RegisterStyle(u"D", resources[0].Bytes); }), "Style 'Carbon' already registered");
@@ -161,7 +178,9 @@ TEST(ThemeDiscovery, BrokenResourcesStopDiscovery)
     for (const auto& [resources, message] : cases) {
         Ui::TStyleManager styles({[&] { return resources; }, {}, {}});
         EXPECT_EQ(ThrownBy([&] { styles.GetAvailables(true); }), message);
-        EXPECT_EQ(ThrownBy([&] { Ui::TStyleManager({[&] { return resources; }, {}, {}}).TrySetStyle(u"x", false); }),
+        EXPECT_EQ(ThrownBy([&] {
+                      Ui::TStyleManager({[&] { return resources; }, {}, {}}).TrySetStyle(u"x", false);
+                  }),
                   message);
     }
 }
@@ -240,8 +259,10 @@ TEST(ThemeFunctions, WithoutThemesOnlyTheSystemLook)
     const std::pair<std::string, std::string> cases[] = {
         {R"({"id": 80001, "uuid": "a", "data": {}})", R"({"uuid": "a", "success": true, "result": "Windows"})"},
         {R"({"id": 80002, "uuid": "b", "data": {}})", R"({"uuid": "b", "success": true, "result": ["Windows"]})"},
-        {R"({"id": 80003, "uuid": "c", "data": {"name": "Glow"}})", R"({"uuid": "c", "success": true, "result": false})"},
-        {R"({"id": 80003, "uuid": "d", "data": {"name": "Windows"}})", R"({"uuid": "d", "success": true, "result": true})"},
+        {R"({"id": 80003, "uuid": "c", "data": {"name": "Glow"}})",
+         R"({"uuid": "c", "success": true, "result": false})"},
+        {R"({"id": 80003, "uuid": "d", "data": {"name": "Windows"}})",
+         R"({"uuid": "d", "success": true, "result": true})"},
     };
     for (const auto& [request, reply] : cases) {
         module.EdgeBrowserWebMessageReceived(Utf8ToUtf16(request), u"file:///index.html");

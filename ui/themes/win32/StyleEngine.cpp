@@ -88,7 +88,8 @@ void SetFrameAttribute(HWND window, DWORD attribute, const void* value, DWORD si
     using SetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
     static const auto setAttribute = [] {
         const HMODULE dwm = LoadLibraryW(L"dwmapi.dll"); // kept for the process's life
-        return dwm ? reinterpret_cast<SetAttributeFn>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")))
+        return dwm ? reinterpret_cast<SetAttributeFn>(
+                         reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")))
                    : nullptr;
     }();
     if (!setAttribute || FAILED(setAttribute(window, attribute, value, size))) {
@@ -125,8 +126,7 @@ LRESULT ControlColours(HDC dc, uint32_t text, uint32_t ground)
     return reinterpret_cast<LRESULT>(PaletteBrush(ground));
 }
 
-LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                  DWORD_PTR) noexcept
+LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept
 {
     try {
         if (message == PaletteChangedMessage()) {
@@ -155,9 +155,11 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             }
             case WM_CTLCOLORDLG:
             case WM_CTLCOLORSTATIC:
-            case WM_CTLCOLORBTN: return ControlColours(dc, p->Text, p->Window);
+            case WM_CTLCOLORBTN:
+                return ControlColours(dc, p->Text, p->Window);
             case WM_CTLCOLOREDIT:
-            case WM_CTLCOLORLISTBOX: return ControlColours(dc, p->ControlText, p->Control);
+            case WM_CTLCOLORLISTBOX:
+                return ControlColours(dc, p->ControlText, p->Control);
             case WM_NOTIFY:
                 if (reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW) {
                     return DrawButton(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam), *p);
@@ -174,7 +176,8 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
                     return result;
                 }
                 break;
-            default: break;
+            default:
+                break;
             }
         }
         return DefSubclassProc(window, message, wParam, lParam);
@@ -184,7 +187,10 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     }
 }
 
-bool IsThemed(HWND window) { return GetPropW(window, kThemedMark) != nullptr; }
+bool IsThemed(HWND window)
+{
+    return GetPropW(window, kThemedMark) != nullptr;
+}
 
 BOOL CALLBACK TellWindow(HWND window, LPARAM) noexcept
 {
@@ -220,21 +226,26 @@ TStyleManager& StyleManager()
                                       }
                                   },
                                   &CompareInUserOrder});
-    static const int repaint = manager.AddListener([](const TPalette*) {
-        EnumThreadWindows(GetCurrentThreadId(), &TellWindow, 0);
-    });
+    static const int repaint =
+        manager.AddListener([](const TPalette*) { EnumThreadWindows(GetCurrentThreadId(), &TellWindow, 0); });
     (void)repaint;
     return manager;
 }
 
-const TPalette* ActivePalette() { return StyleManager().ActivePalette(); }
+const TPalette* ActivePalette()
+{
+    return StyleManager().ActivePalette();
+}
 
 int AddPaletteListener(std::function<void(const TPalette*)> listener)
 {
     return StyleManager().AddListener(std::move(listener));
 }
 
-void RemovePaletteListener(int id) { StyleManager().RemoveListener(id); }
+void RemovePaletteListener(int id)
+{
+    StyleManager().RemoveListener(id);
+}
 
 UINT PaletteChangedMessage()
 {

@@ -59,7 +59,8 @@ bool PaintsFrames()
     using IsEnabledFn = HRESULT(WINAPI*)(BOOL*);
     static const auto isEnabled = [] {
         const HMODULE dwm = LoadLibraryW(L"dwmapi.dll"); // kept for the process's life
-        return dwm ? reinterpret_cast<IsEnabledFn>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")))
+        return dwm ? reinterpret_cast<IsEnabledFn>(
+                         reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")))
                    : nullptr;
     }();
     BOOL composed = FALSE;
@@ -96,8 +97,8 @@ void PaintFrame(HWND window, const TPalette& palette)
     const RECT all{0, 0, width, height};
     FrameRect(dc, &all, PaletteBrush(palette.Border));
 
-    const int buttonWidth = GetSystemMetrics((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) ? SM_CXSMSIZE
-                                                                                                     : SM_CXSIZE);
+    const int buttonWidth =
+        GetSystemMetrics((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) ? SM_CXSMSIZE : SM_CXSIZE);
     const RECT caption{border, border, width - border, captionBottom};
     int right = caption.right;
     if (style & WS_SYSMENU) {

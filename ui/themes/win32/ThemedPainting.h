@@ -5,7 +5,8 @@
 #include "ui/themes/ThemeFile.h"
 
 #include <windows.h>
-#include <commctrl.h>
+
+#include <commctrl.h> // after windows.h, which it needs
 
 namespace Folio::Ui {
 
