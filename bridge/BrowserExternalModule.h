@@ -12,6 +12,7 @@
 #include "platform/MainWindowHost.h"
 #include "platform/MenuHost.h"
 #include "platform/SystemInfo.h"
+#include "platform/ThemeEngine.h"
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,7 @@ public:
         Platform::TMainWindowHost* MainWindow = nullptr;
         Platform::TSystemInfo* System = nullptr;
         Platform::TMenuHost* Menus = nullptr;           // menu bar, tray icon and tray menu
+        Platform::TThemeEngine* Themes = nullptr;       // absent: only the system look
         const Shared::TZipArchive* Archive = nullptr;   // AppArchive
         const Shared::TAppSettings* Settings = nullptr; // AppSettings
         std::u16string AppDirPath;                      // the executable's folder, with its separator
@@ -112,6 +114,10 @@ private:
     void SetSize(const std::u16string& uuid, const TJsonValue& data);
     void GetBorder(const std::u16string& uuid, const TJsonValue& data);
     void SetBorder(const std::u16string& uuid, const TJsonValue& data);
+    // 80001-80003: themes
+    void GetTheme(const std::u16string& uuid, const TJsonValue& data);
+    void GetThemes(const std::u16string& uuid, const TJsonValue& data);
+    void SetTheme(const std::u16string& uuid, const TJsonValue& data);
 
     // 12001, 12002, 14001-14004: the menu bar, the tray icon and its menu (MenuFunctions.cpp)
     void MainMenuSetItems(const std::u16string& uuid, const TJsonValue& data);

@@ -2,6 +2,7 @@
 #include "runtime/win32/ActivityIndicator.h"
 
 #include "platform/win32/PngImage.h"
+#include "ui/themes/win32/StyleEngine.h"
 
 namespace Folio::Runtime {
 
@@ -54,12 +55,7 @@ bool TActivityIndicator::Create(HWND parent, int x, int y, TActivityIndicatorSiz
     FType = type;
     FColor = color;
     FSize = static_cast<int>(size);
-    FStripName = BusyStripName(type, color, size);
-    SIZE stripSize{};
-    FStrip = Win32::LoadPngResourceUnscaled(FStripName.c_str(), stripSize);
-    // Frames are square and laid left to right: a strip that is not so many squares is
-    // not one of ours and is not played.
-    FFrameCount = FStrip && stripSize.cy == FSize && stripSize.cx % FSize == 0 ? stripSize.cx / FSize : 0;
+    LoadStrip(color);
     FFrame = 0;
     FBackground.Reset(CreateSolidBrush(background));
     if (!TWindow::Create(L"FolioActivityIndicator", u"", WS_CHILD | WS_VISIBLE, 0, x, y, FSize, FSize, parent)) {
@@ -69,6 +65,18 @@ bool TActivityIndicator::Create(HWND parent, int x, int y, TActivityIndicatorSiz
         SetTimer(Handle(), kTimerId, FrameDelay(type), nullptr);
     }
     return true;
+}
+
+void TActivityIndicator::LoadStrip(TActivityIndicatorColor color)
+{
+    FStripColor = color;
+    FStripName = BusyStripName(FType, color, static_cast<TActivityIndicatorSize>(FSize));
+    SIZE stripSize{};
+    FStrip = Win32::LoadPngResourceUnscaled(FStripName.c_str(), stripSize);
+    // Frames are square and laid left to right: a strip that is not so many squares is
+    // not one of ours and is not played.
+    FFrameCount = FStrip && stripSize.cy == FSize && stripSize.cx % FSize == 0 ? stripSize.cx / FSize : 0;
+    FFrame = FFrameCount > 0 ? FFrame % FFrameCount : 0;
 }
 
 void TActivityIndicator::SetBackground(COLORREF background)
@@ -86,9 +94,15 @@ void TActivityIndicator::Paint()
     if (!dc) {
         return;
     }
+    // Under a theme the window's ground is the palette's, and the dots must show on it.
+    const Ui::TPalette* palette = Ui::ActivePalette();
+    const auto color = !palette ? FColor : palette->Dark ? TActivityIndicatorColor::aicWhite : TActivityIndicatorColor::aicBlack;
+    if (color != FStripColor) {
+        LoadStrip(color);
+    }
     RECT client;
     GetClientRect(Handle(), &client);
-    FillRect(dc, &client, static_cast<HBRUSH>(FBackground.Get()));
+    FillRect(dc, &client, palette ? Ui::PaletteBrush(palette->Window) : static_cast<HBRUSH>(FBackground.Get()));
     if (FFrameCount > 0) {
         const RECT frame{FFrame * FSize, 0, (FFrame + 1) * FSize, FSize};
         Win32::DrawPremultiplied(dc, client, FStrip.Get(), frame);

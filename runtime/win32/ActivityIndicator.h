@@ -48,11 +48,14 @@ protected:
 
 private:
     void Paint();
+    // Loads the strip of a colour: the configured one, or the one a theme's ground needs.
+    void LoadStrip(TActivityIndicatorColor color);
 
     TActivityIndicatorType FType = TActivityIndicatorType::aitMomentumDots;
     TActivityIndicatorColor FColor = TActivityIndicatorColor::aicBlack;
     int FSize = 64;
     std::wstring FStripName;
+    TActivityIndicatorColor FStripColor = TActivityIndicatorColor::aicBlack;
     Win32::UniqueBitmap FStrip;
     int FFrameCount = 0;
     int FFrame = 0;

@@ -5,6 +5,7 @@
 
 #include "platform/win32/PngImage.h"
 #include "runtime/MessageDialog.h"
+#include "ui/themes/win32/StyleEngine.h"
 
 namespace Folio::Runtime {
 
@@ -30,6 +31,12 @@ protected:
     HBRUSH BackgroundBrush() const override { return reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1); }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
     {
+        if (message == WM_ERASEBKGND && Ui::ActivePalette()) { // it sits in the edit field: the field's ground
+            RECT client;
+            GetClientRect(Handle(), &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, Ui::PaletteBrush(Ui::ActivePalette()->Control));
+            return 1;
+        }
         if (message == WM_PAINT) {
             PAINTSTRUCT paint;
             if (const HDC dc = BeginPaint(Handle(), &paint)) {

@@ -11,7 +11,7 @@
 #include "runtime/StartupRules.h"
 #include "runtime/win32/EdgeInstaller.h"
 #include "runtime/win32/RequirePasswordForm.h"
-#include "util/Case.h"
+#include "ui/themes/win32/StyleEngine.h"
 #include "util/TextCodecs.h"
 
 #include <windows.h>
@@ -78,14 +78,14 @@ bool PrepareWorkingFolder(TApplication& app, Platform::TFileSystem& files)
     return false;
 }
 
-// The look of the windows. The system's own look, "Windows", is the only style so far;
-// names are looked up without regard to case.
+// The look of the windows: the engine first, so that every window from here on wears
+// the theme; a name other than exactly "Windows" is looked up without regard to case.
 void ApplyStartupTheme(const std::u16string& name)
 {
-    if (name == u"Windows" || Shared::SameText(name, u"Windows")) {
-        return;
+    Ui::InstallStyleEngine(&ShowStartupError);
+    if (name != u"Windows") {
+        Ui::StyleManager().TrySetStyle(name, true);
     }
-    ShowStartupError(u"Style '" + name + u"' not found");
 }
 
 void SetBrowserEnvironment(const TApplication& app)

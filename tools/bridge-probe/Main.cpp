@@ -3,19 +3,23 @@
 // "no reply") in order. The tool for looking at the bridge, and the tests' driver.
 //
 //   bridge-probe [--exe-dir DIR] [--package FILE [--password P]] [--source URI]
-//                [--command-line TEXT] [--decimal C] [--answer PATH]...
+//                [--command-line TEXT] [--decimal C] [--answer PATH]... [--themes DIR]
 //
 // --exe-dir stands for the executable's folder (the page's relative paths land there);
 // --package opens a packaged executable or ZIP with the runtime's reader and settings;
-// --answer queues what the next file dialog answers (none: the user cancels).
+// --answer queues what the next file dialog answers (none: the user cancels);
+// --themes gives the theme functions the *.style files of DIR as the program's themes.
 #include "bridge/BrowserExternalModule.h"
 #include "package/Calculations.h"
 #include "package/PeImage.h"
 #include "platform/FileSystem.h"
 #include "tools/bridge-probe/HostFakes.h"
+#include "ui/themes/StyleManager.h"
 #include "util/TextCodecs.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -32,7 +36,7 @@ int main(int argc, char** argv)
     auto& system = standIns.System;
     std::u16string source = u"file:///index.html";
     std::u16string exeDir = u"C:\\Apps\\";
-    std::string packagePath, password;
+    std::string packagePath, password, themesDir;
     bool havePassword = false;
 
     for (int i = 1; i < argc; ++i) {
@@ -57,9 +61,12 @@ int main(int argc, char** argv)
             system.Separator = static_cast<char16_t>(argv[++i][0]);
         } else if (a == "--answer" && hasValue) {
             dialogs.Answers.push_back(Shared::Utf8ToUtf16(argv[++i]));
+        } else if (a == "--themes" && hasValue) {
+            themesDir = argv[++i];
         } else {
             std::cerr << "usage: bridge-probe [--exe-dir DIR] [--package FILE [--password P]] [--source URI]\n"
-                         "                    [--command-line TEXT] [--decimal C] [--answer PATH]... < requests\n";
+                         "                    [--command-line TEXT] [--decimal C] [--answer PATH]... [--themes DIR]"
+                         " < requests\n";
             return 2;
         }
     }
@@ -93,6 +100,27 @@ int main(int argc, char** argv)
     auto ports = standIns.Ports(Platform::SystemFileSystem(), exeDir);
     ports.Archive = packagePath.empty() ? nullptr : &archive;
     ports.Settings = &settings;
+    Ui::TStyleManager themes({[&themesDir] {
+                                  // As a resource directory lists them: by name.
+                                  std::vector<std::filesystem::path> files;
+                                  for (const auto& entry : std::filesystem::directory_iterator(themesDir)) {
+                                      if (entry.path().extension() == ".style") {
+                                          files.push_back(entry.path());
+                                      }
+                                  }
+                                  std::sort(files.begin(), files.end());
+                                  std::vector<Ui::TStyleResource> found;
+                                  for (const auto& file : files) {
+                                      std::ifstream in(file, std::ios::binary);
+                                      std::ostringstream bytes;
+                                      bytes << in.rdbuf();
+                                      found.push_back({file.stem().u16string(), bytes.str()});
+                                  }
+                                  return found;
+                              },
+                              {},
+                              {}});
+    ports.Themes = themesDir.empty() ? nullptr : &themes;
     Bridge::TBrowserExternalModule module(ports);
     module.OnDispatchError = [](const std::string& message) { std::cerr << "bridge-probe: " << message << "\n"; };
     module.FOnAppCloseRequest = [] { std::cerr << "bridge-probe: close requested\n"; };

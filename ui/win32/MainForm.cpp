@@ -7,6 +7,7 @@
 #include "platform/SystemInfo.h"
 #include "platform/win32/Handles.h"
 #include "runtime/StartupRules.h"
+#include "ui/themes/win32/StyleEngine.h"
 #include "util/TextCodecs.h"
 
 namespace Folio::Runtime {
@@ -127,6 +128,7 @@ void TMainForm::FormCreate()
     ports.Dialogs = &FDialogs;
     ports.MainWindow = this;
     ports.System = &Platform::SystemInfo();
+    ports.Themes = &Ui::StyleManager();
     ports.Archive = &FApp.AppArchive;
     ports.Settings = &FApp.AppSettings;
     const std::u16string exe = Platform::SystemInfo().ExecutablePath();

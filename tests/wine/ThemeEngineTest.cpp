@@ -1,0 +1,229 @@
+// The style engine on a real Win32 under Xvfb: the themes found among this program's
+// own resources, and a switch of theme repainting the windows the runtime shows (a
+// plain window with an edit field, the password prompt, the installer's wait window,
+// the message dialog) with the palette, read back from the screen. Screenshots of the
+// themed dialog go to build/artifacts.
+#include "runtime/LocalizedMessages.h"
+#include "runtime/win32/EdgeInstallerForm.h"
+#include "runtime/win32/RequirePasswordForm.h"
+#include "tests/wine/Screenshot.h"
+#include "ui/themes/win32/StyleEngine.h"
+#include "util/TextCodecs.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <thread>
+
+using namespace Folio;
+
+namespace {
+
+const std::filesystem::path kArtifacts = FOLIO_ARTIFACTS_DIR;
+
+// Handles what arrives for a while: the posted notices of a switch, the repaints.
+void Pump(int rounds = 30)
+{
+    for (int i = 0; i < rounds; ++i) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+}
+
+// The screen's colour at a point of a window's client area, as GDI writes colours.
+uint32_t ClientPixel(HWND window, int x, int y)
+{
+    POINT at{x, y};
+    ClientToScreen(window, &at);
+    const uint32_t rgb = Folio::Test::CaptureScreen({at.x, at.y, at.x + 1, at.y + 1}).at(0);
+    return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16);
+}
+
+std::vector<std::u16string>& Errors()
+{
+    static std::vector<std::u16string> errors;
+    return errors;
+}
+
+struct ThemeEngine : ::testing::Test {
+    static void SetUpTestSuite()
+    {
+        Ui::InstallStyleEngine([](const std::u16string& message) { Errors().push_back(message); });
+    }
+    void TearDown() override { Ui::StyleManager().TrySetStyle(u"Windows", false); }
+
+    // The palette's colours, or the system's for the system look.
+    static uint32_t Ground(const char16_t* theme)
+    {
+        const auto* p = Ui::ActivePalette();
+        EXPECT_EQ(Ui::StyleManager().GetActiveTheme(), theme);
+        return p ? p->Window : GetSysColor(COLOR_WINDOW);
+    }
+};
+
+} // namespace
+
+TEST_F(ThemeEngine, FindsTheThemesAmongTheProgramsResources)
+{
+    const auto names = Ui::StyleManager().GetAvailables(true);
+    ASSERT_EQ(names.size(), 40u);
+    EXPECT_EQ(names.front(), u"Amakrits");
+    EXPECT_EQ(names[names.size() - 7], u"Windows");
+    EXPECT_EQ(names.back(), u"Windows10 SlateGray");
+    EXPECT_FALSE(Ui::StyleManager().TrySetStyle(u"Nope", true));
+    EXPECT_EQ(Errors(), std::vector<std::u16string>{u"Style 'Nope' not found"});
+}
+
+TEST_F(ThemeEngine, SwitchRepaintsWindowsAndTheirFields)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = L"FolioThemeProbe";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, L"FolioThemeProbe", L"Probe", WS_POPUP | WS_VISIBLE, 40, 40, 200, 120, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 100, 10, 90, 40, window, nullptr, wc.hInstance,
+                                nullptr);
+    // The password prompt, created hidden: a switch reaches hidden windows at once.
+    Runtime::TRequirePasswordForm prompt;
+    ASSERT_TRUE(prompt.CreateForm());
+    Runtime::TEdgeInstallerForm wait;
+    ASSERT_TRUE(wait.Create(0x00FFFFFF, 0, 0));
+    SetWindowPos(wait.Handle(), nullptr, 300, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    wait.Show();
+    Pump();
+
+    const char16_t* themes[] = {u"Windows", u"Carbon", u"Light", u"Cyan Dusk", u"Auric", u"Windows"};
+    for (const char16_t* theme : themes) {
+        SCOPED_TRACE(Shared::Utf16ToUtf8(theme));
+        ASSERT_TRUE(Ui::StyleManager().TrySetStyle(theme, false));
+        ShowWindow(prompt.Handle(), SW_SHOWNOACTIVATE);
+        Pump();
+        const auto* p = Ui::ActivePalette();
+        EXPECT_EQ(ClientPixel(window, 20, 100), Ground(theme));
+        EXPECT_EQ(ClientPixel(edit, 60, 30), p ? p->Control : GetSysColor(COLOR_WINDOW));
+        EXPECT_EQ(ClientPixel(prompt.Handle(), 2, 2), p ? p->Window : GetSysColor(COLOR_BTNFACE));
+        EXPECT_EQ(ClientPixel(wait.Handle(), 3, 3), p ? p->Window : 0x00FFFFFF);
+        if (std::u16string_view(theme) == u"Carbon") {
+            Folio::Test::SaveScreenshot(prompt.Handle(), kArtifacts / "themed-password-prompt-Carbon.png");
+            Folio::Test::SaveScreenshot(wait.Handle(), kArtifacts / "themed-wait-window-Carbon.png");
+        }
+        ShowWindow(prompt.Handle(), SW_HIDE);
+    }
+    DestroyWindow(window);
+}
+
+TEST_F(ThemeEngine, MessageDialogWearsThePalette)
+{
+    for (const char16_t* theme : {u"Windows10 Dark", u"Sky"}) {
+        ASSERT_TRUE(Ui::StyleManager().TrySetStyle(theme, false));
+        const uint32_t ground = Ui::ActivePalette()->Window;
+        const std::u16string caption = u"Themed " + std::u16string(theme);
+        uint32_t seen = 0;
+        std::thread helper([&] {
+            HWND dialog = nullptr;
+            for (int i = 0; i < 400 && !dialog; ++i) {
+                Sleep(25);
+                dialog = FindWindowW(L"#32770", reinterpret_cast<const wchar_t*>(caption.c_str()));
+            }
+            if (!dialog) {
+                return;
+            }
+            Sleep(400); // let it paint
+            RECT client;
+            GetClientRect(dialog, &client);
+            seen = ClientPixel(dialog, 2, client.bottom - 3);
+            std::string file = "themed-dialog-" + Shared::Utf16ToUtf8(theme) + ".png";
+            std::replace(file.begin(), file.end(), ' ', '-');
+            Folio::Test::SaveScreenshot(dialog, kArtifacts / file);
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        });
+        Runtime::ShowLocalizedDialog(u"The page asked for a look of its own.", Runtime::TMsgDlgType::mtInformation,
+                                     {Runtime::TMsgDlgBtn::mbOK}, caption, {});
+        helper.join();
+        EXPECT_EQ(seen, ground) << Shared::Utf16ToUtf8(theme);
+    }
+}
+
+TEST_F(ThemeEngine, PopupMenusKeepTheSystemLook)
+{
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"Obsidian", false));
+    HWND owner = CreateWindowExW(0, L"STATIC", L"Owner", WS_POPUP | WS_VISIBLE, 40, 200, 100, 40, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"First");
+    AppendMenuW(menu, MF_STRING, 2, L"Second");
+    bool menuSeen = false, menuThemed = true;
+    std::thread helper([&] {
+        HWND popup = nullptr;
+        for (int i = 0; i < 400 && !popup; ++i) {
+            Sleep(25);
+            popup = FindWindowW(L"#32768", nullptr);
+        }
+        if (popup) {
+            menuSeen = true;
+            menuThemed = GetPropW(popup, L"Folio.Themed") != nullptr;
+            PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+        Sleep(200);
+        PostMessageW(owner, WM_CANCELMODE, 0, 0);
+    });
+    SetForegroundWindow(owner);
+    TrackPopupMenu(menu, TPM_LEFTALIGN, 60, 220, 0, owner, nullptr);
+    helper.join();
+    DestroyMenu(menu);
+    EXPECT_TRUE(menuSeen);
+    EXPECT_FALSE(menuThemed);
+    // The owner, a top-level window created after the engine, is themed.
+    EXPECT_NE(GetPropW(owner, L"Folio.Themed"), nullptr);
+    DestroyWindow(owner);
+}
+
+namespace {
+
+int gNotices[2] = {}; // hidden window, visible window
+
+LRESULT CALLBACK CountNotices(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == Ui::PaletteChangedMessage()) {
+        ++gNotices[GetWindowLongPtrW(window, GWLP_ID) == 0 ? 0 : 1];
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(ThemeEngine, HiddenWindowsAreToldAtOnceVisibleOnesThroughTheirQueue)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CountNotices;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FolioThemeNotices";
+    RegisterClassW(&wc);
+    HWND hidden = CreateWindowExW(0, wc.lpszClassName, L"Hidden", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    HWND visible = CreateWindowExW(0, wc.lpszClassName, L"Visible", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                   nullptr, wc.hInstance, nullptr);
+    SetWindowLongPtrW(visible, GWLP_ID, 1);
+    Pump(5);
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"Glossy", false));
+    EXPECT_EQ(gNotices[0], 1);
+    EXPECT_EQ(gNotices[1], 0);
+    Pump(5);
+    EXPECT_EQ(gNotices[1], 1);
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"glossy", false)); // active already: nobody is told
+    Pump(5);
+    EXPECT_EQ(gNotices[0] + gNotices[1], 2);
+    DestroyWindow(hidden);
+    DestroyWindow(visible);
+}
