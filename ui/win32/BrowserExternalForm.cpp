@@ -3,6 +3,7 @@
 // new one waits until the loop ends, and commands of a replaced menu find nothing.
 #include "ui/win32/BrowserExternalForm.h"
 
+#include "ui/themes/win32/StyleEngine.h"
 #include "ui/win32/MenuRenderer.h"
 
 #include <shellapi.h>
@@ -59,7 +60,7 @@ void TBrowserExternalForm::AttachMainMenu()
         FMain.Menu.Reset(CreateMenu());
     }
     FAttached = ::SetMenu(FMainWindow, FMain.Menu.Get()) != FALSE;
-    DrawMenuBar(FMainWindow);
+    Ui::ThemeMenuBar(FMainWindow);
 }
 
 void TBrowserExternalForm::SetMenu(TMenuKind kind, const std::vector<Platform::TMenuNode>& items)
@@ -88,7 +89,7 @@ void TBrowserExternalForm::Swap(TMenuKind kind, const std::vector<Platform::TMen
     shown.Items = items;
     shown.Commands = std::move(commands);
     if (kind == TMenuKind::Main && FAttached) {
-        DrawMenuBar(FMainWindow);
+        Ui::ThemeMenuBar(FMainWindow);
     }
 }
 

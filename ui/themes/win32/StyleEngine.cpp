@@ -110,13 +110,7 @@ void ApplyFrame(HWND window)
     SetFrameAttribute(window, kCaptionColour, &caption, sizeof caption);
     SetFrameAttribute(window, kTextColour, &text, sizeof text);
     SetFrameAttribute(window, kBorderColour, &border, sizeof border);
-    if (const HMENU menu = GetMenu(window); menu && IsMenu(menu)) {
-        MENUINFO info{sizeof(info)};
-        info.fMask = MIM_BACKGROUND; // the bar only: drop-downs keep the system look
-        info.hbrBack = p ? PaletteBrush(p->MenuBar) : nullptr;
-        SetMenuInfo(menu, &info);
-        DrawMenuBar(window);
-    }
+    ThemeMenuBar(window);
 }
 
 LRESULT ControlColours(HDC dc, uint32_t text, uint32_t ground)
@@ -269,6 +263,18 @@ void InstallStyleEngine(std::function<void(const std::u16string&)> showError)
     static thread_local HHOOK hook = nullptr; // lives as long as the thread
     if (!hook) {
         hook = SetWindowsHookExW(WH_CBT, &WatchCreation, nullptr, GetCurrentThreadId());
+    }
+}
+
+void ThemeMenuBar(HWND window)
+{
+    if (const HMENU menu = GetMenu(window); menu && IsMenu(menu)) {
+        const TPalette* p = ActivePalette();
+        MENUINFO info{sizeof(info)};
+        info.fMask = MIM_BACKGROUND; // the bar only: drop-downs keep the system look
+        info.hbrBack = p ? PaletteBrush(p->MenuBar) : nullptr;
+        SetMenuInfo(menu, &info);
+        DrawMenuBar(window);
     }
 }
 

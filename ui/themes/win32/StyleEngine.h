@@ -33,5 +33,8 @@ HBRUSH PaletteBrush(uint32_t colour);
 void InstallStyleEngine(std::function<void(const std::u16string& message)> showError);
 // Themes a window that exists already (one created before the engine was installed).
 void ThemeWindow(HWND window);
+// Gives the window's menu bar the active palette's background; for a bar set after the
+// window was themed (the page builds its menus at any time).
+void ThemeMenuBar(HWND window);
 
 } // namespace Folio::Ui
