@@ -239,6 +239,27 @@ TEST(FolioPack, FilesUnderALinkedFolderAreNamedByTheirPathInTheAppFolder)
     EXPECT_EQ(Pack(dir, "extract App.exe web/lib/x.js").Out, "linked");
 }
 
+// Two links that lead into each other's folders make a circle neither closes alone.
+TEST(FolioPack, LinksThatLeadBackThroughEachOtherAreNotFollowed)
+{
+    TempDir dir;
+    MakeApp(dir);
+    WriteFile(dir / "app/a/x.js", "x");
+    WriteFile(dir / "app/b/y.js", "y");
+    std::filesystem::create_directory_symlink("../b", dir / "app/a/l1");
+    std::filesystem::create_directory_symlink("../a", dir / "app/b/l2");
+    const auto r = Pack(dir, "build app --runtime runtime.exe -o App.exe");
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Err.find("links to a folder that contains it"), std::string::npos) << r.Err;
+    std::vector<std::string> names;
+    for (const auto& [name, date] : EntryDates(ReadFile(dir / "App.exe"))) {
+        if (name.find("/a/") != std::string::npos || name.find("/b/") != std::string::npos) {
+            names.push_back(name);
+        }
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"web/a/l1/y.js", "web/a/x.js", "web/b/l2/x.js", "web/b/y.js"}));
+}
+
 TEST(FolioPack, OutputThatCannotBeWrittenFailsTheCommand)
 {
     TempDir dir;
