@@ -44,11 +44,10 @@ bool Within(uint64_t offset, uint64_t length, uint64_t size) { return offset <= 
 
 // The name hash folds exactly what name equality folds: A-Z to a-z, nothing else, so
 // names that differ anywhere else (a bracket and a brace, "@" and "`") land apart. It
-// starts from a seed drawn once per process: an archive cannot be built to make every
+// is keyed by a seed drawn once per process: an archive cannot be built to make every
 // name collide, which would turn opening it into a quadratic walk. Four units make a
-// word; two lanes of words are mixed side by side so that the multiplications do not
-// wait on each other. The same units give the same hash whether they are stored as
-// bytes (ASCII names) or as UTF-16.
+// word; the same units give the same hash whether they are stored as bytes (ASCII
+// names) or as UTF-16.
 template <typename Unit>
 uint64_t Word(const Unit* p)
 {
@@ -92,32 +91,56 @@ uint64_t ProcessSeed()
     return seed;
 }
 
+// SipHash-1-3 rounds keyed by the seed. A plain multiply-and-shift mix is not enough:
+// a difference in the top bit of a word passes through it the same way under every
+// seed, so a later word can cancel it, and 2^k names of one hash can be built without
+// knowing the seed.
+struct TSipState {
+    uint64_t V0, V1, V2, V3;
+
+    static uint64_t Rotl(uint64_t x, int b) { return (x << b) | (x >> (64 - b)); }
+
+    void Round()
+    {
+        V0 += V1, V1 = Rotl(V1, 13), V1 ^= V0, V0 = Rotl(V0, 32);
+        V2 += V3, V3 = Rotl(V3, 16), V3 ^= V2;
+        V0 += V3, V3 = Rotl(V3, 21), V3 ^= V0;
+        V2 += V1, V1 = Rotl(V1, 17), V1 ^= V2, V2 = Rotl(V2, 32);
+    }
+
+    void Add(uint64_t m)
+    {
+        V3 ^= m;
+        Round();
+        V0 ^= m;
+    }
+};
+
 template <typename Unit>
 uint32_t HashUnits(const Unit* p, size_t n, uint64_t seed)
 {
-    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t a = (n ^ seed) * kMul, b = ~a ^ (seed >> 32 | seed << 32);
+    // The second key is drawn from the first (splitmix64's finaliser).
+    uint64_t k1 = seed + 0x9E3779B97F4A7C15ull;
+    k1 = (k1 ^ (k1 >> 30)) * 0xBF58476D1CE4E5B9ull;
+    k1 = (k1 ^ (k1 >> 27)) * 0x94D049BB133111EBull;
+    k1 ^= k1 >> 31;
+    TSipState s{seed ^ 0x736F6D6570736575ull, k1 ^ 0x646F72616E646F6Dull, seed ^ 0x6C7967656E657261ull,
+                k1 ^ 0x7465646279746573ull};
     size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        a = (a ^ LowerLanes(Word(p + i))) * kMul;
-        b = (b ^ LowerLanes(Word(p + i + 4))) * kMul;
-        a ^= a >> 29;
-        b ^= b >> 31;
+    for (; i + 4 <= n; i += 4) {
+        s.Add(LowerLanes(Word(p + i)));
     }
-    uint64_t tail0 = 0, tail1 = 0;
+    uint64_t tail = uint64_t(n) << 48;
     for (size_t k = 0; i < n; ++i, ++k) {
-        const uint64_t unit = AsciiLower(char16_t(p[i]));
-        if (k < 4) {
-            tail0 |= unit << (16 * k);
-        } else {
-            tail1 |= unit << (16 * (k - 4));
-        }
+        tail |= uint64_t(AsciiLower(char16_t(p[i]))) << (16 * k);
     }
-    a = (a ^ tail0) * kMul;
-    b = (b ^ tail1) * kMul;
-    a ^= a >> 32;
-    const uint64_t h = (a ^ (b >> 32) ^ (b << 32)) * kMul;
-    return static_cast<uint32_t>(h >> 32);
+    s.Add(tail);
+    s.V2 ^= 0xFF;
+    s.Round();
+    s.Round();
+    s.Round();
+    const uint64_t h = s.V0 ^ s.V1 ^ s.V2 ^ s.V3;
+    return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
 template <typename Unit>
