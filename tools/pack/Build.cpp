@@ -228,8 +228,11 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
             continue;
         }
         const fs::path relative = it->path().lexically_relative(base);
-        if (relative == "kiv.ini" || fs::equivalent(it->path(), o.Output, fileEc)) {
-            continue; // the settings go in as "kiv.ini"; an earlier output is not part of the app
+        if (relative == "kiv.ini" || fs::equivalent(it->path(), o.Output, fileEc) ||
+            IsTemporaryOf(it->path(), o.Output)) {
+            // The settings go in as "kiv.ini"; an earlier output is not part of the app,
+            // nor are the temporary files of a build to it running beside this one.
+            continue;
         }
         Source s;
         s.Name = dirName + "/" + Utf16ToUtf8(relative.generic_u16string());

@@ -260,6 +260,21 @@ TEST(FolioPack, LinksThatLeadBackThroughEachOtherAreNotFollowed)
     EXPECT_EQ(names, (std::vector<std::string>{"web/a/l1/y.js", "web/a/x.js", "web/b/l2/x.js", "web/b/y.js"}));
 }
 
+// An output inside the app folder: the temporary files of another build to the same
+// output (running at the same time, or killed before it cleaned up) are not web files.
+TEST(FolioPack, TemporaryFilesOfTheOutputAreNotPacked)
+{
+    TempDir dir;
+    MakeApp(dir);
+    WriteFile(dir / "app/.App.exe.0123456789abcdef.tmp", "another build's");
+    WriteFile(dir / "app/.App.exe.notes.tmp", "mine");
+    const auto r = Pack(dir, "build app --runtime runtime.exe -o app/App.exe");
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    const auto dates = EntryDates(ReadFile(dir / "app/App.exe"));
+    EXPECT_EQ(dates.count("web/.App.exe.0123456789abcdef.tmp"), 0u);
+    EXPECT_EQ(dates.count("web/.App.exe.notes.tmp"), 1u);
+}
+
 TEST(FolioPack, OutputThatCannotBeWrittenFailsTheCommand)
 {
     TempDir dir;
