@@ -45,37 +45,41 @@ bool Within(uint64_t offset, uint64_t length, uint64_t size) { return offset <= 
 // The name hash folds exactly what name equality folds: A-Z to a-z, nothing else, so
 // names that differ anywhere else (a bracket and a brace, "@" and "`") land apart. It
 // is keyed by a seed drawn once per process: an archive cannot be built to make every
-// name collide, which would turn opening it into a quadratic walk. Four units make a
-// word; the same units give the same hash whether they are stored as bytes (ASCII
-// names) or as UTF-16.
+// name collide, which would turn opening it into a quadratic walk. ASCII names (nearly
+// all) are hashed eight characters to a word, whether stored as bytes or as UTF-16;
+// other names four UTF-16 units to a word. A name of either kind never equals one of
+// the other, so the two need not agree.
 template <typename Unit>
-uint64_t Word(const Unit* p)
+uint64_t AsciiWord(const Unit* p)
 {
-    if constexpr (sizeof(Unit) == 2) {
-        uint64_t w;
+    uint64_t w = 0;
+    if constexpr (sizeof(Unit) == 1) {
         std::memcpy(&w, p, 8);
-        return w;
     } else {
-        // Spreads four bytes into four 16-bit lanes.
-        uint32_t v;
-        std::memcpy(&v, p, 4);
-        uint64_t w = v;
-        w = (w | (w << 16)) & 0x0000FFFF0000FFFFull;
-        w = (w | (w << 8)) & 0x00FF00FF00FF00FFull;
-        return w;
+        // Eight 16-bit units whose top bytes are zero, packed into eight bytes.
+        auto pack = [](const Unit* q) {
+            uint64_t x;
+            std::memcpy(&x, q, 8);
+            x = (x | (x >> 8)) & 0x0000FFFF0000FFFFull;
+            return (x | (x >> 16)) & 0xFFFFFFFFull;
+        };
+        w = pack(p) | (pack(p + 4) << 32);
     }
+    return w;
 }
 
-// A-Z to a-z in each of four 16-bit lanes. Adding to the low 15 bits of a lane never
-// carries into the next lane, so each lane's top bit answers one comparison.
+// A-Z to a-z in each lane (lanes of 8 or 16 bits). Adding to the low bits of a lane
+// never carries into the next lane, so each lane's top bit answers one comparison.
+template <int Bits>
 uint64_t LowerLanes(uint64_t w)
 {
-    constexpr uint64_t kHigh = 0x8000800080008000ull, kLow = 0x7FFF7FFF7FFF7FFFull;
+    constexpr uint64_t kOnes = Bits == 8 ? 0x0101010101010101ull : 0x0001000100010001ull;
+    constexpr uint64_t kTop = kOnes << (Bits - 1), kLow = kTop - kOnes;
     const uint64_t low = w & kLow;
-    const uint64_t atLeastA = low + 0x7FBF7FBF7FBF7FBFull;  // 0x8000 - 'A' per lane
-    const uint64_t aboveZ = low + 0x7FA57FA57FA57FA5ull;    // 0x8000 - 'Z' - 1 per lane
-    const uint64_t upper = atLeastA & ~aboveZ & ~w & kHigh; // 'A' <= lane <= 'Z'
-    return w | (upper >> 10);                               // 0x8000 >> 10 = 0x20
+    const uint64_t atLeastA = low + ((kTop >> (Bits - 1)) * ((uint64_t(1) << (Bits - 1)) - 'A'));
+    const uint64_t aboveZ = low + ((kTop >> (Bits - 1)) * ((uint64_t(1) << (Bits - 1)) - 'Z' - 1));
+    const uint64_t upper = atLeastA & ~aboveZ & ~w & kTop; // 'A' <= lane <= 'Z'
+    return w | (upper >> (Bits - 6));                      // top bit down to 0x20
 }
 
 uint64_t ProcessSeed()
@@ -117,6 +121,20 @@ struct TSipState {
 };
 
 template <typename Unit>
+bool AllAscii(const Unit* p, size_t n)
+{
+    if constexpr (sizeof(Unit) == 1) {
+        return true; // byte names reach the hash only when they are ASCII
+    } else {
+        char16_t any = 0;
+        for (size_t i = 0; i < n; ++i) {
+            any |= p[i];
+        }
+        return any < 0x80;
+    }
+}
+
+template <typename Unit>
 uint32_t HashUnits(const Unit* p, size_t n, uint64_t seed)
 {
     // The second key is drawn from the first (splitmix64's finaliser).
@@ -127,12 +145,24 @@ uint32_t HashUnits(const Unit* p, size_t n, uint64_t seed)
     TSipState s{seed ^ 0x736F6D6570736575ull, k1 ^ 0x646F72616E646F6Dull, seed ^ 0x6C7967656E657261ull,
                 k1 ^ 0x7465646279746573ull};
     size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        s.Add(LowerLanes(Word(p + i)));
-    }
-    uint64_t tail = uint64_t(n) << 48;
-    for (size_t k = 0; i < n; ++i, ++k) {
-        tail |= uint64_t(AsciiLower(char16_t(p[i]))) << (16 * k);
+    uint64_t tail = uint64_t(n) << 56;
+    if (AllAscii(p, n)) {
+        for (; i + 8 <= n; i += 8) {
+            s.Add(LowerLanes<8>(AsciiWord(p + i)));
+        }
+        for (size_t k = 0; i < n; ++i, ++k) {
+            tail |= uint64_t(AsciiLower(char16_t(p[i]))) << (8 * k);
+        }
+    } else if constexpr (sizeof(Unit) == 2) {
+        for (; i + 4 <= n; i += 4) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            s.Add(LowerLanes<16>(w));
+        }
+        tail = uint64_t(n) << 48;
+        for (size_t k = 0; i < n; ++i, ++k) {
+            tail |= uint64_t(AsciiLower(char16_t(p[i]))) << (16 * k);
+        }
     }
     s.Add(tail);
     s.V2 ^= 0xFF;
