@@ -76,6 +76,12 @@ bool IsTemporaryOf(const fs::path& file, const fs::path& target)
 
 TOutputFile::TOutputFile(const fs::path& target) : FTarget(target)
 {
+    // A folder would only fail the rename, after the package is written; a link to one
+    // would be replaced by the file.
+    std::error_code ec;
+    if (fs::is_directory(target, ec)) {
+        throw EPackError("cannot write " + Show(target) + ": it is a folder");
+    }
     static std::mt19937_64 names{std::random_device{}()};
     const fs::path folder = target.parent_path();
     const std::string base = "." + Shared::Utf16ToUtf8(target.filename().u16string()) + ".";
@@ -87,7 +93,6 @@ TOutputFile::TOutputFile(const fs::path& target) : FTarget(target)
             FPath = std::move(candidate);
             return;
         }
-        std::error_code ec;
         if (!fs::exists(candidate, ec)) {
             break; // not a name taken: the folder refuses new files
         }

@@ -275,6 +275,27 @@ TEST(FolioPack, TemporaryFilesOfTheOutputAreNotPacked)
     EXPECT_EQ(dates.count("web/.App.exe.notes.tmp"), 1u);
 }
 
+// An output that names a folder, directly or through a link, is refused: the link is
+// not replaced by the file.
+TEST(FolioPack, OutputThatIsAFolderIsRefused)
+{
+    TempDir dir;
+    MakeApp(dir);
+    std::filesystem::create_directory(dir / "out");
+    std::filesystem::create_directory_symlink("out", dir / "link");
+    ASSERT_EQ(Pack(dir, "build app --runtime runtime.exe -o App.exe").Code, 0);
+    for (const char* output : {"out", "out/", "link", "link/"}) {
+        for (const char* command : {"build app --runtime runtime.exe -o ", "extract App.exe web/index.html -o "}) {
+            const auto r = Pack(dir, command + std::string(output));
+            EXPECT_EQ(r.Code, 1) << command << output;
+            EXPECT_NE(r.Err.find("is a folder"), std::string::npos) << command << output << ": " << r.Err;
+        }
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / "link")) << output;
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "out")) << output;
+        EXPECT_EQ(Leftovers(dir), std::vector<std::string>{}) << output;
+    }
+}
+
 TEST(FolioPack, OutputThatCannotBeWrittenFailsTheCommand)
 {
     TempDir dir;
