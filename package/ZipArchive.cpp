@@ -45,39 +45,42 @@ bool Within(uint64_t offset, uint64_t length, uint64_t size) { return offset <= 
 
 // The name hash folds exactly what name equality folds: A-Z to a-z, nothing else, so
 // names that differ anywhere else (a bracket and a brace, "@" and "`") land apart. It
-// starts from a seed drawn once per process: an archive cannot be built to make every
-// name collide, which would turn opening it into a quadratic walk. Four units make a
-// word; two lanes of words are mixed side by side so that the multiplications do not
-// wait on each other. The same units give the same hash whether they are stored as
-// bytes (ASCII names) or as UTF-16.
+// is keyed by a seed drawn once per process: an archive cannot be built to make every
+// name collide, which would turn opening it into a quadratic walk. ASCII names (nearly
+// all) are hashed eight characters to a word, whether stored as bytes or as UTF-16;
+// other names four UTF-16 units to a word. A name of either kind never equals one of
+// the other, so the two need not agree.
 template <typename Unit>
-uint64_t Word(const Unit* p)
+uint64_t AsciiWord(const Unit* p)
 {
-    if constexpr (sizeof(Unit) == 2) {
-        uint64_t w;
+    uint64_t w = 0;
+    if constexpr (sizeof(Unit) == 1) {
         std::memcpy(&w, p, 8);
-        return w;
     } else {
-        // Spreads four bytes into four 16-bit lanes.
-        uint32_t v;
-        std::memcpy(&v, p, 4);
-        uint64_t w = v;
-        w = (w | (w << 16)) & 0x0000FFFF0000FFFFull;
-        w = (w | (w << 8)) & 0x00FF00FF00FF00FFull;
-        return w;
+        // Eight 16-bit units whose top bytes are zero, packed into eight bytes.
+        auto pack = [](const Unit* q) {
+            uint64_t x;
+            std::memcpy(&x, q, 8);
+            x = (x | (x >> 8)) & 0x0000FFFF0000FFFFull;
+            return (x | (x >> 16)) & 0xFFFFFFFFull;
+        };
+        w = pack(p) | (pack(p + 4) << 32);
     }
+    return w;
 }
 
-// A-Z to a-z in each of four 16-bit lanes. Adding to the low 15 bits of a lane never
-// carries into the next lane, so each lane's top bit answers one comparison.
+// A-Z to a-z in each lane (lanes of 8 or 16 bits). Adding to the low bits of a lane
+// never carries into the next lane, so each lane's top bit answers one comparison.
+template <int Bits>
 uint64_t LowerLanes(uint64_t w)
 {
-    constexpr uint64_t kHigh = 0x8000800080008000ull, kLow = 0x7FFF7FFF7FFF7FFFull;
+    constexpr uint64_t kOnes = Bits == 8 ? 0x0101010101010101ull : 0x0001000100010001ull;
+    constexpr uint64_t kTop = kOnes << (Bits - 1), kLow = kTop - kOnes;
     const uint64_t low = w & kLow;
-    const uint64_t atLeastA = low + 0x7FBF7FBF7FBF7FBFull;  // 0x8000 - 'A' per lane
-    const uint64_t aboveZ = low + 0x7FA57FA57FA57FA5ull;    // 0x8000 - 'Z' - 1 per lane
-    const uint64_t upper = atLeastA & ~aboveZ & ~w & kHigh; // 'A' <= lane <= 'Z'
-    return w | (upper >> 10);                               // 0x8000 >> 10 = 0x20
+    const uint64_t atLeastA = low + ((kTop >> (Bits - 1)) * ((uint64_t(1) << (Bits - 1)) - 'A'));
+    const uint64_t aboveZ = low + ((kTop >> (Bits - 1)) * ((uint64_t(1) << (Bits - 1)) - 'Z' - 1));
+    const uint64_t upper = atLeastA & ~aboveZ & ~w & kTop; // 'A' <= lane <= 'Z'
+    return w | (upper >> (Bits - 6));                      // top bit down to 0x20
 }
 
 uint64_t ProcessSeed()
@@ -93,32 +96,82 @@ uint64_t ProcessSeed()
     return seed;
 }
 
+// SipHash-1-3 rounds keyed by the seed. A plain multiply-and-shift mix is not enough:
+// a difference in the top bit of a word passes through it the same way under every
+// seed, so a later word can cancel it, and 2^k names of one hash can be built without
+// knowing the seed.
+struct TSipState {
+    uint64_t V0, V1, V2, V3;
+
+    static uint64_t Rotl(uint64_t x, int b) { return (x << b) | (x >> (64 - b)); }
+
+    void Round()
+    {
+        V0 += V1, V1 = Rotl(V1, 13), V1 ^= V0, V0 = Rotl(V0, 32);
+        V2 += V3, V3 = Rotl(V3, 16), V3 ^= V2;
+        V0 += V3, V3 = Rotl(V3, 21), V3 ^= V0;
+        V2 += V1, V1 = Rotl(V1, 17), V1 ^= V2, V2 = Rotl(V2, 32);
+    }
+
+    void Add(uint64_t m)
+    {
+        V3 ^= m;
+        Round();
+        V0 ^= m;
+    }
+};
+
+template <typename Unit>
+bool AllAscii(const Unit* p, size_t n)
+{
+    if constexpr (sizeof(Unit) == 1) {
+        return true; // byte names reach the hash only when they are ASCII
+    } else {
+        char16_t any = 0;
+        for (size_t i = 0; i < n; ++i) {
+            any |= p[i];
+        }
+        return any < 0x80;
+    }
+}
+
 template <typename Unit>
 uint32_t HashUnits(const Unit* p, size_t n, uint64_t seed)
 {
-    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t a = (n ^ seed) * kMul, b = ~a ^ (seed >> 32 | seed << 32);
+    // The second key is drawn from the first (splitmix64's finaliser).
+    uint64_t k1 = seed + 0x9E3779B97F4A7C15ull;
+    k1 = (k1 ^ (k1 >> 30)) * 0xBF58476D1CE4E5B9ull;
+    k1 = (k1 ^ (k1 >> 27)) * 0x94D049BB133111EBull;
+    k1 ^= k1 >> 31;
+    TSipState s{seed ^ 0x736F6D6570736575ull, k1 ^ 0x646F72616E646F6Dull, seed ^ 0x6C7967656E657261ull,
+                k1 ^ 0x7465646279746573ull};
     size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        a = (a ^ LowerLanes(Word(p + i))) * kMul;
-        b = (b ^ LowerLanes(Word(p + i + 4))) * kMul;
-        a ^= a >> 29;
-        b ^= b >> 31;
-    }
-    uint64_t tail0 = 0, tail1 = 0;
-    for (size_t k = 0; i < n; ++i, ++k) {
-        const uint64_t unit = AsciiLower(char16_t(p[i]));
-        if (k < 4) {
-            tail0 |= unit << (16 * k);
-        } else {
-            tail1 |= unit << (16 * (k - 4));
+    uint64_t tail = uint64_t(n) << 56;
+    if (AllAscii(p, n)) {
+        for (; i + 8 <= n; i += 8) {
+            s.Add(LowerLanes<8>(AsciiWord(p + i)));
+        }
+        for (size_t k = 0; i < n; ++i, ++k) {
+            tail |= uint64_t(AsciiLower(char16_t(p[i]))) << (8 * k);
+        }
+    } else if constexpr (sizeof(Unit) == 2) {
+        for (; i + 4 <= n; i += 4) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            s.Add(LowerLanes<16>(w));
+        }
+        tail = uint64_t(n) << 48;
+        for (size_t k = 0; i < n; ++i, ++k) {
+            tail |= uint64_t(AsciiLower(char16_t(p[i]))) << (16 * k);
         }
     }
-    a = (a ^ tail0) * kMul;
-    b = (b ^ tail1) * kMul;
-    a ^= a >> 32;
-    const uint64_t h = (a ^ (b >> 32) ^ (b << 32)) * kMul;
-    return static_cast<uint32_t>(h >> 32);
+    s.Add(tail);
+    s.V2 ^= 0xFF;
+    s.Round();
+    s.Round();
+    s.Round();
+    const uint64_t h = s.V0 ^ s.V1 ^ s.V2 ^ s.V3;
+    return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
 template <typename Unit>

@@ -113,18 +113,26 @@ fs::path WalkBase(const fs::path& folder)
     return base;
 }
 
-// Whether a linked folder leads back to a folder that holds the link: following it
-// would walk in a circle.
-bool LinksToAncestor(const fs::path& link)
+// Whether a linked folder leads back to a folder the walk went through to reach the
+// link: following it would walk in a circle. Each folder on the way is resolved on its
+// own, as two links into each other's folders close a circle that neither the link's
+// own folder nor its ancestors show.
+bool LinksToAncestor(const fs::path& link, const fs::path& base)
 {
     std::error_code ec;
     const fs::path target = fs::canonical(link, ec);
-    const fs::path here = ec ? fs::path() : fs::canonical(link.parent_path(), ec);
     if (ec) {
         return false;
     }
-    const auto [t, h] = std::mismatch(target.begin(), target.end(), here.begin(), here.end());
-    return t == target.end();
+    for (fs::path on = link.parent_path();; on = on.parent_path()) {
+        const fs::path here = fs::canonical(on, ec);
+        if (!ec && std::mismatch(target.begin(), target.end(), here.begin(), here.end()).first == target.end()) {
+            return true;
+        }
+        if (on == base || !on.has_relative_path() || on == on.parent_path()) {
+            return false;
+        }
+    }
 }
 
 uint16_t MachineOf(const std::string& bytes)
@@ -211,7 +219,7 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
     for (auto it = fs::recursive_directory_iterator(base, fs::directory_options::follow_directory_symlink, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::error_code fileEc;
-        if (it->is_directory(fileEc) && it->is_symlink(fileEc) && LinksToAncestor(it->path())) {
+        if (it->is_directory(fileEc) && it->is_symlink(fileEc) && LinksToAncestor(it->path(), base)) {
             err << "folio-pack: warning: " << Show(it->path()) << " links to a folder that contains it; not followed\n";
             it.disable_recursion_pending();
             continue;
@@ -220,8 +228,11 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
             continue;
         }
         const fs::path relative = it->path().lexically_relative(base);
-        if (relative == "kiv.ini" || fs::equivalent(it->path(), o.Output, fileEc)) {
-            continue; // the settings go in as "kiv.ini"; an earlier output is not part of the app
+        if (relative == "kiv.ini" || fs::equivalent(it->path(), o.Output, fileEc) ||
+            IsTemporaryOf(it->path(), o.Output)) {
+            // The settings go in as "kiv.ini"; an earlier output is not part of the app,
+            // nor are the temporary files of a build to it running beside this one.
+            continue;
         }
         Source s;
         s.Name = dirName + "/" + Utf16ToUtf8(relative.generic_u16string());

@@ -55,8 +55,33 @@ bool RenameReplacing(const fs::path& from, const fs::path& to)
 #endif
 }
 
+bool IsTemporaryOf(const fs::path& file, const fs::path& target)
+{
+    const std::u16string name = file.filename().u16string();
+    const std::u16string prefix = u"." + target.filename().u16string() + u".";
+    const std::u16string_view suffix = u".tmp";
+    if (name.size() != prefix.size() + 16 + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    for (size_t i = prefix.size(); i < prefix.size() + 16; ++i) {
+        if (!((name[i] >= u'0' && name[i] <= u'9') || (name[i] >= u'a' && name[i] <= u'f'))) {
+            return false;
+        }
+    }
+    auto folder = [](const fs::path& p) { return p.has_parent_path() ? p.parent_path() : fs::path("."); };
+    std::error_code ec;
+    return fs::equivalent(folder(file), folder(target), ec);
+}
+
 TOutputFile::TOutputFile(const fs::path& target) : FTarget(target)
 {
+    // A folder would only fail the rename, after the package is written; a link to one
+    // would be replaced by the file.
+    std::error_code ec;
+    if (fs::is_directory(target, ec)) {
+        throw EPackError("cannot write " + Show(target) + ": it is a folder");
+    }
     static std::mt19937_64 names{std::random_device{}()};
     const fs::path folder = target.parent_path();
     const std::string base = "." + Shared::Utf16ToUtf8(target.filename().u16string()) + ".";
@@ -68,7 +93,6 @@ TOutputFile::TOutputFile(const fs::path& target) : FTarget(target)
             FPath = std::move(candidate);
             return;
         }
-        std::error_code ec;
         if (!fs::exists(candidate, ec)) {
             break; // not a name taken: the folder refuses new files
         }

@@ -30,6 +30,10 @@ private:
 // file cannot be created). Never opens or truncates an existing file.
 bool CreateNewFile(const std::filesystem::path& path);
 
+// Whether file is one of the temporary files TOutputFile makes for target: beside it,
+// named "." + target's name + "." + 16 hex digits + ".tmp".
+bool IsTemporaryOf(const std::filesystem::path& file, const std::filesystem::path& target);
+
 // Renames from over to in one step, replacing to when it exists.
 bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 

@@ -259,6 +259,63 @@ TEST(FolioPack, FilesUnderALinkedFolderAreNamedByTheirPathInTheAppFolder)
     EXPECT_EQ(Pack(dir, "extract App.exe web/lib/x.js").Out, "linked");
 }
 
+// Two links that lead into each other's folders make a circle neither closes alone.
+TEST(FolioPack, LinksThatLeadBackThroughEachOtherAreNotFollowed)
+{
+    TempDir dir;
+    MakeApp(dir);
+    WriteFile(dir / "app/a/x.js", "x");
+    WriteFile(dir / "app/b/y.js", "y");
+    std::filesystem::create_directory_symlink("../b", dir / "app/a/l1");
+    std::filesystem::create_directory_symlink("../a", dir / "app/b/l2");
+    const auto r = Pack(dir, "build app --runtime runtime.exe -o App.exe");
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_NE(r.Err.find("links to a folder that contains it"), std::string::npos) << r.Err;
+    std::vector<std::string> names;
+    for (const auto& [name, date] : EntryDates(ReadFile(dir / "App.exe"))) {
+        if (name.find("/a/") != std::string::npos || name.find("/b/") != std::string::npos) {
+            names.push_back(name);
+        }
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"web/a/l1/y.js", "web/a/x.js", "web/b/l2/x.js", "web/b/y.js"}));
+}
+
+// An output inside the app folder: the temporary files of another build to the same
+// output (running at the same time, or killed before it cleaned up) are not web files.
+TEST(FolioPack, TemporaryFilesOfTheOutputAreNotPacked)
+{
+    TempDir dir;
+    MakeApp(dir);
+    WriteFile(dir / "app/.App.exe.0123456789abcdef.tmp", "another build's");
+    WriteFile(dir / "app/.App.exe.notes.tmp", "mine");
+    const auto r = Pack(dir, "build app --runtime runtime.exe -o app/App.exe");
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    const auto dates = EntryDates(ReadFile(dir / "app/App.exe"));
+    EXPECT_EQ(dates.count("web/.App.exe.0123456789abcdef.tmp"), 0u);
+    EXPECT_EQ(dates.count("web/.App.exe.notes.tmp"), 1u);
+}
+
+// An output that names a folder, directly or through a link, is refused: the link is
+// not replaced by the file.
+TEST(FolioPack, OutputThatIsAFolderIsRefused)
+{
+    TempDir dir;
+    MakeApp(dir);
+    std::filesystem::create_directory(dir / "out");
+    std::filesystem::create_directory_symlink("out", dir / "link");
+    ASSERT_EQ(Pack(dir, "build app --runtime runtime.exe -o App.exe").Code, 0);
+    for (const char* output : {"out", "out/", "link", "link/"}) {
+        for (const char* command : {"build app --runtime runtime.exe -o ", "extract App.exe web/index.html -o "}) {
+            const auto r = Pack(dir, command + std::string(output));
+            EXPECT_EQ(r.Code, 1) << command << output;
+            EXPECT_NE(r.Err.find("is a folder"), std::string::npos) << command << output << ": " << r.Err;
+        }
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / "link")) << output;
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "out")) << output;
+        EXPECT_EQ(Leftovers(dir), std::vector<std::string>{}) << output;
+    }
+}
+
 TEST(FolioPack, OutputThatCannotBeWrittenFailsTheCommand)
 {
     TempDir dir;
