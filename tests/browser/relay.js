@@ -175,10 +175,16 @@ class Relay {
     if (!request) return;
     this.paused.delete(id);
     const send = this.page.send;
-    const done = request.url.toLowerCase().startsWith("file:")
-      ? send("Fetch.failRequest", { requestId: request.requestId, errorReason: "FileNotFound" })
-      : send("Fetch.continueRequest", { requestId: request.requestId });
-    done.catch(() => {});
+    if (!request.url.toLowerCase().startsWith("file:")) {
+      send("Fetch.continueRequest", { requestId: request.requestId }).catch(() => {});
+      return;
+    }
+    send("Fetch.failRequest", { requestId: request.requestId, errorReason: "FileNotFound" }).catch(() => {});
+    if (request.navigation) {
+      // Chromium's error page fires no load event: the navigation ends here.
+      this.loaded = (this.loaded || 0) + 1;
+      this.toStandin({ op: "loaded", url: request.url });
+    }
   }
 
   fromChromium(method, params) {
@@ -186,11 +192,9 @@ class Relay {
       case "Fetch.requestPaused": {
         const id = this.nextRequest++;
         const url = params.request.url;
-        this.paused.set(id, { requestId: params.requestId, url, type: params.resourceType });
-        this.toStandin({
-          op: "request", id, url, context: CONTEXTS[params.resourceType] ?? 16,
-          navigation: params.resourceType === "Document" && params.frameId === this.mainFrame,
-        });
+        const navigation = params.resourceType === "Document" && params.frameId === this.mainFrame;
+        this.paused.set(id, { requestId: params.requestId, url, type: params.resourceType, navigation });
+        this.toStandin({ op: "request", id, url, context: CONTEXTS[params.resourceType] ?? 16, navigation });
         break;
       }
       case "Page.frameNavigated": this.frames.set(params.frame.id, params.frame.url); break;
@@ -251,6 +255,7 @@ class Relay {
   until(condition, ms = 60000, what = "a condition") {
     return new Promise((resolve, reject) => {
       const timer = setTimeout(() => reject(new Error(`relay: gave up waiting for ${what}`)), ms);
+      timer.unref();
       const check = () => {
         const value = condition();
         if (value) { clearTimeout(timer); resolve(value); return true; }

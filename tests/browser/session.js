@@ -44,10 +44,17 @@ class Session {
     this.process.stdout.on("data", (d) => { this.output += d; });
     this.process.stderr.on("data", (d) => { this.output += d; });
     this.exited = new Promise((resolve) => this.process.on("exit", (code) => { this.exitCode = code; resolve(code); }));
-    await Promise.race([
-      this.relay.until(() => this.relay.loaded, 90000, "the first page to load"),
-      this.exited.then(() => { throw new Error(`the runtime ended before its page loaded:\n${this.output}`); }),
-    ]);
+    const ended = this.exited.then(() => { throw new Error("the runtime ended before its page loaded"); });
+    ended.catch(() => {}); // a later end is the test's business
+    try {
+      await Promise.race([ended, this.relay.until(() => this.relay.standin, 60000,
+        "the stand-in to connect (is the executable packaged with the stand-in as its loader, and the win64 runtime?)")]);
+      await Promise.race([ended, this.relay.until(() => this.relay.loaded, 60000, "the first page to load")]);
+    } catch (error) {
+      const log = this.logLines().slice(-15).map((l) => JSON.stringify(l).slice(0, 300)).join("\n");
+      error.message += `\nthe runtime's output:\n${this.output}\nthe stand-in's log, last lines:\n${log}\nthe page's troubles: ${this.relay.errors.join("; ")}`;
+      throw error;
+    }
     return this;
   }
 
