@@ -88,7 +88,10 @@ class Chromium {
     } catch { /* already gone */ }
     if (this.child.exitCode === null) this.child.kill("SIGKILL");
     await this.exited;
-    fs.rmSync(this.profile, { recursive: true, force: true });
+    // Its helper processes may still be writing to the profile for a moment.
+    try {
+      fs.rmSync(this.profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
+    } catch { /* a temporary folder left behind */ }
   }
 }
 
