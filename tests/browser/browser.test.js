@@ -198,6 +198,13 @@ describe("test app in Chromium", () => {
     assert.ok(session.relay.titles.includes("Titre changé ✓ 世界"));
   });
 
+  it("asks the runtime about new windows, which leaves one to the web alone", async () => {
+    await session.relay.page.send("Runtime.evaluate", { expression: 'window.open("https://example.invalid/page.html")', userGesture: true });
+    const newWindow = () => session.logLines().find((l) => l.event === "new-window");
+    await session.relay.until(() => session.relay.newWindows?.length, 20000, "the new-window answer");
+    assert.deepEqual(newWindow(), { pid: newWindow().pid, event: "new-window", uri: "https://example.invalid/page.html", handled: false });
+  });
+
   it("gives a page from elsewhere no native functions, whatever it claims", async () => {
     elsewhere = http.createServer((request, response) => {
       response.writeHead(200, { "Content-Type": "text/html; charset=utf-8" });

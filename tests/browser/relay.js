@@ -64,7 +64,13 @@ class Relay {
     this.nextRequest = 1;
     this.chromium.on((method, params, sessionId) => {
       if (sessionId === this.page.sessionId) this.fromChromium(method, params);
+      // The runtime decides about new windows (NewWindowRequested); Chromium's own popup
+      // would load unserved, so it goes at once.
+      if (method === "Target.targetCreated" && params.targetInfo.openerId === this.page.targetId) {
+        this.chromium.send("Target.closeTarget", { targetId: params.targetInfo.targetId }).catch(() => {});
+      }
     });
+    await this.chromium.send("Target.setDiscoverTargets", { discover: true });
     const send = this.page.send;
     await send("Page.enable");
     await send("Runtime.enable");
@@ -148,6 +154,7 @@ class Relay {
           this.toStandin({ op: "captured", id: message.id, png: data });
         });
         break;
+      case "new-window": (this.newWindows ||= []).push(message); break;
       case "closed": this.controllerClosed = true; break;
       default: break;
     }
