@@ -117,6 +117,7 @@ HRESULT TController::put_Bounds(RECT bounds) noexcept
     }
     FBounds = bounds;
     FView->SetBounds(bounds);
+    FWebView->BoundsChanged(bounds);
     return S_OK;
 }
 

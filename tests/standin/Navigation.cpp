@@ -104,12 +104,12 @@ void TWebView::RunNavigation(std::u16string uri, UINT64 id)
     FSourceChanged.Raise(this, MakeObject<TSourceChangedArgs>().Get());
     FHistoryChanged.Raise(this, nullptr);
     FContentLoading.Raise(this, MakeObject<TContentLoadingArgs>(id).Get());
-    Request(uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT, [self, complete](bool responded, const std::string& body) {
+    Request(uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT, [self, complete](bool responded, const TServed& served) {
         if (self->FClosed) {
             return;
         }
         if (responded) {
-            if (auto title = FindTitle(body)) {
+            if (auto title = FindTitle(served.Body)) {
                 self->ChangeTitle(std::move(*title));
             }
         }
@@ -173,27 +173,26 @@ void TWebView::ReadResponse(std::u16string uri, ComPtr<ICoreWebView2WebResourceR
     // only ever released on the UI thread.
     struct TRead {
         ComPtr<TWebView> Self;
-        std::u16string Uri, Reason;
-        int Status;
-        std::vector<std::u16string> Headers;
+        std::u16string Uri;
         TResponded Responded;
-        std::string Body;
+        TServed Served;
         bool ReadFailed = false;
     };
-    auto read = std::make_unique<TRead>(
-        TRead{ComPtr<TWebView>(this), std::move(uri), FromWide(reason.Get()), status, std::move(headers), std::move(responded)});
+    auto read = std::make_unique<TRead>(TRead{ComPtr<TWebView>(this), std::move(uri), std::move(responded),
+                                              TServed{status, FromWide(reason.Get()), std::move(headers), {}}});
     auto finish = [](std::unique_ptr<TRead> done) {
         auto queue = done->Self->FQueue;
         queue->Post([shared = std::shared_ptr<TRead>(std::move(done))] {
             TLogLine line("response");
-            line.Str("url", shared->Uri).Num("status", shared->Status).Str("reason", shared->Reason);
-            line.Strings("headers", shared->Headers).Num("length", static_cast<int64_t>(shared->Body.size()));
-            line.Str("sha256", Sha256Hex(shared->Body.data(), shared->Body.size()));
+            const TServed& served = shared->Served;
+            line.Str("url", shared->Uri).Num("status", served.Status).Str("reason", served.Reason);
+            line.Strings("headers", served.Headers).Num("length", static_cast<int64_t>(served.Body.size()));
+            line.Str("sha256", Sha256Hex(served.Body.data(), served.Body.size()));
             if (shared->ReadFailed) {
                 line.Bool("readFailed", true);
             }
             line.Write();
-            shared->Responded(true, shared->Body);
+            shared->Responded(true, served);
         });
     };
     try {
@@ -206,7 +205,7 @@ void TWebView::ReadResponse(std::u16string uri, ComPtr<ICoreWebView2WebResourceR
                     read->ReadFailed = true;
                     break;
                 }
-                read->Body.append(buffer, got);
+                read->Served.Body.append(buffer, got);
                 if (got == 0 || hr == S_FALSE) {
                     break;
                 }

@@ -53,7 +53,7 @@ void TWebView::RunStep(const TStep& step)
     switch (step.Command) {
     case ECommand::Request:
         Request(step.Uri, static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(step.Kind),
-                [goOn](bool, const std::string&) { goOn(); });
+                [goOn](bool, const TServed&) { goOn(); });
         return;
     case ECommand::Message:
         FReplies = 0;

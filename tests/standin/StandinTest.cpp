@@ -381,3 +381,21 @@ TEST_F(Standin, WaitReplyGivesUpAndShowsTheViewWhereTheBoundsSay)
     EXPECT_EQ(placed.bottom, 170);
     EXPECT_TRUE(GetWindowLongW(view, GWL_STYLE) & WS_VISIBLE);
 }
+
+// A relay nobody listens on: logged, and the stand-in acts the browser itself.
+TEST_F(Standin, UnreachableRelayLeavesTheBrowserToTheStandin)
+{
+    TScopedVariable relay(L"FOLIO_STANDIN_RELAY", L"127.0.0.1:1");
+    Scenario("");
+    TRuntimeDouble runtime;
+    runtime.Files = {{L"file:///index.html", IndexHtml}};
+    ASSERT_EQ(runtime.Start(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return !runtime.NavigationsCompleted.empty(); }));
+    EXPECT_EQ(runtime.NavigationsCompleted, std::vector<std::wstring>{L"success"});
+    EXPECT_EQ(runtime.Titles, std::vector<std::wstring>{L"Hello"});
+    const TLog log = Log();
+    const auto errors = log.Of("error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(Str(*errors[0], "message"), "relay: cannot connect to 127.0.0.1:1");
+    EXPECT_FALSE(log.Has("relay-connected"));
+}

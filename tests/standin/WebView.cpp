@@ -20,14 +20,20 @@ HRESULT TSettings::Put(const char* name, BOOL& field, BOOL value) noexcept
 {
     field = value;
     TLogLine("settings").Str("name", name).Bool("value", value != FALSE).Write();
+    if (Changed) {
+        Changed(name, value != FALSE);
+    }
     return S_OK;
 }
 
 TWebView::TWebView(std::shared_ptr<const TSession> session, std::shared_ptr<TUiQueue> queue, HWND parent,
                    std::shared_ptr<TViewWindow> view)
     : FSession(std::move(session)), FQueue(std::move(queue)), FParent(parent), FView(std::move(view)),
-      FSettings(MakeObject<TSettings>())
+      FSettings(MakeObject<TSettings>()), FRelay(TRelay::Connect())
 {
+    if (FRelay) {
+        StartRelay();
+    }
 }
 
 void TWebView::Closed()
@@ -50,6 +56,12 @@ void TWebView::Closed()
     FContainsFullScreenElementChanged.Clear();
     FWebResourceRequested.Clear();
     FWindowCloseRequested.Clear();
+    FScriptsRunning.clear();
+    FCaptures.clear();
+    if (FRelay) {
+        FRelay->Send(TRelayMessage("closed").Text());
+        FRelay->Stop();
+    }
 }
 
 HRESULT TWebView::Logged(const char* event) noexcept
@@ -82,6 +94,11 @@ HRESULT TWebView::Navigate(LPCWSTR uri) noexcept
         if (FClosed) {
             return HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
         }
+        if (FRelay) {
+            // Chromium navigates; its request for the document raises the events.
+            FRelay->Send(TRelayMessage("navigate").Str("url", FromWide(uri)).Text());
+            return S_OK;
+        }
         const UINT64 id = ++FNavigationId;
         ComPtr<TWebView> self(this);
         FQueue->Post([self, target = FromWide(uri), id] { self->RunNavigation(target, id); });
@@ -105,6 +122,9 @@ HRESULT TWebView::AddScriptToExecuteOnDocumentCreated(
             .Str("sha256", Sha256Hex(bytes.data(), bytes.size()))
             .Str("start", std::u16string_view(script).substr(0, 60))
             .Write();
+        if (FRelay) {
+            FRelay->Send(TRelayMessage("inject").Str("script", script).Text());
+        }
         const std::u16string id = Shared::Utf8ToUtf16(std::to_string(++FInjectedScripts));
         if (handler) {
             ComPtr<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler> done(handler);
@@ -132,6 +152,13 @@ HRESULT TWebView::ExecuteScript(LPCWSTR javaScript, ICoreWebView2ExecuteScriptCo
         TLogLine("script-executed").Str("script", script).Num("answers", static_cast<int64_t>(answers.size())).Write();
         ComPtr<TWebView> self(this);
         ComPtr<ICoreWebView2ExecuteScriptCompletedHandler> done(handler);
+        if (FRelay) {
+            // The page runs it; the harness sends the result back with this number.
+            const int64_t id = ++FRelayCalls;
+            FScriptsRunning[id] = done;
+            FRelay->Send(TRelayMessage("execute").Num("id", id).Str("script", script).Text());
+            done = nullptr;
+        }
         FQueue->Post([self, done, answers] {
             if (done) {
                 done->Invoke(S_OK, L"null");
@@ -153,6 +180,9 @@ HRESULT TWebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) noexcept
     }
     try {
         TLogLine("web-message-posted").Str("json", FromWide(webMessageAsJson)).Write();
+        if (FRelay) {
+            FRelay->Send(TRelayMessage("post").Str("json", FromWide(webMessageAsJson)).Text());
+        }
         ReplyArrived();
         return S_OK;
     } catch (...) {

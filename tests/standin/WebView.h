@@ -5,10 +5,12 @@
 #pragma once
 
 #include "tests/standin/ComObject.h"
+#include "tests/standin/Relay.h"
 #include "tests/standin/Session.h"
 #include "tests/standin/UiQueue.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +19,9 @@ namespace Folio::Standin {
 
 class TSettings final : public TComObject<ICoreWebView2Settings> {
 public:
+    // Told of every put_, after it was logged (the relay passes them on).
+    std::function<void(const char* name, bool value)> Changed;
+
 #define FOLIO_SETTING(name)                                                                                          \
     HRESULT STDMETHODCALLTYPE get_##name(BOOL* value) noexcept override { return Get(F##name, value); }             \
     HRESULT STDMETHODCALLTYPE put_##name(BOOL value) noexcept override { return Put(#name, F##name, value); }
@@ -33,7 +38,7 @@ public:
 
 private:
     static HRESULT Get(BOOL field, BOOL* value) noexcept;
-    static HRESULT Put(const char* name, BOOL& field, BOOL value) noexcept;
+    HRESULT Put(const char* name, BOOL& field, BOOL value) noexcept;
 
     // WebView2's defaults: everything on.
     BOOL FIsScriptEnabled = TRUE, FIsWebMessageEnabled = TRUE, FAreDefaultScriptDialogsEnabled = TRUE,
@@ -46,8 +51,12 @@ public:
     TWebView(std::shared_ptr<const TSession> session, std::shared_ptr<TUiQueue> queue, HWND parent,
              std::shared_ptr<TViewWindow> view);
 
+    ~TWebView() override;
+
     // The controller was closed: no more events, and the scenario stops.
     void Closed();
+    // The controller's new bounds, for the relay's viewport.
+    void BoundsChanged(const RECT& bounds);
 
     HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) noexcept override;
     HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) noexcept override;
@@ -84,11 +93,9 @@ public:
     HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR) noexcept override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR javaScript,
                                             ICoreWebView2ExecuteScriptCompletedHandler* handler) noexcept override;
-    HRESULT STDMETHODCALLTYPE CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*,
-                                             ICoreWebView2CapturePreviewCompletedHandler*) noexcept override
-    {
-        return E_NOTIMPL;
-    }
+    // Only in relay mode, where the harness answers with Chromium's screenshot; else E_NOTIMPL.
+    HRESULT STDMETHODCALLTYPE CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT format, IStream* stream,
+                                             ICoreWebView2CapturePreviewCompletedHandler* handler) noexcept override;
     HRESULT STDMETHODCALLTYPE Reload() noexcept override { return Logged("reload"); }
     HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) noexcept override;
     HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR) noexcept override { return E_NOTIMPL; }
@@ -126,7 +133,14 @@ private:
     struct TScriptAnswer {
         std::u16string Match, Source, Json;
     };
-    using TResponded = std::function<void(bool responded, const std::string& body)>;
+    // What a request's response held, once its body was read.
+    struct TServed {
+        int Status = 0;
+        std::u16string Reason;
+        std::vector<std::u16string> Headers;
+        std::string Body;
+    };
+    using TResponded = std::function<void(bool responded, const TServed& served)>;
 
     static HRESULT Logged(const char* event) noexcept;
 
@@ -136,6 +150,13 @@ private:
     void ReadResponse(std::u16string uri, ComPtr<ICoreWebView2WebResourceResponse> response, TResponded responded);
     void ChangeTitle(std::u16string title);
     void RaiseWebMessage(std::u16string source, std::u16string json);
+
+    // RelayView.cpp
+    void StartRelay();
+    void RelayReceived(const std::string& line);
+    void RelayRequest(UINT64 id, std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, bool navigation);
+    void RelayLoaded(std::u16string uri);
+    void RelayNewWindow(std::u16string uri);
 
     // Player.cpp
     void Next();
@@ -162,6 +183,15 @@ private:
     int FReplies = 0;
     int FWaitingReply = 0;
     int FWaits = 0;
+
+    // Relay mode: the connection, the ExecuteScript and CapturePreview completions
+    // waiting for the harness by number, and whether the current document was answered.
+    std::unique_ptr<TRelay> FRelay;
+    int64_t FRelayCalls = 0;
+    std::map<int64_t, ComPtr<ICoreWebView2ExecuteScriptCompletedHandler>> FScriptsRunning;
+    std::map<int64_t, std::pair<ComPtr<IStream>, ComPtr<ICoreWebView2CapturePreviewCompletedHandler>>> FCaptures;
+    bool FDocumentAnswered = false;
+    UINT64 FRelayNavigation = 0;
 
     TEventList<ICoreWebView2NavigationStartingEventHandler> FNavigationStarting, FFrameNavigationStarting;
     TEventList<ICoreWebView2ContentLoadingEventHandler> FContentLoading;
