@@ -74,7 +74,11 @@ TServedResponse Success(std::vector<uint8_t> body, std::u16string_view type)
     r.ReasonPhrase = u"OK";
     r.Headers = u"Content-Type: ";
     r.Headers += type;
-    r.Headers += u"; charset=utf-8";
+    // Every type says UTF-8, but a WebAssembly module: browsers compile a streamed
+    // module only when its type is exactly "application/wasm", without parameters.
+    if (!Shared::SameTextAscii(type, u"application/wasm")) {
+        r.Headers += u"; charset=utf-8";
+    }
     r.Body = std::move(body);
     return r;
 }

@@ -152,7 +152,7 @@ TEST_F(WithStandin, ServesThePackageAndClosesWhenThePageAgrees)
         {"file:///my%20page.html?x=1#top", "200", "Content-Type: text/html; charset=utf-8", "<title>Mine</title>"},
         {"file:///lib/app.JS", "200", "Content-Type: application/javascript; charset=utf-8", "console.log(1)"},
         {"file:///mod.mjs", "200", "Content-Type: application/javascript; charset=utf-8", "export const a = 1;"},
-        {"file:///a.wasm", "200", "Content-Type: application/wasm; charset=utf-8", std::string("\0asm\1\0\0\0", 8)},
+        {"file:///a.wasm", "200", "Content-Type: application/wasm", std::string("\0asm\1\0\0\0", 8)},
         {"file:///data.json", "200", "Content-Type: application/json; charset=utf-8", "{\"a\": 1}"},
         {"file:///beside.txt", "200", "Content-Type: text/plain; charset=utf-8", "from the disk"},
     };

@@ -55,7 +55,8 @@ struct Fixture {
         Zip.SetPasswordBytes(kPassword);
         EXPECT_EQ(Zip.Open(Span(Bytes)), ZipError::None);
         for (const std::u16string path : {u"C:\\App\\index.html", u"C:\\App\\beside.html", u"C:\\App\\sub\\page.htm",
-                                          u"C:\\dir\\a.txt", u"C:\\App\\bad.txt", u"C:\\secret.txt"}) {
+                                          u"C:\\dir\\a.txt", u"C:\\App\\bad.txt", u"C:\\secret.txt",
+                                          u"C:\\App\\add.WASM"}) {
             Disk.Files[path] = "disk:" + Utf16ToUtf8(path);
         }
         Disk.Unreadable.insert(u"C:\\App\\locked.txt");
@@ -105,6 +106,7 @@ TEST(RequestServing, UrlsToFilesTypesAndStatus)
         // not in the package: the executable's folder, then drive paths as they are
         {u"file:///beside.html", 200, "disk:C:\\App\\beside.html", html},
         {u"file:///sub/page.htm", 200, "disk:C:\\App\\sub\\page.htm", html},
+        {u"file:///add.WASM", 200, "disk:C:\\App\\add.WASM", u"application/wasm"},
         {u"file:///C:/dir/a.txt", 200, "disk:C:\\dir\\a.txt", u"text/plain"},
         {u"file:///C:/dir/../../dir/./a.txt", 200, "disk:C:\\dir\\a.txt", u"text/plain"},
         {u"file:///C:%5Cdir%5Ca.txt", 200, "disk:C:\\dir\\a.txt", u"text/plain"},
@@ -147,7 +149,8 @@ TEST(RequestServing, UrlsToFilesTypesAndStatus)
         EXPECT_EQ(Body(*r), c.body);
         if (c.status == 200) {
             EXPECT_EQ(r->ReasonPhrase, u"OK");
-            EXPECT_EQ(r->Headers, u"Content-Type: " + c.type + u"; charset=utf-8");
+            // A WebAssembly module's type stands alone: streamed compilation wants it exact.
+            EXPECT_EQ(r->Headers, u"Content-Type: " + c.type + (c.type == u"application/wasm" ? u"" : u"; charset=utf-8"));
         } else {
             EXPECT_EQ(r->Headers, u"");
         }
