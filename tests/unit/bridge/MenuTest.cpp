@@ -4,6 +4,7 @@
 #include "bridge/BrowserExternalModule.h"
 #include "bridge/MenuModel.h"
 #include "package/ZipWriter.h"
+#include "tests/support/PackagePage.h"
 #include "tests/support/TempDir.h"
 #include "tools/bridge-probe/HostFakes.h"
 #include "util/StrUtils.h"
@@ -191,27 +192,19 @@ struct MenuBench {
     FolioTest::TempDir Dir;
     Probe::TStandIns StandIns;
     Probe::TRecordingMenus& Menus = StandIns.Menus;
-    Shared::TZipArchive Archive;
-    std::string PackageBytes;
+    FolioTest::TPackagePage Package{{{"web/i.png", kPng + "archive"}, {"both.png", kPng + "archive"}}};
     std::unique_ptr<Bridge::TBrowserExternalModule> Module;
 
     MenuBench()
     {
-        std::ostringstream zip;
-        Shared::TZipWriter writer(zip, {"pw", false});
-        writer.AddBytes("web/i.png", kPng + "archive", 0x5A210000);
-        writer.AddBytes("both.png", kPng + "archive", 0x5A210000);
-        writer.Finish();
-        PackageBytes = zip.str();
-        Archive.SetPasswordBytes("pw");
-        Archive.Open({reinterpret_cast<const uint8_t*>(PackageBytes.data()), PackageBytes.size()});
         FolioTest::WriteFile(Dir / "beside.png", kPng + "file");
         FolioTest::WriteFile(Dir / "both.png", kPng + "the file beside, longer");
         FolioTest::WriteFile(Dir / "junk.png", "not an image");
         auto exeDir = Dir.Path().u16string();
         exeDir.push_back(std::filesystem::path::preferred_separator);
         auto ports = StandIns.Ports(Platform::SystemFileSystem(), exeDir);
-        ports.Archive = &Archive;
+        ports.Archive = &Package.Archive;
+        ports.Settings = &Package.Settings;
         Module = std::make_unique<Bridge::TBrowserExternalModule>(ports);
     }
 

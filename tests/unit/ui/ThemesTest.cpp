@@ -1,6 +1,7 @@
 // The themes over the files make-themes wrote for this build: the format, discovery
 // (names, sorting, duplicates, broken files), lookup and the page's three functions.
 #include "bridge/BrowserExternalModule.h"
+#include "tests/support/PackagePage.h"
 #include "tools/bridge-probe/HostFakes.h"
 #include "ui/themes/StyleManager.h"
 #include "util/TextCodecs.h"
@@ -213,8 +214,11 @@ TEST(ThemeFunctions, RepliesToThePage)
     int switches = 0;
     styles.AddListener([&](const TPalette*) { ++switches; });
     Probe::TRecordingBrowser browser;
+    const FolioTest::TPackagePage package; // the page that calls
     Bridge::TBrowserExternalModule::TPorts ports;
     ports.Browser = &browser;
+    ports.Archive = &package.Archive;
+    ports.Settings = &package.Settings;
     ports.Themes = &styles;
     Bridge::TBrowserExternalModule module(ports);
     const auto send = [&](int id, const std::string& data) {
@@ -253,8 +257,11 @@ TEST(ThemeFunctions, RepliesToThePage)
 TEST(ThemeFunctions, WithoutThemesOnlyTheSystemLook)
 {
     Probe::TRecordingBrowser browser;
+    const FolioTest::TPackagePage package; // the page that calls
     Bridge::TBrowserExternalModule::TPorts ports;
     ports.Browser = &browser;
+    ports.Archive = &package.Archive;
+    ports.Settings = &package.Settings;
     Bridge::TBrowserExternalModule module(ports);
     const std::pair<std::string, std::string> cases[] = {
         {R"({"id": 80001, "uuid": "a", "data": {}})", R"({"uuid": "a", "success": true, "result": "Windows"})"},
