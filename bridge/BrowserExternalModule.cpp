@@ -25,9 +25,18 @@ const TJsonValue& Member(const TJsonValue& message, const char* name)
 
 } // namespace
 
-TBrowserExternalModule::TBrowserExternalModule(TPorts ports) : FPorts(ports)
+TBrowserExternalModule::TBrowserExternalModule(TPorts ports)
+    : FPorts(ports), FSelf(std::make_shared<TBrowserExternalModule*>(this))
 {
     OnDispatchError = [](const std::string& message) { Platform::DebugOutput("Folio bridge: " + message); };
+    ConnectNotifications();
+}
+
+TBrowserExternalModule::~TBrowserExternalModule()
+{
+    if (FPorts.Notifications) {
+        FPorts.Notifications->SetClickHandler(nullptr);
+    }
 }
 
 const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExternalModule::FunctionTable()
@@ -54,6 +63,16 @@ const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExt
         {50003, &TBrowserExternalModule::EnterFullscreen},
         {50004, &TBrowserExternalModule::ExitFullscreen},
         {50005, &TBrowserExternalModule::GetArgs},
+        {11001, &TBrowserExternalModule::SystemLogoff},
+        {11002, &TBrowserExternalModule::SystemReboot},
+        {11003, &TBrowserExternalModule::SystemShutdown},
+        {11004, &TBrowserExternalModule::SystemNotification},
+        {13001, &TBrowserExternalModule::RegistryWriteValue},
+        {13002, &TBrowserExternalModule::RegistryReadValue},
+        {13003, &TBrowserExternalModule::RegistryValueExist},
+        {13004, &TBrowserExternalModule::RegistryDeleteValue},
+        {13005, &TBrowserExternalModule::RegistryKeyExist},
+        {13006, &TBrowserExternalModule::RegistryDeleteKey},
         {60001, &TBrowserExternalModule::GetStyle},
         {60002, &TBrowserExternalModule::SetStyle},
         {60003, &TBrowserExternalModule::GetState},
@@ -66,6 +85,10 @@ const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExt
         {60010, &TBrowserExternalModule::SetSize},
         {60011, &TBrowserExternalModule::GetBorder},
         {60012, &TBrowserExternalModule::SetBorder},
+        {70001, &TBrowserExternalModule::ShellExecuteFile},
+        {70002, &TBrowserExternalModule::ShellExploreFile},
+        {70003, &TBrowserExternalModule::ShellCommand},
+        {70004, &TBrowserExternalModule::ShellListWindows},
         {90001, &TBrowserExternalModule::DecodeToFile},
     };
     return table;

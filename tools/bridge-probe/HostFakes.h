@@ -1,6 +1,7 @@
 // The host stand-ins for the bridge's ports that have no host counterpart: the browser
 // (records what is posted), the main window (a rectangle with a state and a title), the
-// file dialogs (scripted answers) and the process facts (given, not read).
+// file dialogs (scripted answers) and the process facts (given, not read); the shell's
+// and registry's stand-ins are in ShellFakes.h.
 #pragma once
 
 #include "bridge/BrowserExternalModule.h"
@@ -9,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MainWindowHost.h"
 #include "platform/SystemInfo.h"
+#include "tools/bridge-probe/ShellFakes.h"
 
 #include <deque>
 #include <string>
@@ -133,6 +135,11 @@ struct TStandIns {
     TFakeMainWindow Window;
     TScriptedDialogs Dialogs;
     TGivenSystemInfo System;
+    TPumpedQueue Queue; // before the shell, whose threads post to it
+    TRecordingShell Shell;
+    TRecordingPower Power;
+    TRecordingNotifications Notifications;
+    TMemoryRegistry Registry;
 
     Bridge::TBrowserExternalModule::TPorts Ports(Platform::TFileSystem& files, std::u16string appDirPath)
     {
@@ -143,6 +150,11 @@ struct TStandIns {
         ports.MainWindow = &Window;
         ports.System = &System;
         ports.AppDirPath = std::move(appDirPath);
+        ports.Shell = &Shell;
+        ports.Power = &Power;
+        ports.Notifications = &Notifications;
+        ports.Registry = &Registry;
+        ports.UiQueue = &Queue;
         return ports;
     }
 };
