@@ -40,11 +40,12 @@ BOOL CALLBACK AddCaption(HWND window, LPARAM) noexcept
 std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 
 // ShellExecuteExW rather than ShellExecuteW: it leaves the reason of a failure in the
-// thread's last error, where the callers read it.
+// thread's last error, where the callers read it. The shell shows no message of its own
+// (its message box would also overwrite that error): the caller reports the reason.
 bool ShellExecuteOpen(const std::u16string& file, const std::u16string& parameters)
 {
     SHELLEXECUTEINFOW info{sizeof(info)};
-    info.fMask = SEE_MASK_NOASYNC;
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     info.hwnd = GetActiveWindow();
     info.lpVerb = L"open";
     info.lpFile = W(file);
@@ -290,9 +291,11 @@ std::u16string TSysUtils::GetDosOutput(const std::u16string& CommandLine, const 
     startup.lpAttributeList = attributes.List();
     std::wstring line = L"cmd.exe /C " + Wide(CommandLine);
     PROCESS_INFORMATION process{};
-    // Suspended until it is in the job, so that no descendant is started outside it.
+    // Suspended until it is in the job, so that no descendant is started outside it. A
+    // console of its own, as the child of a GUI program always gets: its code page (the
+    // OEM one) is what cmd writes redirected output in, whoever starts the command.
     const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                        EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr,
+                                        CREATE_NEW_CONSOLE | EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr,
                                         WorkingDir.empty() ? nullptr : W(WorkingDir), &startup.StartupInfo, &process);
     const DWORD startError = GetLastError();
     pipe.Writer.Reset(); // only the child's copies keep the pipe open

@@ -3,7 +3,12 @@
 
 #include "browser/ComBase.h"
 #include "platform/FileSystem.h"
+#include "platform/Notifications.h"
+#include "platform/Power.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "platform/SystemInfo.h"
+#include "platform/UiQueue.h"
 #include "platform/win32/Handles.h"
 #include "runtime/StartupRules.h"
 #include "util/TextCodecs.h"
@@ -129,6 +134,11 @@ void TMainForm::FormCreate()
     ports.Settings = &FApp.AppSettings;
     const std::u16string exe = Platform::SystemInfo().ExecutablePath();
     ports.AppDirPath = exe.substr(0, exe.find_last_of(u"\\/") + 1);
+    ports.Shell = &Platform::SystemShell();
+    ports.Power = &Platform::SystemPower();
+    ports.Registry = &Platform::CurrentUserRegistry();
+    ports.UiQueue = &Platform::UiQueue();
+    ports.Notifications = &Platform::SystemNotifications(); // the toast notifier is made here, once
     FBrowserExternalModule = std::make_unique<Bridge::TBrowserExternalModule>(ports);
     FBrowserExternalModule->FOnAppCloseRequest = [this] { AppCloseRequest(); };
 
