@@ -45,6 +45,10 @@ std::u16string SystemErrorText(DWORD code)
     while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) {
         text.pop_back();
     }
+    if (text.empty()) { // a code the system has no message for still says something
+        const std::string fallback = "System error " + std::to_string(code);
+        text.assign(fallback.begin(), fallback.end());
+    }
     return text;
 }
 

@@ -12,7 +12,8 @@ namespace Folio::Win32 {
 std::string ErrorText(DWORD code);
 inline std::string LastErrorText() { return ErrorText(GetLastError()); }
 // The system's message for a Win32 error code as the page is shown it: without trailing
-// blanks, line breaks and full stops, and without the code.
+// blanks, line breaks and full stops, and without the code ("System error N" when the
+// system has no message for it).
 std::u16string SystemErrorText(DWORD code);
 
 } // namespace Folio::Win32

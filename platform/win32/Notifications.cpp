@@ -2,6 +2,7 @@
 // from the executable's path. The table of shown toasts (by name) is locked, since
 // clicks, dismissals and failures arrive on the system's threads.
 #include "platform/Notifications.h"
+#include "platform/NotificationTable.h"
 
 #include "platform/win32/ComHandler.h"
 #include "platform/win32/Errors.h"
@@ -14,7 +15,6 @@
 #include <versionhelpers.h>
 #include <wrl/client.h>
 
-#include <map>
 #include <mutex>
 #include <stdexcept>
 
@@ -76,18 +76,16 @@ private:
     struct TEntry {
         ComPtr<IToastNotification> Toast;
         EventRegistrationToken Activated{}, Dismissed{}, Failed{};
+        const void* Identity() const { return Toast.Get(); }
     };
     static void Release(TEntry& entry);
-    // Whether the toast is still the one kept under its name.
-    bool IsCurrent(const std::u16string& name, IToastNotification* toast);
     void Clicked(const std::u16string& name, IToastNotification* sender);
     void Left(const std::u16string& name, IToastNotification* sender);
 
     std::u16string FExePath, FAppId;
     ComPtr<IToastNotifier> FNotifier;
     ComPtr<IToastNotificationFactory> FFactory;
-    std::mutex FTableMutex;
-    std::map<std::u16string, TEntry> FTable;
+    TNotificationTable<TEntry> FTable;
     std::mutex FHandlerMutex;
     TClickHandler FHandler;
 };
@@ -123,16 +121,9 @@ void Win32Notifications::Release(TEntry& entry)
     }
 }
 
-bool Win32Notifications::IsCurrent(const std::u16string& name, IToastNotification* toast)
-{
-    std::lock_guard lock(FTableMutex);
-    const auto it = FTable.find(name);
-    return it != FTable.end() && it->second.Toast.Get() == toast;
-}
-
 void Win32Notifications::Clicked(const std::u16string& name, IToastNotification* sender)
 {
-    if (!IsCurrent(name, sender)) {
+    if (!FTable.IsCurrent(name, sender)) {
         return; // replaced meanwhile: the newer toast speaks for the name
     }
     std::lock_guard lock(FHandlerMutex);
@@ -143,18 +134,10 @@ void Win32Notifications::Clicked(const std::u16string& name, IToastNotification*
 
 void Win32Notifications::Left(const std::u16string& name, IToastNotification* sender)
 {
-    TEntry gone;
-    {
-        std::lock_guard lock(FTableMutex);
-        const auto it = FTable.find(name);
-        // A late dismissal of a replaced toast leaves the newer one of the name alone.
-        if (it == FTable.end() || it->second.Toast.Get() != sender) {
-            return;
-        }
-        gone = std::move(it->second);
-        FTable.erase(it);
+    // A late dismissal of a replaced toast leaves the newer one of the name alone.
+    if (auto gone = FTable.TakeIfCurrent(name, sender)) {
+        Release(*gone); // outside the lock: the system may be calling another handler of it
     }
-    Release(gone); // outside the lock: the system may be calling another handler of it
 }
 
 bool Win32Notifications::Show(const std::u16string& name, const std::u16string& title, const std::u16string& body)
@@ -198,14 +181,8 @@ bool Win32Notifications::Show(const std::u16string& name, const std::u16string& 
     Check(entry.Toast->add_Failed(failed.Get(), &entry.Failed), "add_Failed");
 
     const ComPtr<IToastNotification> toast = entry.Toast;
-    TEntry replaced;
-    {
-        std::lock_guard lock(FTableMutex);
-        auto& slot = FTable[name];
-        replaced = std::move(slot);
-        slot = std::move(entry);
-    }
-    Release(replaced);
+    TEntry replaced = FTable.Put(name, std::move(entry));
+    Release(replaced); // its handlers go with it: a click on the old toast reports nothing
     Check(FNotifier->Show(toast.Get()), "Show");
     return true;
 }
