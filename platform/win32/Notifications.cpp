@@ -191,8 +191,10 @@ bool Win32Notifications::Show(const std::u16string& name, const std::u16string& 
 
 TNotifications& SystemNotifications()
 {
-    static Win32Notifications notifications; // created once, on the user-interface thread
-    return notifications;
+    // Created once, on the user-interface thread, and never destroyed: its toasts must
+    // not be released after COM has been shut down at exit.
+    static auto* notifications = new Win32Notifications;
+    return *notifications;
 }
 
 } // namespace Folio::Platform

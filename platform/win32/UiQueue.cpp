@@ -1,5 +1,6 @@
 // The UI queue on Windows: a message-only window of the user-interface thread; posting
 // adds the work to a locked list and wakes the window, whose procedure runs the list.
+// Its window class is its own: the browser's queue has another (FolioUiQueue).
 #include "platform/UiQueue.h"
 
 #include "platform/DebugOutput.h"
@@ -41,9 +42,9 @@ Win32UiQueue::Win32UiQueue()
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = QueueWindowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"FolioUiQueue";
+    windowClass.lpszClassName = L"FolioBridgeQueue";
     RegisterClassW(&windowClass);
-    FWindow = CreateWindowExW(0, L"FolioUiQueue", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+    FWindow = CreateWindowExW(0, L"FolioBridgeQueue", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               windowClass.hInstance, nullptr);
     if (FWindow) {
         SetWindowLongPtrW(FWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -85,8 +86,9 @@ void Win32UiQueue::RunPosted() noexcept
 
 TUiQueue& UiQueue()
 {
-    static Win32UiQueue queue; // lives until the process ends: threads may post late
-    return queue;
+    // Never destroyed: a command's thread may still post while the process exits.
+    static auto* queue = new Win32UiQueue;
+    return *queue;
 }
 
 } // namespace Folio::Platform
