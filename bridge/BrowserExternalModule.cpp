@@ -25,13 +25,15 @@ const TJsonValue& Member(const TJsonValue& message, const char* name)
 
 } // namespace
 
-TBrowserExternalModule::TBrowserExternalModule(TPorts ports) : FPorts(ports)
+TBrowserExternalModule::TBrowserExternalModule(TPorts ports)
+    : FPorts(ports), FSelf(std::make_shared<TBrowserExternalModule*>(this))
 {
     OnDispatchError = [](const std::string& message) { Platform::DebugOutput("Folio bridge: " + message); };
     if (FPorts.Menus) {
         FPorts.Menus->OnItemClick = [this](Platform::TMenuKind kind, int32_t id) { MenuItemClick(kind, id); };
         FPorts.Menus->OnTrayIconClick = [this] { TrayIconClick(); };
     }
+    ConnectNotifications();
 }
 
 TBrowserExternalModule::~TBrowserExternalModule()
@@ -39,6 +41,9 @@ TBrowserExternalModule::~TBrowserExternalModule()
     if (FPorts.Menus) {
         FPorts.Menus->OnItemClick = nullptr;
         FPorts.Menus->OnTrayIconClick = nullptr;
+    }
+    if (FPorts.Notifications) {
+        FPorts.Notifications->SetClickHandler(nullptr);
     }
 }
 
@@ -66,6 +71,16 @@ const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExt
         {50003, &TBrowserExternalModule::EnterFullscreen},
         {50004, &TBrowserExternalModule::ExitFullscreen},
         {50005, &TBrowserExternalModule::GetArgs},
+        {11001, &TBrowserExternalModule::SystemLogoff},
+        {11002, &TBrowserExternalModule::SystemReboot},
+        {11003, &TBrowserExternalModule::SystemShutdown},
+        {11004, &TBrowserExternalModule::SystemNotification},
+        {13001, &TBrowserExternalModule::RegistryWriteValue},
+        {13002, &TBrowserExternalModule::RegistryReadValue},
+        {13003, &TBrowserExternalModule::RegistryValueExist},
+        {13004, &TBrowserExternalModule::RegistryDeleteValue},
+        {13005, &TBrowserExternalModule::RegistryKeyExist},
+        {13006, &TBrowserExternalModule::RegistryDeleteKey},
         {60001, &TBrowserExternalModule::GetStyle},
         {60002, &TBrowserExternalModule::SetStyle},
         {60003, &TBrowserExternalModule::GetState},
@@ -81,6 +96,10 @@ const std::unordered_map<int32_t, TBrowserExternalModule::THandler>& TBrowserExt
         {80001, &TBrowserExternalModule::GetTheme},
         {80002, &TBrowserExternalModule::GetThemes},
         {80003, &TBrowserExternalModule::SetTheme},
+        {70001, &TBrowserExternalModule::ShellExecuteFile},
+        {70002, &TBrowserExternalModule::ShellExploreFile},
+        {70003, &TBrowserExternalModule::ShellCommand},
+        {70004, &TBrowserExternalModule::ShellListWindows},
         {90001, &TBrowserExternalModule::DecodeToFile},
         {12001, &TBrowserExternalModule::MainMenuSetItems},
         {12002, &TBrowserExternalModule::MainMenuUpdateItem},

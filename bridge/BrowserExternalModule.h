@@ -11,11 +11,17 @@
 #include "platform/FileSystem.h"
 #include "platform/MainWindowHost.h"
 #include "platform/MenuHost.h"
+#include "platform/Notifications.h"
+#include "platform/Power.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "platform/SystemInfo.h"
 #include "platform/ThemeEngine.h"
+#include "platform/UiQueue.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -41,12 +47,22 @@ public:
         const Shared::TZipArchive* Archive = nullptr;   // AppArchive
         const Shared::TAppSettings* Settings = nullptr; // AppSettings
         std::u16string AppDirPath;                      // the executable's folder, with its separator
+        Platform::TShell* Shell = nullptr;
+        Platform::TPower* Power = nullptr;
+        Platform::TNotifications* Notifications = nullptr;
+        Platform::TRegistry* Registry = nullptr;
+        Platform::TUiQueue* UiQueue = nullptr; // where commands' replies and clicks come back
     };
 
     explicit TBrowserExternalModule(TPorts ports);
     ~TBrowserExternalModule();
     TBrowserExternalModule(const TBrowserExternalModule&) = delete;
     TBrowserExternalModule& operator=(const TBrowserExternalModule&) = delete;
+
+    // A notification the page sent was clicked: its handler in the page hears the name.
+    void NotificationCenterReceiveLocalNotification(const std::u16string& name);
+    // Commands started by the page whose replies have not been posted yet.
+    int CommandsRunning() const { return FCommandsRunning; }
 
     // Handles one message the page posted (its JSON text) from the page at sourceUri.
     // Only the package's own pages are served: a file:/// URI that the serving rules
@@ -101,6 +117,23 @@ private:
     void EnterFullscreen(const std::u16string& uuid, const TJsonValue& data);
     void ExitFullscreen(const std::u16string& uuid, const TJsonValue& data);
     void GetArgs(const std::u16string& uuid, const TJsonValue& data);
+    // 70001-70004: shell
+    void ShellExecuteFile(const std::u16string& uuid, const TJsonValue& data);
+    void ShellExploreFile(const std::u16string& uuid, const TJsonValue& data);
+    void ShellCommand(const std::u16string& uuid, const TJsonValue& data);
+    void ShellListWindows(const std::u16string& uuid, const TJsonValue& data);
+    // 11001-11004: system
+    void SystemLogoff(const std::u16string& uuid, const TJsonValue& data);
+    void SystemReboot(const std::u16string& uuid, const TJsonValue& data);
+    void SystemShutdown(const std::u16string& uuid, const TJsonValue& data);
+    void SystemNotification(const std::u16string& uuid, const TJsonValue& data);
+    // 13001-13006: registry
+    void RegistryWriteValue(const std::u16string& uuid, const TJsonValue& data);
+    void RegistryReadValue(const std::u16string& uuid, const TJsonValue& data);
+    void RegistryValueExist(const std::u16string& uuid, const TJsonValue& data);
+    void RegistryDeleteValue(const std::u16string& uuid, const TJsonValue& data);
+    void RegistryKeyExist(const std::u16string& uuid, const TJsonValue& data);
+    void RegistryDeleteKey(const std::u16string& uuid, const TJsonValue& data);
     // 60001-60012: window
     void GetStyle(const std::u16string& uuid, const TJsonValue& data);
     void SetStyle(const std::u16string& uuid, const TJsonValue& data);
@@ -145,9 +178,24 @@ private:
     void WriteFileFunction(const std::u16string& uuid, const TJsonValue& data,
                            std::string (*bytesOf)(std::u16string_view));
 
+    void ReplyOutcome(const std::u16string& uuid, const Platform::TSystemOutcome& outcome);
+    void ReplyPower(const std::u16string& uuid, Platform::TPowerAction action);
+    void CommandEnded(const std::u16string& uuid, const Platform::TCommandOutcome& outcome);
+    // The key below HKEY_CURRENT_USER without its leading backslash; replies the failure
+    // and answers nothing when no key is left (the whole hive is never addressed).
+    std::optional<std::u16string> RequiredKey(const std::u16string& uuid, const TJsonValue& data);
+    // 13001-13004: key, then name, both required.
+    std::optional<std::pair<std::u16string, std::u16string>> RequiredValue(const std::u16string& uuid,
+                                                                           const TJsonValue& data);
+    void ConnectNotifications();
+
     TPorts FPorts;
     // The page's menus as it described them; the host draws them.
     std::vector<Platform::TMenuNode> FMainMenuItems, FTrayMenuItems;
+    int FCommandsRunning = 0;
+    // Work that comes back later (a command's end, a click) holds a weak reference to
+    // this and finds it empty once the module is gone.
+    std::shared_ptr<TBrowserExternalModule*> FSelf;
 };
 
 } // namespace Folio::Bridge

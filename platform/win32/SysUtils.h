@@ -30,10 +30,12 @@ public:
     // Waits on the process and the message queue together, handling messages meanwhile;
     // the exit code, 0 when it could not start, 259 when the application is quitting.
     static DWORD ShellExecAsAdminAndWait(HWND AHandle, const std::u16string& FilePath, const std::u16string& Params);
-    // Everything the command wrote to standard output and error, decoded once from the
-    // ANSI code page; empty when it could not start.
+    // Everything the command wrote to standard output and error until it ended, decoded
+    // once from the console (OEM) code page; empty when it could not start, and then the
+    // system's error code in StartError (0 when it started). The child inherits only the
+    // pipe and an empty standard input; its descendants are kept in a job.
     static std::u16string GetDosOutput(const std::u16string& CommandLine, const std::u16string& WorkingDir,
-                                       bool ShowWindow);
+                                       bool ShowWindow, DWORD* StartError = nullptr);
     static bool DeleteDirectory(const std::u16string& DirPath);
     static bool CheckEdgeIsInstalled(const std::u16string& EdgeLoaderDllPath);
     static std::u16string GetUserDesktopDirPath();

@@ -5,6 +5,10 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+#include <cwchar>
+#include <vector>
+
 namespace Folio::Win32 {
 
 namespace {
@@ -35,11 +39,25 @@ BOOL CALLBACK AddCaption(HWND window, LPARAM) noexcept
 
 std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 
+// ShellExecuteExW rather than ShellExecuteW: it leaves the reason of a failure in the
+// thread's last error, where the callers read it. The shell shows no message of its own
+// (its message box would also overwrite that error): the caller reports the reason.
 bool ShellExecuteOpen(const std::u16string& file, const std::u16string& parameters)
 {
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(GetActiveWindow(), L"open", W(file), W(parameters),
-                                                                nullptr, SW_SHOWNORMAL));
-    return result > 32;
+    SHELLEXECUTEINFOW info{sizeof(info)};
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = GetActiveWindow();
+    info.lpVerb = L"open";
+    info.lpFile = W(file);
+    info.lpParameters = parameters.empty() ? nullptr : W(parameters);
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&info)) {
+        return true;
+    }
+    if (GetLastError() == ERROR_SUCCESS) {
+        SetLastError(ERROR_GEN_FAILURE);
+    }
+    return false;
 }
 
 // Handles every pending message; false once WM_QUIT was seen (it is posted again so
@@ -66,6 +84,121 @@ bool StartProcess(const std::u16string& commandLine, DWORD flags, WORD show, PRO
     std::wstring line = Wide(commandLine);
     return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
                           &process) != FALSE;
+}
+
+
+// The read end of a command's output, opened for overlapped reads so that the wait can
+// cover the pipe and the command's process together: a descendant that still holds the
+// write end (a program started with "start /b") does not keep the caller waiting once
+// the command itself has ended.
+struct TOutputPipe {
+    UniqueFile Reader, Writer;
+
+    bool Create()
+    {
+        static std::atomic<unsigned> serial{0};
+        wchar_t name[80];
+        swprintf(name, 80, L"\\\\.\\pipe\\Folio.Output.%lu.%u", static_cast<unsigned long>(GetCurrentProcessId()),
+                 ++serial);
+        Reader.Reset(CreateNamedPipeW(name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+                                      0, 64 * 1024, 0, nullptr));
+        if (!Reader) {
+            return false;
+        }
+        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+        Writer.Reset(CreateFileW(name, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING, 0, nullptr));
+        return static_cast<bool>(Writer);
+    }
+
+    // Everything written until every writer has closed the pipe, or until the process
+    // has ended and the pipe holds nothing more.
+    std::string ReadUntilEnd(HANDLE process)
+    {
+        std::string bytes;
+        UniqueKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!event) {
+            return bytes;
+        }
+        char buffer[4096];
+        bool ended = false;
+        for (;;) {
+            OVERLAPPED overlapped{};
+            overlapped.hEvent = event.Get();
+            if (!ReadFile(Reader.Get(), buffer, sizeof buffer, nullptr, &overlapped) &&
+                GetLastError() != ERROR_IO_PENDING) {
+                break; // every writer is gone
+            }
+            DWORD woke;
+            if (ended) {
+                woke = WaitForSingleObject(event.Get(), 0);
+            } else {
+                const HANDLE waits[2] = {event.Get(), process};
+                woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+            }
+            if (woke != WAIT_OBJECT_0) {
+                CancelIo(Reader.Get());
+            }
+            DWORD got = 0;
+            const BOOL ok = GetOverlappedResult(Reader.Get(), &overlapped, &got, TRUE);
+            if (ok) {
+                bytes.append(buffer, got); // a read may complete while it is being cancelled
+            } else if (GetLastError() != ERROR_OPERATION_ABORTED) {
+                break;
+            }
+            if (woke == WAIT_OBJECT_0 + 1) {
+                ended = true; // take what is already in the pipe, then stop
+            } else if (woke != WAIT_OBJECT_0) {
+                break;
+            }
+        }
+        return bytes;
+    }
+};
+
+// PROC_THREAD_ATTRIBUTE_HANDLE_LIST: the handles a child may inherit.
+class TAttributeList {
+public:
+    bool Init(HANDLE* handles, size_t size)
+    {
+        SIZE_T bytes = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &bytes);
+        FStorage.resize(bytes);
+        if (!InitializeProcThreadAttributeList(List(), 1, 0, &bytes)) {
+            FStorage.clear();
+            return false;
+        }
+        FInitialized = true;
+        return UpdateProcThreadAttribute(List(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, size, nullptr,
+                                         nullptr) != FALSE;
+    }
+    ~TAttributeList()
+    {
+        if (FInitialized) {
+            DeleteProcThreadAttributeList(List());
+        }
+    }
+    LPPROC_THREAD_ATTRIBUTE_LIST List() { return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(FStorage.data()); }
+
+private:
+    std::vector<char> FStorage;
+    bool FInitialized = false;
+};
+
+// cmd writes its own commands' output to a pipe in the console's code page, which is
+// the OEM one unless the command changes it (chcp); so do most console programs.
+std::u16string DecodeConsoleOutput(const std::string& bytes)
+{
+    if (bytes.empty()) {
+        return {};
+    }
+    const UINT codePage = GetOEMCP();
+    const int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) {
+        MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+    }
+    return U16(text.c_str(), text.size());
 }
 
 } // namespace
@@ -120,50 +253,70 @@ DWORD TSysUtils::ShellExecAsAdminAndWait(HWND AHandle, const std::u16string& Fil
 }
 
 std::u16string TSysUtils::GetDosOutput(const std::u16string& CommandLine, const std::u16string& WorkingDir,
-                                       bool ShowWindow)
+                                       bool ShowWindow, DWORD* StartError)
 {
-    SECURITY_ATTRIBUTES security{sizeof(security), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &security, 0)) {
-        return {};
+    if (StartError) {
+        *StartError = 0;
     }
-    UniqueKernelHandle reader(readEnd), writer(writeEnd);
-    // Only the write end is for the child.
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOW startup{sizeof(startup)};
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = ShowWindow ? SW_SHOWNORMAL : SW_HIDE;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    const auto fail = [StartError] {
+        if (StartError) {
+            *StartError = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+        }
+        return std::u16string();
+    };
+    TOutputPipe pipe;
+    if (!pipe.Create()) {
+        return fail();
+    }
+    // The child's standard input reads as empty at once.
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    UniqueFile input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                 OPEN_EXISTING, 0, nullptr));
+    if (!input) {
+        return fail();
+    }
+    // Exactly these two handles are inherited, not every inheritable handle of the runtime.
+    HANDLE inherited[2] = {pipe.Writer.Get(), input.Get()};
+    TAttributeList attributes;
+    if (!attributes.Init(inherited, sizeof inherited)) {
+        return fail();
+    }
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.StartupInfo.wShowWindow = ShowWindow ? SW_SHOWNORMAL : SW_HIDE;
+    startup.StartupInfo.hStdInput = input.Get();
+    startup.StartupInfo.hStdOutput = pipe.Writer.Get();
+    startup.StartupInfo.hStdError = pipe.Writer.Get();
+    startup.lpAttributeList = attributes.List();
     std::wstring line = L"cmd.exe /C " + Wide(CommandLine);
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        WorkingDir.empty() ? nullptr : W(WorkingDir), &startup, &process);
-    writer.Reset(); // at once, so that the pipe ends when the child's copies close
+    // Suspended until it is in the job, so that no descendant is started outside it. A
+    // console of its own, as the child of a GUI program always gets: its code page (the
+    // OEM one) is what cmd writes redirected output in, whoever starts the command.
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NEW_CONSOLE | EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr,
+                                        WorkingDir.empty() ? nullptr : W(WorkingDir), &startup.StartupInfo, &process);
+    const DWORD startError = GetLastError();
+    pipe.Writer.Reset(); // only the child's copies keep the pipe open
+    input.Reset();
     if (!started) {
-        return {};
+        SetLastError(startError);
+        return fail();
     }
     UniqueKernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    // The command's descendants are kept together in a job. It does not end them: a
+    // program the command started on purpose ("start notepad") stays open.
+    UniqueKernelHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (job) {
+        AssignProcessToJobObject(job.Get(), process.hProcess); // may fail inside a job of our own; no harm
+    }
+    ResumeThread(process.hThread);
 
     // Collect all bytes first: a multi-byte character may be split between two reads.
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        bytes.append(buffer, got);
-    }
+    const std::string bytes = pipe.ReadUntilEnd(process.hProcess);
     WaitForSingleObject(process.hProcess, INFINITE);
-    if (bytes.empty()) {
-        return {};
-    }
-    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) {
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
-    }
-    return U16(text.c_str(), text.size());
+    return DecodeConsoleOutput(bytes);
 }
 
 bool TSysUtils::CheckEdgeIsInstalled(const std::u16string& EdgeLoaderDllPath)
@@ -193,6 +346,11 @@ bool TSysUtils::ShellExec(const std::u16string& FilePath, const std::u16string& 
 
 bool TSysUtils::ShellExplore(const std::u16string& FilePath)
 {
+    // A quote would end the quoted path early and pass the rest to Explorer as switches.
+    if (FilePath.find(u'"') != std::u16string::npos) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
     return ShellExecuteOpen(u"explorer.exe", u"/select, \"" + FilePath + u"\"");
 }
 

@@ -40,11 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }());
     module.OnDispatchError = [](const std::string&) {};
     standIns.Browser.Posted.clear();
+    standIns.Shell.OnThread = false; // commands answer at once, through the queue pumped below
     const std::string text(reinterpret_cast<const char*>(data), size);
     module.EdgeBrowserWebMessageReceived(Folio::Shared::Utf8ToUtf16(text), u"file:///index.html");
+    standIns.Queue.Pump();
     // Every well-formed request is answered or ignored, never answered twice.
     if (standIns.Browser.Posted.size() > 1) {
         __builtin_trap();
     }
+    // What the stand-ins recorded would only grow from run to run.
+    standIns.Shell.Commands.clear();
+    standIns.Shell.Executed.clear();
+    standIns.Shell.Explored.clear();
+    standIns.Notifications.Shown.clear();
+    standIns.Power.Actions.clear();
+    standIns.Registry.Keys.clear();
     return 0;
 }

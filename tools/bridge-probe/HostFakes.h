@@ -1,7 +1,8 @@
 // The host stand-ins for the bridge's ports that have no host counterpart: the browser
 // (records what is posted), the main window (a rectangle with a state and a title), the
 // file dialogs (scripted answers), the process facts (given, not read) and the menus
-// (the trees last given, images told apart by their signature).
+// (the trees last given, images told apart by their signature); the shell's and
+// registry's stand-ins are in ShellFakes.h.
 #pragma once
 
 #include "bridge/BrowserExternalModule.h"
@@ -11,6 +12,7 @@
 #include "platform/MainWindowHost.h"
 #include "platform/MenuHost.h"
 #include "platform/SystemInfo.h"
+#include "tools/bridge-probe/ShellFakes.h"
 
 #include <deque>
 #include <string>
@@ -171,6 +173,11 @@ struct TStandIns {
     TScriptedDialogs Dialogs;
     TGivenSystemInfo System;
     TRecordingMenus Menus;
+    TPumpedQueue Queue; // before the shell, whose threads post to it
+    TRecordingShell Shell;
+    TRecordingPower Power;
+    TRecordingNotifications Notifications;
+    TMemoryRegistry Registry;
 
     Bridge::TBrowserExternalModule::TPorts Ports(Platform::TFileSystem& files, std::u16string appDirPath)
     {
@@ -182,6 +189,11 @@ struct TStandIns {
         ports.System = &System;
         ports.Menus = &Menus;
         ports.AppDirPath = std::move(appDirPath);
+        ports.Shell = &Shell;
+        ports.Power = &Power;
+        ports.Notifications = &Notifications;
+        ports.Registry = &Registry;
+        ports.UiQueue = &Queue;
         return ports;
     }
 };

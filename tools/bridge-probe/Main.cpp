@@ -9,10 +9,15 @@
 // --package opens a packaged executable or ZIP with the runtime's reader and settings;
 // --answer queues what the next file dialog answers (none: the user cancels);
 // --themes gives the theme functions the *.style files of DIR as the program's themes.
+// Built for Windows, the shell, registry and notifications are the real ones (the power
+// actions stay stand-ins), so any request can be tried against the real system.
 #include "bridge/BrowserExternalModule.h"
 #include "package/Calculations.h"
 #include "package/PeImage.h"
 #include "platform/FileSystem.h"
+#include "platform/Notifications.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "tools/bridge-probe/HostFakes.h"
 #include "ui/themes/StyleManager.h"
 #include "util/TextCodecs.h"
@@ -121,6 +126,11 @@ int main(int argc, char** argv)
                               {},
                               {}});
     ports.Themes = themesDir.empty() ? nullptr : &themes;
+#if FOLIO_PROBE_REAL_PORTS
+    ports.Shell = &Platform::SystemShell();
+    ports.Registry = &Platform::CurrentUserRegistry();
+    ports.Notifications = &Platform::SystemNotifications();
+#endif
     Bridge::TBrowserExternalModule module(ports);
     module.OnDispatchError = [](const std::string& message) { std::cerr << "bridge-probe: " << message << "\n"; };
     module.FOnAppCloseRequest = [] { std::cerr << "bridge-probe: close requested\n"; };
@@ -129,6 +139,9 @@ int main(int argc, char** argv)
     while (std::getline(std::cin, line)) {
         const size_t before = browser.Posted.size();
         module.EdgeBrowserWebMessageReceived(Shared::Utf8ToUtf16(line), source);
+        while (module.CommandsRunning() > 0) {
+            standIns.Queue.WaitAndPump(); // a command's reply belongs to its request's line
+        }
         if (browser.Posted.size() == before) {
             std::cout << "no reply\n";
         }

@@ -4,7 +4,12 @@
 #include "bridge/MenuModel.h"
 #include "browser/ComBase.h"
 #include "platform/FileSystem.h"
+#include "platform/Notifications.h"
+#include "platform/Power.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "platform/SystemInfo.h"
+#include "platform/UiQueue.h"
 #include "platform/win32/Handles.h"
 #include "runtime/StartupRules.h"
 #include "ui/themes/win32/StyleEngine.h"
@@ -138,6 +143,11 @@ void TMainForm::FormCreate()
     if (FBrowserExternalForm->CreateForm(Handle(), Bridge::TrayTooltip(exe))) {
         ports.Menus = FBrowserExternalForm.get();
     }
+    ports.Shell = &Platform::SystemShell();
+    ports.Power = &Platform::SystemPower();
+    ports.Registry = &Platform::CurrentUserRegistry();
+    ports.UiQueue = &Platform::UiQueue();
+    ports.Notifications = &Platform::SystemNotifications(); // the toast notifier is made here, once
     FBrowserExternalModule = std::make_unique<Bridge::TBrowserExternalModule>(ports);
     FBrowserExternalModule->FOnAppCloseRequest = [this] { AppCloseRequest(); };
 
