@@ -331,6 +331,12 @@ TEST_F(ThemeEngine, MenuBarCaptionsWearThePaletteAndDropDownsDoNot)
         EXPECT_GT(PixelsOf(main.Handle(), bar, 2, p->MenuBar), 0u);
         if (step.Rebuild) {
             Folio::Test::SaveScreenshot(main.Handle(), kArtifacts / "themed-menu-bar-Carbon.png");
+            HiliteMenuItem(main.Handle(), bar, 1, MF_BYPOSITION | MF_HILITE); // as when it is opened
+            Pump(5);
+            EXPECT_GT(PixelsOf(main.Handle(), bar, 1, p->Highlight), 0u);
+            EXPECT_GT(PixelsOf(main.Handle(), bar, 1, p->HighlightText), 0u);
+            EXPECT_EQ(PixelsOf(main.Handle(), bar, 1, p->MenuBar), 0u);
+            HiliteMenuItem(main.Handle(), bar, 1, MF_BYPOSITION | MF_UNHILITE);
         }
     }
 }
