@@ -152,13 +152,17 @@ bool TBrowserExternalForm::MainWindowMessage(UINT message, WPARAM wParam, LPARAM
             return true; // a command of a replaced menu: nobody's
         }
         return false;
-    case WM_MEASUREITEM:
-        return wParam == 0 && FMain.Menu &&
-               MeasureBarItem(FMain.Menu.Get(), *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+    // The window's bar rather than FMain's: a new bar is measured as it is set, before
+    // FMain holds it.
+    case WM_MEASUREITEM: {
+        const HMENU bar = FAttached ? GetMenu(FMainWindow) : nullptr;
+        return wParam == 0 && bar && MeasureBarItem(bar, *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+    }
     case WM_DRAWITEM: {
+        const HMENU bar = FAttached ? GetMenu(FMainWindow) : nullptr;
         const Ui::TPalette* palette = Ui::ActivePalette();
-        return wParam == 0 && FMain.Menu && palette &&
-               DrawBarItem(FMain.Menu.Get(), *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), *palette);
+        return wParam == 0 && bar && palette &&
+               DrawBarItem(bar, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), *palette);
     }
     case WM_DESTROY:
         if (FAttached) {
