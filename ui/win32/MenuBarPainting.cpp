@@ -167,8 +167,9 @@ bool DrawBarItem(HMENU bar, const DRAWITEMSTRUCT& draw, const Ui::TPalette& pale
         SelectObject(source.Get(), before);
         r.left += item.ImageSize.cx + kImageGap;
     }
-    const uint32_t text =
-        disabled ? Blend(palette.MenuText, palette.MenuBar) : hot ? palette.HighlightText : palette.MenuText;
+    const uint32_t text = disabled ? Blend(palette.MenuText, palette.MenuBar)
+                          : hot    ? palette.HighlightText
+                                   : palette.MenuText;
     SetTextColor(dc, text);
     SetBkMode(dc, TRANSPARENT);
     // Without keyboard cues the access keys show only once the keyboard is used.
