@@ -1,13 +1,16 @@
 // The style engine on a real Win32 under Xvfb: the themes found among this program's
 // own resources, and a switch of theme repainting the windows the runtime shows (a
 // plain window with an edit field, the password prompt, the installer's wait window,
-// the message dialog) with the palette, read back from the screen. Screenshots of the
+// the message dialog, the page's menu bar) with the palette, read back from the screen. Screenshots of the
 // themed dialog go to build/artifacts.
 #include "runtime/LocalizedMessages.h"
 #include "runtime/win32/EdgeInstallerForm.h"
 #include "runtime/win32/RequirePasswordForm.h"
 #include "tests/wine/Screenshot.h"
 #include "ui/themes/win32/StyleEngine.h"
+#include "ui/win32/BrowserExternalForm.h"
+#include "ui/win32/MenuRenderer.h"
+#include "util/PngWriter.h"
 #include "util/TextCodecs.h"
 
 #include <gtest/gtest.h>
@@ -226,4 +229,114 @@ TEST_F(ThemeEngine, HiddenWindowsAreToldAtOnceVisibleOnesThroughTheirQueue)
     EXPECT_EQ(gNotices[0] + gNotices[1], 2);
     DestroyWindow(hidden);
     DestroyWindow(visible);
+}
+
+namespace {
+
+class TMenuBarWindow final : public Win32::TWindow {
+public:
+    Runtime::TBrowserExternalForm* Menus = nullptr;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (Menus && Menus->MainWindowMessage(message, wParam, lParam)) {
+            return 0;
+        }
+        return TWindow::HandleMessage(message, wParam, lParam);
+    }
+};
+
+bool OwnerDrawn(HMENU menu, UINT position)
+{
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE;
+    return GetMenuItemInfoW(menu, position, TRUE, &info) && (info.fType & MFT_OWNERDRAW);
+}
+
+std::string Caption(HMENU menu, UINT position)
+{
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, position, text, 64, MF_BYPOSITION);
+    return Shared::Utf16ToUtf8(Win32::U16(text));
+}
+
+// How many pixels of an item on the bar show a colour (0x00BBGGRR).
+size_t PixelsOf(HWND window, HMENU bar, UINT position, uint32_t colour)
+{
+    RECT item{};
+    if (!GetMenuItemRect(window, bar, position, &item)) {
+        return 0;
+    }
+    const uint32_t rgb = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+    const auto pixels = Folio::Test::CaptureScreen(item);
+    return static_cast<size_t>(std::count(pixels.begin(), pixels.end(), rgb));
+}
+
+} // namespace
+
+TEST_F(ThemeEngine, MenuBarCaptionsWearThePaletteAndDropDownsDoNot)
+{
+    TMenuBarWindow main;
+    Runtime::TBrowserExternalForm holder;
+    ASSERT_TRUE(main.Create(L"FolioMenuBarProbe", u"Menu bar", WS_OVERLAPPEDWINDOW, 0, 40, 40, 360, 160));
+    ASSERT_TRUE(holder.CreateForm(main.Handle(), u"Tip"));
+    main.Menus = &holder;
+    ShowWindow(main.Handle(), SW_SHOWNORMAL);
+    holder.AttachMainMenu();
+    std::vector<uint8_t> red(12 * 12 * 4);
+    for (size_t i = 0; i < 144; ++i) {
+        red[i * 4] = 255, red[i * 4 + 3] = 255;
+    }
+    const std::string png = Shared::EncodePng(12, 12, red.data());
+    const auto image = holder.DecodeImage({reinterpret_cast<const uint8_t*>(png.data()), png.size()});
+    ASSERT_NE(image, nullptr);
+    using Platform::TMenuNode;
+    const std::vector<TMenuNode> items{{1, u"&File", true, true, image, {{2, u"&Open"}}},
+                                       {3, u"&Help"},
+                                       {4, u"&Gone", false}};
+    holder.SetMenu(Platform::TMenuKind::Main, items);
+
+    // Set under the system look, themed by the switch; set again under the theme; back.
+    struct TStep {
+        const char16_t* Theme;
+        bool Rebuild;
+    };
+    for (const TStep step : {TStep{u"Windows", false}, TStep{u"Carbon", false}, TStep{u"Carbon", true},
+                             TStep{u"Windows", false}}) {
+        SCOPED_TRACE(Shared::Utf16ToUtf8(step.Theme) + (step.Rebuild ? " rebuilt" : ""));
+        ASSERT_TRUE(Ui::StyleManager().TrySetStyle(step.Theme, false));
+        if (step.Rebuild) {
+            holder.SetMenu(Platform::TMenuKind::Main, items);
+        }
+        Pump();
+        const HMENU bar = GetMenu(main.Handle());
+        ASSERT_EQ(bar, holder.MainMenuHandle());
+        const Ui::TPalette* p = Ui::ActivePalette();
+        for (UINT i = 0; i < 3; ++i) {
+            EXPECT_EQ(OwnerDrawn(bar, i), p != nullptr) << i;
+            EXPECT_FALSE(OwnerDrawn(GetSubMenu(bar, 0), 0)); // the drop-down keeps the system look
+        }
+        EXPECT_EQ(Caption(bar, 0), "&File");
+        EXPECT_EQ(Caption(bar, 2), "&Gone");
+        if (!p) {
+            continue;
+        }
+        ASSERT_TRUE(p->Dark);
+        EXPECT_GT(PixelsOf(main.Handle(), bar, 1, p->MenuText), 0u);
+        EXPECT_GT(PixelsOf(main.Handle(), bar, 1, p->MenuBar), 0u);
+        EXPECT_GT(PixelsOf(main.Handle(), bar, 0, 0x000000FF), 0u); // the item's image
+        EXPECT_EQ(PixelsOf(main.Handle(), bar, 2, p->MenuText), 0u); // disabled: greyed
+        EXPECT_GT(PixelsOf(main.Handle(), bar, 2, p->MenuBar), 0u);
+        if (step.Rebuild) {
+            Folio::Test::SaveScreenshot(main.Handle(), kArtifacts / "themed-menu-bar-Carbon.png");
+            HiliteMenuItem(main.Handle(), bar, 1, MF_BYPOSITION | MF_HILITE); // as when it is opened
+            Pump(5);
+            EXPECT_GT(PixelsOf(main.Handle(), bar, 1, p->Highlight), 0u);
+            EXPECT_GT(PixelsOf(main.Handle(), bar, 1, p->HighlightText), 0u);
+            EXPECT_EQ(PixelsOf(main.Handle(), bar, 1, p->MenuBar), 0u);
+            HiliteMenuItem(main.Handle(), bar, 1, MF_BYPOSITION | MF_UNHILITE);
+        }
+    }
 }

@@ -4,6 +4,7 @@
 #include "ui/win32/BrowserExternalForm.h"
 
 #include "ui/themes/win32/StyleEngine.h"
+#include "ui/win32/MenuBarPainting.h"
 #include "ui/win32/MenuRenderer.h"
 
 #include <shellapi.h>
@@ -31,6 +32,9 @@ HICON ApplicationIcon()
 TBrowserExternalForm::~TBrowserExternalForm()
 {
     RemoveIcon();
+    if (FPaletteListener) {
+        Ui::RemovePaletteListener(FPaletteListener);
+    }
     if (FAttached && FMainWindow && IsWindow(FMainWindow)) {
         ::SetMenu(FMainWindow, nullptr); // the bar is ours to destroy, not the window's
     }
@@ -42,6 +46,9 @@ bool TBrowserExternalForm::CreateForm(HWND mainWindow, std::u16string tooltip)
     FMainWindow = mainWindow;
     FTooltip = std::move(tooltip);
     FTaskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    if (!FPaletteListener) {
+        FPaletteListener = Ui::AddPaletteListener([this](const Ui::TPalette* palette) { PaletteChanged(palette); });
+    }
     return Create(L"FolioBrowserExternalForm", u"[Not visible form: intended to be used to place DPI aware controls]",
                   WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0);
 }
@@ -82,6 +89,9 @@ void TBrowserExternalForm::Swap(TMenuKind kind, const std::vector<Platform::TMen
     if (!menu) {
         return; // the system refused: the menu shown stays
     }
+    if (kind == TMenuKind::Main) {
+        SetBarOwnerDrawn(menu.Get(), Ui::ActivePalette() != nullptr);
+    }
     if (kind == TMenuKind::Main && FAttached) {
         ::SetMenu(FMainWindow, menu.Get());
     }
@@ -101,6 +111,18 @@ void TBrowserExternalForm::ApplyPending()
             const auto items = std::move(*shown.Pending);
             shown.Pending.reset();
             Swap(kind, items);
+        }
+    }
+}
+
+void TBrowserExternalForm::PaletteChanged(const Ui::TPalette* palette)
+{
+    // The system draws its captions in its own text colour, unreadable on a dark bar:
+    // under a palette the bar's captions are ours to draw.
+    if (FMain.Menu) {
+        SetBarOwnerDrawn(FMain.Menu.Get(), palette != nullptr);
+        if (FAttached) {
+            Ui::ThemeMenuBar(FMainWindow); // the new background, and the bar measured again
         }
     }
 }
@@ -130,6 +152,18 @@ bool TBrowserExternalForm::MainWindowMessage(UINT message, WPARAM wParam, LPARAM
             return true; // a command of a replaced menu: nobody's
         }
         return false;
+    // The window's bar rather than FMain's: a new bar is measured as it is set, before
+    // FMain holds it.
+    case WM_MEASUREITEM: {
+        const HMENU bar = FAttached ? GetMenu(FMainWindow) : nullptr;
+        return wParam == 0 && bar && MeasureBarItem(bar, *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+    }
+    case WM_DRAWITEM: {
+        const HMENU bar = FAttached ? GetMenu(FMainWindow) : nullptr;
+        const Ui::TPalette* palette = Ui::ActivePalette();
+        return wParam == 0 && bar && palette &&
+               DrawBarItem(bar, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), *palette);
+    }
     case WM_DESTROY:
         if (FAttached) {
             ::SetMenu(FMainWindow, nullptr);

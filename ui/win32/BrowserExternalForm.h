@@ -7,6 +7,7 @@
 #include "platform/MenuHost.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Window.h"
+#include "ui/themes/ThemeFile.h"
 
 #include <optional>
 #include <string>
@@ -25,8 +26,9 @@ public:
     // Creates the hidden window for mainWindow; tooltip is the tray icon's.
     bool CreateForm(HWND mainWindow, std::u16string tooltip);
 
-    // The main window passes every message here first: its menu's commands and menu
-    // loop, and its end. True when the message was the menu's and is handled.
+    // The main window passes every message here first: its menu's commands, menu loop
+    // and its end, and the drawing of the bar's captions under a theme. True when the
+    // message was the menu's and is handled.
     bool MainWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     HMENU MainMenuHandle() const noexcept { return FMain.Menu.Get(); }
@@ -54,6 +56,7 @@ private:
 
     void Swap(Platform::TMenuKind kind, const std::vector<Platform::TMenuNode>& items);
     void ApplyPending();
+    void PaletteChanged(const Ui::TPalette* palette);
     void TrayNotify(UINT event);
     void ShowTrayMenu();
     bool AddIcon();
@@ -62,6 +65,7 @@ private:
     HWND FMainWindow = nullptr;
     std::u16string FTooltip;
     UINT FTaskbarCreated = 0;
+    int FPaletteListener = 0;
     bool FAttached = false;
     bool FIconShown = false;
     bool FLeftDown = false; // a press seen on the icon: its release is a click

@@ -36,8 +36,8 @@ Win32::UniqueBitmap GreyCopy(HGDIOBJ source, int size)
     return grey;
 }
 
-// How one item is drawn: text, state, image and what it opens. Colours of a theme
-// belong here too.
+// How one item is drawn: text, state, image and what it opens. The item data (the
+// page's id) also finds the item again when the bar's captions are owner-drawn.
 MENUITEMINFOW MenuItemInfo(const Platform::TMenuNode& item, UINT command, HMENU submenu)
 {
     MENUITEMINFOW info{};

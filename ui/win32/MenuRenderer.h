@@ -1,6 +1,7 @@
 // The page's menus drawn as Win32 menus: item trees into HMENUs, and item images
 // decoded through the Windows Imaging Component with a grey copy for disabled items.
-// How one item looks is settled in one place (MenuItemInfo), where colours can go.
+// How one item looks is settled in one place (MenuItemInfo); a theme's colours on the
+// bar's captions are drawn by MenuBarPainting.h.
 #pragma once
 
 #include "bridge/MenuModel.h"
