@@ -277,3 +277,23 @@ TEST(ThemeFunctions, WithoutThemesOnlyTheSystemLook)
         EXPECT_EQ(Utf16ToUtf8(browser.Posted.back()), reply);
     }
 }
+
+TEST(ThemeFunctions, ActiveThemeIsAJsonString)
+{
+    // Theme files come from every module of the process, so a name may hold anything.
+    const std::u16string name = u"Say \"hi\" \\ now";
+    Ui::TStyleManager styles(
+        {[&] { return std::vector<TStyleResource>{{u"ODD", Ui::WriteThemeFile(Named(name))}}; }, {}, {}});
+    Probe::TRecordingBrowser browser;
+    Bridge::TBrowserExternalModule module(PagePorts(browser, &styles));
+    const std::pair<std::string, std::string> cases[] = {
+        {R"({"id": 80003, "uuid": "a", "data": {"name": "Say \"hi\" \\ now"}})",
+         R"({"uuid": "a", "success": true, "result": true})"},
+        {R"({"id": 80001, "uuid": "b", "data": {}})", R"({"uuid": "b", "success": true, "result": "Say \"hi\" \\ now"})"},
+    };
+    for (const auto& [request, reply] : cases) {
+        module.EdgeBrowserWebMessageReceived(Utf8ToUtf16(request), u"file:///index.html");
+        ASSERT_FALSE(browser.Posted.empty()) << request;
+        EXPECT_EQ(Utf16ToUtf8(browser.Posted.back()), reply);
+    }
+}
