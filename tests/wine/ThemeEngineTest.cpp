@@ -227,3 +227,38 @@ TEST_F(ThemeEngine, HiddenWindowsAreToldAtOnceVisibleOnesThroughTheirQueue)
     DestroyWindow(hidden);
     DestroyWindow(visible);
 }
+
+namespace {
+
+// Asks for every item of a custom-drawn control, as list views with coloured rows do.
+LRESULT CALLBACK AsksForItemDraw(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW) {
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(ThemeEngine, CustomDrawOfOtherControlsReachesTheWindow)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = AsksForItemDraw;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FolioThemeCustomDraw";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Custom draw", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, window, nullptr, wc.hInstance, nullptr);
+    for (const char16_t* theme : {u"Windows", u"Carbon"}) {
+        ASSERT_TRUE(Ui::StyleManager().TrySetStyle(theme, false));
+        NMCUSTOMDRAW draw{};
+        draw.hdr = {control, 0, static_cast<UINT>(NM_CUSTOMDRAW)};
+        draw.dwDrawStage = CDDS_PREPAINT;
+        EXPECT_EQ(SendMessageW(window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw)), CDRF_NOTIFYITEMDRAW)
+            << Shared::Utf16ToUtf8(theme);
+    }
+    DestroyWindow(window);
+}
