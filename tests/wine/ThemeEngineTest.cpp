@@ -8,6 +8,7 @@
 #include "runtime/win32/RequirePasswordForm.h"
 #include "tests/wine/Screenshot.h"
 #include "ui/themes/win32/StyleEngine.h"
+#include "ui/themes/win32/ThemedPainting.h"
 #include "util/TextCodecs.h"
 
 #include <gtest/gtest.h>
@@ -260,5 +261,58 @@ TEST_F(ThemeEngine, CustomDrawOfOtherControlsReachesTheWindow)
         EXPECT_EQ(SendMessageW(window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw)), CDRF_NOTIFYITEMDRAW)
             << Shared::Utf16ToUtf8(theme);
     }
+    DestroyWindow(window);
+}
+
+namespace {
+
+// Switches back to the system look while its title changes, as a page may while the
+// user drags the window (the system's move loop dispatches the page's messages).
+LRESULT CALLBACK SwitchesOnSetText(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT) {
+        const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+        Ui::StyleManager().TrySetStyle(u"Windows", false);
+        Pump(3); // the notice of the switch arrives while the system's loop still runs
+        return result;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+uint32_t WindowPixel(HWND window, int x, int y)
+{
+    RECT outer;
+    GetWindowRect(window, &outer);
+    return Folio::Test::CaptureScreen({outer.left + x, outer.top + y, outer.left + x + 1, outer.top + y + 1}).at(0);
+}
+
+} // namespace
+
+TEST_F(ThemeEngine, FramePaintedDuringASwitchWearsTheNewLook)
+{
+    if (!Ui::PaintsFrames()) {
+        GTEST_SKIP() << "the desktop window manager paints the frames here";
+    }
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = SwitchesOnSetText;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FolioThemeSwitchInFrame";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Before", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 240, 120,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    // A window with a region of its own is framed by Wine itself, not by an X window
+    // manager, so its frame can be read back from the screen.
+    SetWindowRgn(window, CreateRectRgn(0, 0, 240, 120), TRUE);
+    Pump();
+    const int x = 120, y = GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+    const uint32_t system = WindowPixel(window, x, y); // the caption as the system paints it
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"Carbon", false));
+    Pump();
+    ASSERT_NE(WindowPixel(window, x, y), system);
+    SetWindowTextW(window, L"After"); // the window's procedure switches back to "Windows"
+    EXPECT_EQ(Ui::StyleManager().GetActiveTheme(), u"Windows");
+    Pump();
+    EXPECT_EQ(WindowPixel(window, x, y), system);
     DestroyWindow(window);
 }

@@ -170,7 +170,10 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
                 if (PaintsFrames()) {
                     // The system draws first (the menu bar among it); the frame goes over.
                     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-                    PaintFrame(window, *p);
+                    // The system's move loop runs the page, which may have switched the look meanwhile.
+                    if (const TPalette* now = ActivePalette()) {
+                        PaintFrame(window, *now);
+                    }
                     return result;
                 }
                 break;
