@@ -316,3 +316,53 @@ TEST_F(ThemeEngine, FramePaintedDuringASwitchWearsTheNewLook)
     EXPECT_EQ(WindowPixel(window, x, y), system);
     DestroyWindow(window);
 }
+
+namespace {
+
+// The colours a push button's custom-draw notice leaves on a bitmap of the button's size.
+std::vector<uint32_t> DrawnButton(HWND button, UINT itemState, const Ui::TPalette& palette)
+{
+    RECT box;
+    GetClientRect(button, &box);
+    std::vector<uint32_t> seen;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, box.right, box.bottom);
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    NMCUSTOMDRAW draw{};
+    draw.hdr = {button, 0, static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.dwDrawStage = CDDS_PREPAINT;
+    draw.hdc = dc;
+    draw.rc = box;
+    draw.uItemState = itemState;
+    EXPECT_EQ(Ui::DrawButton(draw, palette), CDRF_SKIPDEFAULT);
+    for (int y = 0; y < box.bottom; ++y) {
+        for (int x = 0; x < box.right; ++x) {
+            seen.push_back(GetPixel(dc, x, y));
+        }
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return seen;
+}
+
+} // namespace
+
+TEST_F(ThemeEngine, DisabledPushButtonsLookDisabled)
+{
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"Carbon", false));
+    const Ui::TPalette palette = *Ui::ActivePalette();
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 40, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    HWND button = CreateWindowExW(0, L"BUTTON", L"MMMM", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_PUSHBUTTON, 0, 0, 80,
+                                  24, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(button, nullptr);
+    const auto enabled = DrawnButton(button, 0, palette);
+    const auto disabled = DrawnButton(button, CDIS_DISABLED, palette);
+    EXPECT_NE(std::count(enabled.begin(), enabled.end(), palette.ControlText), 0); // the text is there
+    EXPECT_EQ(std::count(disabled.begin(), disabled.end(), palette.ControlText), 0);
+    EXPECT_NE(disabled, enabled);
+    DestroyWindow(owner);
+}
