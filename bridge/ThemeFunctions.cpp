@@ -14,7 +14,8 @@ constexpr std::u16string_view kSystemLook = u"Windows";
 void TBrowserExternalModule::GetTheme(const std::u16string& uuid, const TJsonValue&)
 {
     const std::u16string name = FPorts.Themes ? FPorts.Themes->GetActiveTheme() : std::u16string(kSystemLook);
-    ReplySuccess(uuid, u"\"" + name + u"\"");
+    // Theme files come from every module of the process: the name is escaped like any text.
+    ReplySuccess(uuid, Shared::TStrUtils::StringToJsonString(name));
 }
 
 void TBrowserExternalModule::GetThemes(const std::u16string& uuid, const TJsonValue&)

@@ -11,6 +11,7 @@
 #include "ui/win32/BrowserExternalForm.h"
 #include "ui/win32/MenuRenderer.h"
 #include "util/PngWriter.h"
+#include "ui/themes/win32/ThemedPainting.h"
 #include "util/TextCodecs.h"
 
 #include <gtest/gtest.h>
@@ -274,6 +275,15 @@ size_t PixelsOf(HWND window, HMENU bar, UINT position, uint32_t colour)
     return static_cast<size_t>(std::count(pixels.begin(), pixels.end(), rgb));
 }
 
+// Asks for every item of a custom-drawn control, as list views with coloured rows do.
+LRESULT CALLBACK AsksForItemDraw(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW) {
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 } // namespace
 
 TEST_F(ThemeEngine, MenuBarCaptionsWearThePaletteAndDropDownsDoNot)
@@ -339,4 +349,129 @@ TEST_F(ThemeEngine, MenuBarCaptionsWearThePaletteAndDropDownsDoNot)
             HiliteMenuItem(main.Handle(), bar, 1, MF_BYPOSITION | MF_UNHILITE);
         }
     }
+}
+
+TEST_F(ThemeEngine, CustomDrawOfOtherControlsReachesTheWindow)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = AsksForItemDraw;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FolioThemeCustomDraw";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Custom draw", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, window, nullptr, wc.hInstance, nullptr);
+    for (const char16_t* theme : {u"Windows", u"Carbon"}) {
+        ASSERT_TRUE(Ui::StyleManager().TrySetStyle(theme, false));
+        NMCUSTOMDRAW draw{};
+        draw.hdr = {control, 0, static_cast<UINT>(NM_CUSTOMDRAW)};
+        draw.dwDrawStage = CDDS_PREPAINT;
+        EXPECT_EQ(SendMessageW(window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw)), CDRF_NOTIFYITEMDRAW)
+            << Shared::Utf16ToUtf8(theme);
+    }
+    DestroyWindow(window);
+}
+
+namespace {
+
+// Switches back to the system look while its title changes, as a page may while the
+// user drags the window (the system's move loop dispatches the page's messages).
+LRESULT CALLBACK SwitchesOnSetText(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT) {
+        const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+        Ui::StyleManager().TrySetStyle(u"Windows", false);
+        Pump(3); // the notice of the switch arrives while the system's loop still runs
+        return result;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+uint32_t WindowPixel(HWND window, int x, int y)
+{
+    RECT outer;
+    GetWindowRect(window, &outer);
+    return Folio::Test::CaptureScreen({outer.left + x, outer.top + y, outer.left + x + 1, outer.top + y + 1}).at(0);
+}
+
+} // namespace
+
+TEST_F(ThemeEngine, FramePaintedDuringASwitchWearsTheNewLook)
+{
+    if (!Ui::PaintsFrames()) {
+        GTEST_SKIP() << "the desktop window manager paints the frames here";
+    }
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = SwitchesOnSetText;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FolioThemeSwitchInFrame";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Before", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 240, 120,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    // A window with a region of its own is framed by Wine itself, not by an X window
+    // manager, so its frame can be read back from the screen.
+    SetWindowRgn(window, CreateRectRgn(0, 0, 240, 120), TRUE);
+    Pump();
+    const int x = 120, y = GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+    const uint32_t system = WindowPixel(window, x, y); // the caption as the system paints it
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"Carbon", false));
+    Pump();
+    ASSERT_NE(WindowPixel(window, x, y), system);
+    SetWindowTextW(window, L"After"); // the window's procedure switches back to "Windows"
+    EXPECT_EQ(Ui::StyleManager().GetActiveTheme(), u"Windows");
+    Pump();
+    EXPECT_EQ(WindowPixel(window, x, y), system);
+    DestroyWindow(window);
+}
+
+namespace {
+
+// The colours a push button's custom-draw notice leaves on a bitmap of the button's size.
+std::vector<uint32_t> DrawnButton(HWND button, UINT itemState, const Ui::TPalette& palette)
+{
+    RECT box;
+    GetClientRect(button, &box);
+    std::vector<uint32_t> seen;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, box.right, box.bottom);
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    NMCUSTOMDRAW draw{};
+    draw.hdr = {button, 0, static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.dwDrawStage = CDDS_PREPAINT;
+    draw.hdc = dc;
+    draw.rc = box;
+    draw.uItemState = itemState;
+    EXPECT_EQ(Ui::DrawButton(draw, palette), CDRF_SKIPDEFAULT);
+    for (int y = 0; y < box.bottom; ++y) {
+        for (int x = 0; x < box.right; ++x) {
+            seen.push_back(GetPixel(dc, x, y));
+        }
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return seen;
+}
+
+} // namespace
+
+TEST_F(ThemeEngine, DisabledPushButtonsLookDisabled)
+{
+    ASSERT_TRUE(Ui::StyleManager().TrySetStyle(u"Carbon", false));
+    const Ui::TPalette palette = *Ui::ActivePalette();
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 40, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    HWND button = CreateWindowExW(0, L"BUTTON", L"MMMM", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_PUSHBUTTON, 0, 0, 80,
+                                  24, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(button, nullptr);
+    const auto enabled = DrawnButton(button, 0, palette);
+    const auto disabled = DrawnButton(button, CDIS_DISABLED, palette);
+    EXPECT_NE(std::count(enabled.begin(), enabled.end(), palette.ControlText), 0); // the text is there
+    EXPECT_EQ(std::count(disabled.begin(), disabled.end(), palette.ControlText), 0);
+    EXPECT_NE(disabled, enabled);
+    DestroyWindow(owner);
 }

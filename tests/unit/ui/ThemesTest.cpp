@@ -1,7 +1,6 @@
 // The themes over the files make-themes wrote for this build: the format, discovery
 // (names, sorting, duplicates, broken files), lookup and the page's three functions.
 #include "bridge/BrowserExternalModule.h"
-#include "tests/support/PackagePage.h"
 #include "tools/bridge-probe/HostFakes.h"
 #include "ui/themes/StyleManager.h"
 #include "util/TextCodecs.h"
@@ -51,6 +50,18 @@ Ui::TThemeFile Named(std::u16string name)
     auto theme = Sample();
     theme.Name = std::move(name);
     return theme;
+}
+
+// The module's ports for a page of the executable's folder, the only pages it answers.
+Bridge::TBrowserExternalModule::TPorts PagePorts(Probe::TRecordingBrowser& browser, Platform::TThemeEngine* themes)
+{
+    static Probe::TFixedFileSystem files(true);
+    Bridge::TBrowserExternalModule::TPorts ports;
+    ports.Browser = &browser;
+    ports.FileSystem = &files;
+    ports.AppDirPath = u"C:\\app\\";
+    ports.Themes = themes;
+    return ports;
 }
 
 std::string ThrownBy(const std::function<void()>& action)
@@ -214,18 +225,12 @@ TEST(ThemeFunctions, RepliesToThePage)
     int switches = 0;
     styles.AddListener([&](const TPalette*) { ++switches; });
     Probe::TRecordingBrowser browser;
-    const FolioTest::TPackagePage package; // the page that calls
-    Bridge::TBrowserExternalModule::TPorts ports;
-    ports.Browser = &browser;
-    ports.Archive = &package.Archive;
-    ports.Settings = &package.Settings;
-    ports.Themes = &styles;
-    Bridge::TBrowserExternalModule module(ports);
+    Bridge::TBrowserExternalModule module(PagePorts(browser, &styles));
     const auto send = [&](int id, const std::string& data) {
         module.EdgeBrowserWebMessageReceived(
             Utf8ToUtf16("{\"id\": " + std::to_string(id) + ", \"uuid\": \"u\", \"data\": " + data + "}"),
             u"file:///index.html");
-        const std::string reply = Utf16ToUtf8(browser.Posted.back());
+        const std::string reply = browser.Posted.empty() ? "no reply" : Utf16ToUtf8(browser.Posted.back());
         const std::string prefix = R"({"uuid": "u", "success": true, "result": )";
         return reply.rfind(prefix, 0) == 0 ? reply.substr(prefix.size(), reply.size() - prefix.size() - 1) : reply;
     };
@@ -257,12 +262,7 @@ TEST(ThemeFunctions, RepliesToThePage)
 TEST(ThemeFunctions, WithoutThemesOnlyTheSystemLook)
 {
     Probe::TRecordingBrowser browser;
-    const FolioTest::TPackagePage package; // the page that calls
-    Bridge::TBrowserExternalModule::TPorts ports;
-    ports.Browser = &browser;
-    ports.Archive = &package.Archive;
-    ports.Settings = &package.Settings;
-    Bridge::TBrowserExternalModule module(ports);
+    Bridge::TBrowserExternalModule module(PagePorts(browser, nullptr));
     const std::pair<std::string, std::string> cases[] = {
         {R"({"id": 80001, "uuid": "a", "data": {}})", R"({"uuid": "a", "success": true, "result": "Windows"})"},
         {R"({"id": 80002, "uuid": "b", "data": {}})", R"({"uuid": "b", "success": true, "result": ["Windows"]})"},
@@ -273,6 +273,27 @@ TEST(ThemeFunctions, WithoutThemesOnlyTheSystemLook)
     };
     for (const auto& [request, reply] : cases) {
         module.EdgeBrowserWebMessageReceived(Utf8ToUtf16(request), u"file:///index.html");
+        ASSERT_FALSE(browser.Posted.empty()) << request;
+        EXPECT_EQ(Utf16ToUtf8(browser.Posted.back()), reply);
+    }
+}
+
+TEST(ThemeFunctions, ActiveThemeIsAJsonString)
+{
+    // Theme files come from every module of the process, so a name may hold anything.
+    const std::u16string name = u"Say \"hi\" \\ now";
+    Ui::TStyleManager styles(
+        {[&] { return std::vector<TStyleResource>{{u"ODD", Ui::WriteThemeFile(Named(name))}}; }, {}, {}});
+    Probe::TRecordingBrowser browser;
+    Bridge::TBrowserExternalModule module(PagePorts(browser, &styles));
+    const std::pair<std::string, std::string> cases[] = {
+        {R"({"id": 80003, "uuid": "a", "data": {"name": "Say \"hi\" \\ now"}})",
+         R"({"uuid": "a", "success": true, "result": true})"},
+        {R"({"id": 80001, "uuid": "b", "data": {}})", R"({"uuid": "b", "success": true, "result": "Say \"hi\" \\ now"})"},
+    };
+    for (const auto& [request, reply] : cases) {
+        module.EdgeBrowserWebMessageReceived(Utf8ToUtf16(request), u"file:///index.html");
+        ASSERT_FALSE(browser.Posted.empty()) << request;
         EXPECT_EQ(Utf16ToUtf8(browser.Posted.back()), reply);
     }
 }

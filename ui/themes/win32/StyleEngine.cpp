@@ -156,7 +156,11 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
                 return ControlColours(dc, p->ControlText, p->Control);
             case WM_NOTIFY:
                 if (reinterpret_cast<const NMHDR*>(lParam)->code == NM_CUSTOMDRAW) {
-                    return DrawButton(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam), *p);
+                    // Push buttons are ours; every other control's notice is the window's to answer.
+                    if (const LRESULT drawn = DrawButton(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam), *p);
+                        drawn != CDRF_DODEFAULT) {
+                        return drawn;
+                    }
                 }
                 break;
             case WM_NCPAINT:
@@ -166,7 +170,10 @@ LRESULT CALLBACK ThemedWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
                 if (PaintsFrames()) {
                     // The system draws first (the menu bar among it); the frame goes over.
                     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-                    PaintFrame(window, *p);
+                    // The system's move loop runs the page, which may have switched the look meanwhile.
+                    if (const TPalette* now = ActivePalette()) {
+                        PaintFrame(window, *now);
+                    }
                     return result;
                 }
                 break;

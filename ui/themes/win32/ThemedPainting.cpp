@@ -158,7 +158,9 @@ LRESULT DrawButton(const NMCUSTOMDRAW& draw, const TPalette& palette)
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(draw.hdr.hwndFrom)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(draw.hdr.hwndFrom, text.data(), static_cast<int>(text.size()))));
     SetBkMode(draw.hdc, TRANSPARENT);
-    SetTextColor(draw.hdc, pressed ? palette.HighlightText : palette.ControlText);
+    // A disabled button's text takes the muted border colour, or it would look pressable.
+    const bool disabled = (draw.uItemState & CDIS_DISABLED) != 0;
+    SetTextColor(draw.hdc, disabled ? palette.Border : pressed ? palette.HighlightText : palette.ControlText);
     const HGDIOBJ oldFont =
         SelectObject(draw.hdc, reinterpret_cast<HFONT>(SendMessageW(draw.hdr.hwndFrom, WM_GETFONT, 0, 0)));
     RECT inside = draw.rc;
