@@ -23,45 +23,57 @@ constexpr uint8_t kDistanceExtra[32] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4, 
                                         7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
 constexpr uint8_t kCodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-// A canonical Huffman code as one flat table indexed by the next `bits` input bits
-// (least significant first); an entry is symbol << 4 | code length, 0 for no code.
+// A canonical Huffman code. Codes of up to kRootBits bits are found in one flat table
+// indexed by the next input bits (least significant first), an entry being symbol << 4 |
+// code length, 0 for none; longer codes, which only rare symbols get, are walked bit by
+// bit. Filling a table for every length the data may ask for would cost 64 KiB of
+// writes for each block header of a few bytes.
 struct THuffman {
-    uint16_t Table[1 << 15];
+    static constexpr unsigned kRootBits = 10;
+    uint16_t Table[1 << kRootBits];
     unsigned Bits = 0;
+    uint16_t PerLength[16] = {};
+    uint16_t Sorted[288]; // symbols by code length, then by value
+    bool Long = false;    // whether any code is longer than the table
 
     bool Build(const uint8_t* lengths, unsigned count)
     {
-        unsigned perLength[16] = {};
+        std::fill_n(PerLength, 16, uint16_t(0));
         for (unsigned i = 0; i < count; ++i) {
-            ++perLength[lengths[i]];
+            ++PerLength[lengths[i]];
         }
-        perLength[0] = 0;
-        Bits = 0;
+        PerLength[0] = 0;
+        unsigned longest = 0;
         int left = 1;
         for (unsigned len = 1; len < 16; ++len) {
-            left = (left << 1) - static_cast<int>(perLength[len]);
+            left = (left << 1) - static_cast<int>(PerLength[len]);
             if (left < 0) {
                 return false; // more codes than the lengths allow
             }
-            if (perLength[len] != 0) {
-                Bits = len;
+            if (PerLength[len] != 0) {
+                longest = len;
             }
         }
-        if (Bits == 0) {
-            Bits = 1; // no codes at all: every lookup finds nothing
-        }
+        Long = longest > kRootBits;
+        // At least one bit: with no codes at all every lookup finds nothing.
+        Bits = std::clamp(longest, 1u, kRootBits);
         std::fill_n(Table, size_t(1) << Bits, uint16_t(0));
-        unsigned next[16] = {};
+        unsigned next[16] = {}, offset[16] = {};
         for (unsigned len = 1, code = 0; len < 16; ++len) {
-            code = (code + perLength[len - 1]) << 1;
+            code = (code + PerLength[len - 1]) << 1;
             next[len] = code;
+            offset[len] = offset[len - 1] + PerLength[len - 1];
         }
         for (unsigned symbol = 0; symbol < count; ++symbol) {
             const unsigned len = lengths[symbol];
             if (len == 0) {
                 continue;
             }
+            Sorted[offset[len]++] = static_cast<uint16_t>(symbol);
             unsigned code = next[len]++, reversed = 0;
+            if (len > Bits) {
+                continue;
+            }
             for (unsigned i = 0; i < len; ++i, code >>= 1) {
                 reversed = (reversed << 1) | (code & 1);
             }
@@ -108,13 +120,36 @@ public:
         }
         const uint16_t entry = h.Table[FBuffer & ((1u << h.Bits) - 1)];
         const unsigned len = entry & 15;
-        if (len == 0 || len > FCount) {
+        if (len == 0) {
+            return h.Long && DecodeLong(h, symbol);
+        }
+        if (len > FCount) {
             return false;
         }
         FBuffer >>= len;
         FCount -= len;
         symbol = entry >> 4;
         return true;
+    }
+    // A code longer than the table: the first code of each length and the count of
+    // codes of that length tell, bit by bit, whether the code read so far is one.
+    bool DecodeLong(const THuffman& h, unsigned& symbol)
+    {
+        unsigned code = 0, first = 0, index = 0;
+        for (unsigned len = 1; len < 16 && len <= FCount; ++len) {
+            code |= static_cast<unsigned>(FBuffer >> (len - 1)) & 1;
+            const unsigned count = h.PerLength[len];
+            if (code - first < count) {
+                FBuffer >>= len;
+                FCount -= len;
+                symbol = h.Sorted[index + code - first];
+                return true;
+            }
+            index += count;
+            first = (first + count) << 1;
+            code <<= 1;
+        }
+        return false;
     }
     // Drops the bits to the next byte boundary and hands back the whole bytes read
     // ahead, so stored blocks are copied straight from the input.
@@ -196,17 +231,24 @@ private:
 
     bool FixedCodes()
     {
+        // Blocks of fixed codes can be a few bits each: the tables stay until a block
+        // brings its own.
+        if (FFixed) {
+            return true;
+        }
         uint8_t lengths[288 + 32];
         std::fill_n(lengths, 144, uint8_t(8));
         std::fill_n(lengths + 144, 112, uint8_t(9));
         std::fill_n(lengths + 256, 24, uint8_t(7));
         std::fill_n(lengths + 280, 8, uint8_t(8));
         std::fill_n(lengths + 288, 32, uint8_t(5));
-        return FLiterals.Build(lengths, 288) && FDistances.Build(lengths + 288, 32);
+        FFixed = FLiterals.Build(lengths, 288) && FDistances.Build(lengths + 288, 32);
+        return FFixed;
     }
 
     bool DynamicCodes()
     {
+        FFixed = false;
         uint32_t literals = 0, distances = 0, codes = 0;
         if (!FBits.Take(5, literals) || !FBits.Take(5, distances) || !FBits.Take(4, codes)) {
             return false;
@@ -326,13 +368,14 @@ private:
     THuffman FLengthCode;
     THuffman FLiterals;
     THuffman FDistances;
+    bool FFixed = false; // whether FLiterals and FDistances hold the fixed codes
 };
 
 } // namespace
 
 ZipEntryStatus DecodeDeflate64(std::span<const uint8_t> in, TMethodOutput& out)
 {
-    // The tables are 192 KiB: on the heap, not the stack of a thread of the runtime.
+    // The tables are some 8 KiB: on the heap, not the stack of a thread of the runtime.
     auto inflater = std::make_unique<TInflater64>(in, out);
     return inflater->Run();
 }

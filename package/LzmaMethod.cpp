@@ -30,6 +30,11 @@ ZipEntryStatus DecodeLzma(std::span<const uint8_t> in, bool endMarker, TMethodOu
     options.lc = props[0] % 9;
     options.lp = props[0] / 9 % 5;
     options.pb = props[0] / 45;
+    if (options.lc + options.lp > LZMA_LCLP_MAX) {
+        // Valid LZMA (7-Zip writes lc up to 8 on request), but liblzma decodes only
+        // lc + lp <= 4: the entry is not damaged, we cannot read it.
+        return ZipEntryStatus::UnsupportedMethod;
+    }
     const uint64_t claimed = props[1] | (props[2] << 8) | (props[3] << 16) | (uint64_t(props[4]) << 24);
     const uint64_t dictionary = std::max<uint64_t>(LZMA_DICT_SIZE_MIN, std::min<uint64_t>(claimed, out.Expected()));
     if (dictionary > kMaxDictionary) {
@@ -42,8 +47,10 @@ ZipEntryStatus DecodeLzma(std::span<const uint8_t> in, bool endMarker, TMethodOu
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
 
     lzma_stream s = LZMA_STREAM_INIT;
-    if (lzma_raw_decoder(&s, filters) != LZMA_OK) {
-        return ZipEntryStatus::Damaged; // properties liblzma does not take (lc + lp > 4)
+    // The dictionary is allocated here already: no memory for it is the reader's limit,
+    // as in the loop below, not damaged data.
+    if (const lzma_ret rc = lzma_raw_decoder(&s, filters); rc != LZMA_OK) {
+        return rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
     }
     s.next_in = in.data() + 9;
     s.avail_in = in.size() - 9;

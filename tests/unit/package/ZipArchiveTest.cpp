@@ -218,6 +218,91 @@ TEST(ZipArchive, SevenZipMethodStreams)
     }
 }
 
+namespace {
+
+std::string FromHex(std::string_view hex)
+{
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    }
+    return bytes;
+}
+
+// One entry of the method whose stream is `data` and whose true content is `text`.
+ZipEntryStatus ReadStream(uint16_t method, uint16_t flags, const std::string& data, const std::string& text,
+                          std::string& out)
+{
+    auto e = Stored("e", text);
+    e.Method = method;
+    e.Flags = flags;
+    e.Data = data;
+    const auto z = BuildZip({e});
+    TZipArchive zip;
+    EXPECT_EQ(zip.Open(Span(z.Bytes)), ZipError::None);
+    std::vector<uint8_t> bytes;
+    const auto status = zip.Read(0, bytes);
+    out.assign(bytes.begin(), bytes.end());
+    return status;
+}
+
+} // namespace
+
+// Deflate64 streams written bit by bit for what 7-Zip never writes.
+TEST(ZipArchive, Deflate64HandMadeStreams)
+{
+    // Four empty blocks of fixed codes fill five bytes exactly; then a last block with "x".
+    std::string emptyBlocks;
+    for (int i = 0; i < 20000; ++i) {
+        emptyBlocks += FromHex("0208208000");
+    }
+    emptyBlocks += FromHex("ab0000");
+    struct TCase {
+        const char* What;
+        std::string Data;
+        std::string Text;
+        ZipEntryStatus Status;
+    };
+    const TCase cases[] = {
+        // Literal codes of 1 to 15 bits for A-N, Z and the end of block, each used once.
+        {"codes up to 15 bits",
+         FromHex("05e0819224499224c97e1b128b9a4756cfde07bcffff9087dabdeff7f7efbffffddffffbfffe7fff7f"),
+         "ABCDEFGHIJKLMNZ", ZipEntryStatus::Ok},
+        // "a", then length code 285 with all 16 extra bits set (65538) at distance 1.
+        {"longest match", FromHex("4b1cfdff0700"), std::string(65539, 'a'), ZipEntryStatus::Ok},
+        {"80000 empty blocks", emptyBlocks, "x", ZipEntryStatus::Ok},
+        // "a", then a match at distance 2.
+        {"distance before the start", FromHex("4b044200"), "aaaa", ZipEntryStatus::Damaged},
+        {"stored block, wrong NLEN", FromHex("0103003412616263"), "abc", ZipEntryStatus::Damaged},
+        // The code length code gives all 19 symbols one bit.
+        {"oversubscribed code", FromHex("05e093244992244992000000"), "abc", ZipEntryStatus::Damaged},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        EXPECT_EQ(ReadStream(9, 0, c.Data, c.Text, out), c.Status) << c.What;
+        EXPECT_EQ(out, c.Status == ZipEntryStatus::Ok ? c.Text : "") << c.What;
+    }
+}
+
+// 7-Zip writes lc up to 8 when asked (-mm=LZMA:lc=8); liblzma takes lc + lp <= 4 only.
+// Such an entry is one we cannot read, not a damaged one.
+TEST(ZipArchive, LzmaPropertiesBeyondLiblzma)
+{
+    const std::string text = [] {
+        std::string t;
+        for (int i = 0; i < 40; ++i) {
+            t += "folio ";
+        }
+        return t + "end\n";
+    }();
+    std::string out;
+    EXPECT_EQ(ReadStream(14, 2, FromHex("1a020500620010000000331bc98693944b2a2d7bcb8d8f398b164ffffe027800"), text, out),
+              ZipEntryStatus::UnsupportedMethod);
+    // Past 9 * 5 * 5 the byte is no set of properties at all.
+    EXPECT_EQ(ReadStream(14, 2, FromHex("1a020500e10010000000331bc98693944b2a2d7bcb8d8f398b164ffffe027800"), text, out),
+              ZipEntryStatus::Damaged);
+}
+
 TEST(ZipArchive, HostileLayoutsAreRefused)
 {
     const auto a = Stored("a", "aaaa");
