@@ -1,8 +1,9 @@
-// A bridge module over the host stand-ins only (no files, no package): requests in, the
-// reply text out.
+// A bridge module over the host stand-ins only (no files; a package that holds nothing
+// but the calling page): requests in, the reply text out.
 #pragma once
 
 #include "bridge/BrowserExternalModule.h"
+#include "tests/support/PackagePage.h"
 #include "tools/bridge-probe/HostFakes.h"
 #include "util/TextCodecs.h"
 
@@ -15,12 +16,16 @@ namespace FolioTest {
 struct TStandInModule {
     Folio::Probe::TStandIns StandIns;
     Folio::Probe::TFixedFileSystem Files{false};
+    TPackagePage Package; // the page the requests come from
     std::unique_ptr<Folio::Bridge::TBrowserExternalModule> Module;
     std::vector<std::string> Errors;
 
     TStandInModule()
     {
-        Module = std::make_unique<Folio::Bridge::TBrowserExternalModule>(StandIns.Ports(Files, u"C:\\Apps\\"));
+        auto ports = StandIns.Ports(Files, u"C:\\Apps\\");
+        ports.Archive = &Package.Archive;
+        ports.Settings = &Package.Settings;
+        Module = std::make_unique<Folio::Bridge::TBrowserExternalModule>(ports);
         Module->OnDispatchError = [this](const std::string& e) { Errors.push_back(e); };
     }
     // The reply to one request, "no reply" when there is none (yet).
