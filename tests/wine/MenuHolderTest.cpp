@@ -52,6 +52,7 @@ struct MenuBench {
         rgba[3] = 0;
         FolioTest::WriteFile(Dir / "red.png", Shared::EncodePng(8, 8, rgba.data()));
         FolioTest::WriteFile(Dir / "junk.png", "no image at all");
+        FolioTest::WriteFile(Dir / "index.html", "<p>page</p>"); // the page that calls
         EXPECT_TRUE(Main.Create(L"FolioMenuTestMain", u"Menus", WS_OVERLAPPEDWINDOW, 0, 60, 60, 420, 240));
         EXPECT_TRUE(Holder.CreateForm(Main.Handle(), u"Tip"));
         Main.Menus = &Holder;
@@ -293,3 +294,4 @@ TEST(MenuHolder, MenuBarRebuiltWhileOpenWaitsForItsLoopToEnd)
     EXPECT_EQ(b.Scripts(), (std::vector<std::string>{"kiv.events.onMainMenuItemClick(\"1\");",
                                                      "kiv.events.onMainMenuItemClick(\"3\");"}));
 }
+

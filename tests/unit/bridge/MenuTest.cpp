@@ -192,6 +192,7 @@ struct MenuBench {
     Probe::TStandIns StandIns;
     Probe::TRecordingMenus& Menus = StandIns.Menus;
     Shared::TZipArchive Archive;
+    Shared::TAppSettings Settings;
     std::string PackageBytes;
     std::unique_ptr<Bridge::TBrowserExternalModule> Module;
 
@@ -199,6 +200,7 @@ struct MenuBench {
     {
         std::ostringstream zip;
         Shared::TZipWriter writer(zip, {"pw", false});
+        writer.AddBytes("web/index.html", "<p>page</p>", 0x5A210000); // the page that calls
         writer.AddBytes("web/i.png", kPng + "archive", 0x5A210000);
         writer.AddBytes("both.png", kPng + "archive", 0x5A210000);
         writer.Finish();
@@ -212,6 +214,8 @@ struct MenuBench {
         exeDir.push_back(std::filesystem::path::preferred_separator);
         auto ports = StandIns.Ports(Platform::SystemFileSystem(), exeDir);
         ports.Archive = &Archive;
+        Settings.LoadFromBytes("[App]\nDirName=web\n");
+        ports.Settings = &Settings;
         Module = std::make_unique<Bridge::TBrowserExternalModule>(ports);
     }
 
