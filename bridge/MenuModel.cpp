@@ -126,10 +126,13 @@ struct TBuilder {
     }
 };
 
+// A key is one UTF-16 unit: half of a surrogate pair is none, and an "&" before the
+// second half would split the pair.
 bool IsKeyCandidate(char16_t c)
 {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
-           (c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c <= 0x206F) && c != 0x3000);
+           (c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c <= 0x206F) && c != 0x3000 &&
+            !(c >= 0xD800 && c <= 0xDFFF));
 }
 
 // The access key a caption marks ("&x"; "&&" is a plain ampersand), or 0.

@@ -128,6 +128,8 @@ TEST(MenuModel, ItemsAsDrawn)
         {R"([{"id": 1, "caption": "-"}, {"id": 2, "caption": "-"}])", ""},
         {R"([{"id": 1, "caption": "Édition", "items": [{"id": 2, "caption": "..."}, {"id": 3, "caption": "1st"}]}])",
          "1:&Édition[2:... 3:&1st]"},
+        // A key is one UTF-16 unit: never half of a pair, so no "&" splits one.
+        {R"([{"id": 1, "caption": "😀"}, {"id": 2, "caption": "😀"}, {"id": 3, "caption": "😀b"}])", "1:😀 2:😀 3:😀&b"},
     };
     for (const auto& [description, shape] : cases) {
         const auto parsed = Bridge::ParseMenuDescription(Utf8ToUtf16(description), Images);
