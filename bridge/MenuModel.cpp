@@ -164,10 +164,12 @@ bool HasMarker(std::u16string_view caption)
 
 void GiveAccessKeys(std::vector<TMenuNode>& level)
 {
-    std::u16string taken;
+    // One bit per UTF-16 unit: a long level with many marked keys costs no more per
+    // lookup than a short one.
+    std::vector<bool> taken(0x10000);
     for (const auto& item : level) {
         if (const char16_t key = MarkedKey(item.Caption)) {
-            taken.push_back(key);
+            taken[key] = true;
         }
     }
     for (auto& item : level) {
@@ -180,8 +182,8 @@ void GiveAccessKeys(std::vector<TMenuNode>& level)
                 ++i; // "&&": a plain ampersand
                 continue;
             }
-            if (IsKeyCandidate(c) && taken.find(Shared::ToLowerChar(c)) == std::u16string::npos) {
-                taken.push_back(Shared::ToLowerChar(c));
+            if (IsKeyCandidate(c) && !taken[Shared::ToLowerChar(c)]) {
+                taken[Shared::ToLowerChar(c)] = true;
                 item.Caption.insert(i, 1, u'&');
                 break;
             }
