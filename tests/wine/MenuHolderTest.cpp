@@ -16,6 +16,10 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstring>
+#include <new>
+
 using namespace Folio;
 using Runtime::TBrowserExternalForm;
 
@@ -295,3 +299,52 @@ TEST(MenuHolder, MenuBarRebuiltWhileOpenWaitsForItsLoopToEnd)
                                                      "kiv.events.onMainMenuItemClick(\"3\");"}));
 }
 
+namespace {
+
+// A holder freed from inside its own tray menu's loop, as the main window's close frees
+// it when the page asks to close while the menu is open. Its storage is ours to watch.
+struct TFreedHolderProbe {
+    alignas(TBrowserExternalForm) unsigned char Storage[sizeof(TBrowserExternalForm)];
+    TBrowserExternalForm* Holder = nullptr;
+    std::unique_ptr<Bridge::TBrowserExternalModule> Module;
+    bool Ran = false;
+} g_freed;
+
+void CALLBACK CloseWhileShown(HWND, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    KillTimer(nullptr, timer);
+    g_freed.Ran = true;
+    g_freed.Module.reset(); // the bridge first, then the holder, as the window's close does
+    g_freed.Holder->~TBrowserExternalForm();
+    std::memset(g_freed.Storage, 0xCC, sizeof g_freed.Storage);
+    EndMenu();
+}
+
+} // namespace
+
+TEST(MenuHolder, FreedWhileItsTrayMenuIsOpen)
+{
+    FolioTest::TempDir dir;
+    TTestMainWindow main;
+    ASSERT_TRUE(main.Create(L"FolioMenuTestMain", u"Menus", WS_OVERLAPPEDWINDOW, 0, 60, 60, 420, 240));
+    Probe::TStandIns standIns;
+    g_freed = {};
+    g_freed.Holder = new (g_freed.Storage) TBrowserExternalForm();
+    ASSERT_TRUE(g_freed.Holder->CreateForm(main.Handle(), u"Tip"));
+    FolioTest::WriteFile(dir / "index.html", "<p>page</p>");
+    auto ports = standIns.Ports(Platform::SystemFileSystem(), dir.Path().u16string() + u"\\");
+    ports.Menus = g_freed.Holder;
+    g_freed.Module = std::make_unique<Bridge::TBrowserExternalModule>(ports);
+    g_freed.Module->EdgeBrowserWebMessageReceived(
+        uR"({"id": 14003, "uuid": "u", "data": {"items": "[{\"id\": 1, \"caption\": \"Show\"}]"}})", u"file:///index.html");
+    ASSERT_EQ(GetMenuItemCount(g_freed.Holder->TrayMenuHandle()), 1);
+    const HWND holder = g_freed.Holder->Handle();
+
+    ASSERT_NE(SetTimer(nullptr, 0, 200, &CloseWhileShown), 0u);
+    SendMessageW(holder, TBrowserExternalForm::kTrayMessage, 1, WM_RBUTTONUP); // the menu opens; the timer frees its holder
+    ASSERT_TRUE(g_freed.Ran);
+    EXPECT_FALSE(IsWindow(holder));
+    EXPECT_EQ(std::count(std::begin(g_freed.Storage), std::end(g_freed.Storage), 0xCC), std::ptrdiff_t(sizeof g_freed.Storage))
+        << "the freed holder was written to when its menu's loop ended";
+    EXPECT_TRUE(standIns.Browser.Scripts.empty());
+}
