@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -347,4 +348,64 @@ TEST(MenuHolder, FreedWhileItsTrayMenuIsOpen)
     EXPECT_EQ(std::count(std::begin(g_freed.Storage), std::end(g_freed.Storage), 0xCC), std::ptrdiff_t(sizeof g_freed.Storage))
         << "the freed holder was written to when its menu's loop ended";
     EXPECT_TRUE(standIns.Browser.Scripts.empty());
+}
+
+namespace {
+
+// A grey PNG of width x height, its rows deflated as they are made: a few kilobytes
+// that declare as many pixels as one likes.
+std::vector<uint8_t> GreyPng(uint32_t width, uint32_t height)
+{
+    std::vector<uint8_t> idat;
+    z_stream z{};
+    deflateInit(&z, 9);
+    std::vector<uint8_t> row(width + 1, 0x80), out(1 << 16);
+    row[0] = 0; // filter: none
+    for (uint32_t y = 0; y <= height; ++y) {
+        z.next_in = y < height ? row.data() : nullptr;
+        z.avail_in = y < height ? static_cast<uInt>(row.size()) : 0;
+        int status = Z_OK;
+        do {
+            z.next_out = out.data();
+            z.avail_out = static_cast<uInt>(out.size());
+            status = deflate(&z, y < height ? Z_NO_FLUSH : Z_FINISH);
+            idat.insert(idat.end(), out.data(), out.data() + (out.size() - z.avail_out));
+        } while (z.avail_out == 0 || (y == height && status != Z_STREAM_END));
+    }
+    deflateEnd(&z);
+    std::vector<uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&png](const char* type, const std::vector<uint8_t>& data) {
+        const auto be32 = [&png](uint32_t v) {
+            for (int shift = 24; shift >= 0; shift -= 8) {
+                png.push_back(static_cast<uint8_t>(v >> shift));
+            }
+        };
+        be32(static_cast<uint32_t>(data.size()));
+        const size_t start = png.size();
+        png.insert(png.end(), type, type + 4);
+        png.insert(png.end(), data.begin(), data.end());
+        be32(static_cast<uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+    };
+    std::vector<uint8_t> header;
+    for (const uint32_t v : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            header.push_back(static_cast<uint8_t>(v >> shift));
+        }
+    }
+    header.insert(header.end(), {8, 0, 0, 0, 0}); // 8-bit grey, deflate, filter 0, no interlace
+    chunk("IHDR", header);
+    chunk("IDAT", idat);
+    chunk("IEND", {});
+    return png;
+}
+
+} // namespace
+
+TEST(MenuHolder, ImagesTooLargeForAMenuAreNone)
+{
+    // Decoding is paid by the declared size: a 30000 pixel square held the window for
+    // half a minute under Wine. An item image is a handful of pixels; a photo is none.
+    EXPECT_NE(Runtime::DecodeMenuImage(GreyPng(256, 256), 16), nullptr);
+    EXPECT_EQ(Runtime::DecodeMenuImage(GreyPng(8192, 8192), 16), nullptr);
+    EXPECT_EQ(Runtime::DecodeMenuImage(GreyPng(60000, 1), 16), nullptr);
 }
