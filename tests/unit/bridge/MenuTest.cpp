@@ -312,6 +312,19 @@ TEST(MenuFunctions, ImagesFromPackageBesideExecutableOrPath)
     EXPECT_EQ(size(2), kPng.size() + 4);
 }
 
+TEST(MenuFunctions, OneImageForItemsNamingTheSameFile)
+{
+    // Each decoded image holds system handles (two bitmaps on Windows): decoded per item,
+    // a menu of some thousand items with one icon runs the process out of them.
+    MenuBench b;
+    ASSERT_EQ(b.SetItems(14003, R"([{"id": 1, "caption": "a", "image": "beside.png"}, {"id": 2, "caption": "b", "image": "web/i.png"},
+        {"id": 3, "caption": "c", "items": [{"id": 4, "caption": "d", "image": "beside.png"}]}])"),
+              "true");
+    ASSERT_EQ(Shape(b.Menus.Tray), "1:&a* 2:&b* 3:&c[4:&d*]");
+    EXPECT_EQ(b.Menus.Tray[0].Image, b.Menus.Tray[2].Children[0].Image);
+    EXPECT_NE(b.Menus.Tray[0].Image, b.Menus.Tray[1].Image);
+}
+
 TEST(MenuFunctions, UpdateItem)
 {
     MenuBench b;
