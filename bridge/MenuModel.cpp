@@ -279,6 +279,9 @@ std::u16string TrayTooltip(std::u16string_view exePath)
     std::u16string_view name = slash == std::u16string_view::npos ? exePath : exePath.substr(slash + 1);
     name = name.substr(0, name.find(u'.'));
     std::u16string tip(name.substr(0, 127));
+    if (tip.size() == 127 && tip.back() >= 0xD800 && tip.back() <= 0xDBFF) {
+        tip.pop_back(); // the cut fell inside a surrogate pair
+    }
     for (size_t i = 1; i < tip.size(); ++i) {
         tip[i] = Shared::ToLowerChar(tip[i]);
     }

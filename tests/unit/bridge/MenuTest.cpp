@@ -181,6 +181,7 @@ TEST(MenuModel, TrayTooltip)
         {u"C:\\Apps\\ÉTÉ.exe", u"Été"},
         {u"/x/noext", u"noext"},
         {u"C:\\" + std::u16string(200, u'A') + u".exe", u"A" + std::u16string(126, u'a')},
+        {u"C:\\" + std::u16string(126, u'A') + u"😀.exe", u"A" + std::u16string(125, u'a')}, // no half pair
     };
     for (const auto& [path, tip] : cases) {
         EXPECT_EQ(Bridge::TrayTooltip(path), tip) << Utf16ToUtf8(path);
