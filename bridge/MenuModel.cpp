@@ -66,6 +66,7 @@ struct TBuilder {
     const TMenuImageLoader& LoadImage;
     char16_t Separator;
     std::u16string Failure;
+    int Count = 0; // items built, on all levels
 
     bool Fail(std::u16string message)
     {
@@ -115,8 +116,14 @@ struct TBuilder {
 
     bool BuildAll(const TValue& array, std::vector<TMenuNode>& into, int depth)
     {
+        if (array.Size() > static_cast<unsigned>(kMaxMenuItems - Count)) {
+            return Fail(u"Too many menu items");
+        }
         into.reserve(array.Size());
         for (const TValue& element : array.GetArray()) {
+            if (++Count > kMaxMenuItems) {
+                return Fail(u"Too many menu items");
+            }
             into.emplace_back();
             if (!Build(element, into.back(), depth)) {
                 return false;
@@ -203,7 +210,7 @@ TMenuParse ParseMenuDescription(std::u16string_view text, const TMenuImageLoader
         result.Failure = u"Wrong menu items JSON";
         return result;
     }
-    TBuilder builder{loadImage, decimalSeparator, {}};
+    TBuilder builder{loadImage, decimalSeparator, {}, 0};
     if (!builder.BuildAll(*document, result.Items, 1)) {
         result.Items.clear();
         result.Failure = builder.Failure;

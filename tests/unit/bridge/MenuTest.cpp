@@ -93,6 +93,14 @@ TEST(MenuModel, FailuresOfDescriptions)
         deep = R"({"id": 1, "caption": "x", "items": [)" + deep + "]}";
     }
     EXPECT_EQ(Parse("[" + deep + "]").substr(0, 6), "1:x[1:"); // the deepest allowed
+    // As many items as allowed, counted over all levels, and one more.
+    std::string many = R"({"id": 0, "caption": "x", "items": [)";
+    for (int i = 1; i < Bridge::kMaxMenuItems; ++i) {
+        many += std::string(i > 1 ? "," : "") + R"({"id": 1, "caption": "y"})";
+    }
+    many += "]}";
+    EXPECT_EQ(Parse("[" + many + "]").substr(0, 8), "0:x[1:y ");
+    EXPECT_EQ(Parse("[" + many + R"(, {"id": 2, "caption": "z"}])"), "fail: Too many menu items");
     const std::pair<std::string, std::string> cases[] = {
         {"not json", "Wrong menu items JSON"},
         {R"({"id": 1, "caption": "x"})", "Wrong menu items JSON"},
