@@ -1,6 +1,8 @@
-// Benchmark of the bridge: parse + dispatch + reply of a fileExists-sized message, with
-// a file system that answers at once, so that the bridge's own work is what is timed.
+// Benchmarks of the bridge: parse + dispatch + reply of a fileExists-sized message, with
+// a file system that answers at once, so that the bridge's own work is what is timed;
+// the access keys of a long menu level.
 #include "bridge/BrowserExternalModule.h"
+#include "bridge/MenuModel.h"
 #include "tools/bridge-probe/HostFakes.h"
 
 #include <benchmark/benchmark.h>
@@ -20,6 +22,20 @@ void DispatchFileExists(benchmark::State& state)
     }
 }
 BENCHMARK(DispatchFileExists)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Access keys for a long menu level whose marked keys all come first: every other
+// caption looks for a key among letters already taken.
+void MenuAccessKeysLongLevel(benchmark::State& state)
+{
+    std::vector<Folio::Platform::TMenuNode> items(20000);
+    for (size_t i = 0; i < items.size(); ++i) {
+        items[i].Caption = i < 10000 ? u"&b" : i == 10000 ? u"&a" : std::u16string(40, u'a');
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Folio::Bridge::DisplayItems(items));
+    }
+}
+BENCHMARK(MenuAccessKeysLongLevel)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

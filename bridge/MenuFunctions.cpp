@@ -9,6 +9,7 @@
 #include "util/TextCodecs.h"
 
 #include <string>
+#include <unordered_map>
 
 namespace Folio::Bridge {
 
@@ -108,8 +109,16 @@ void TBrowserExternalModule::SetMenuItems(const std::u16string& uuid, const TJso
         FPorts.Menus->AttachMainMenu();
     }
     const char16_t separator = FPorts.System ? FPorts.System->DecimalSeparator() : u'.';
-    auto parsed = ParseMenuDescription(
-        text, [this](const std::u16string& name) { return LoadMenuImage(FPorts, name); }, separator);
+    // Each image once, however many items name it: a decoded image holds system handles.
+    std::unordered_map<std::u16string, TMenuImageLookup> images;
+    const auto loadOnce = [this, &images](const std::u16string& name) {
+        const auto [it, added] = images.try_emplace(name);
+        if (added) {
+            it->second = LoadMenuImage(FPorts, name);
+        }
+        return it->second;
+    };
+    auto parsed = ParseMenuDescription(text, loadOnce, separator);
     if (!parsed.Ok()) {
         ReplyFailure(uuid, Json(parsed.Failure));
         return;

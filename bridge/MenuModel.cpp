@@ -66,6 +66,7 @@ struct TBuilder {
     const TMenuImageLoader& LoadImage;
     char16_t Separator;
     std::u16string Failure;
+    int Count = 0; // items built, on all levels
 
     bool Fail(std::u16string message)
     {
@@ -115,8 +116,14 @@ struct TBuilder {
 
     bool BuildAll(const TValue& array, std::vector<TMenuNode>& into, int depth)
     {
+        if (array.Size() > static_cast<unsigned>(kMaxMenuItems - Count)) {
+            return Fail(u"Too many menu items");
+        }
         into.reserve(array.Size());
         for (const TValue& element : array.GetArray()) {
+            if (++Count > kMaxMenuItems) {
+                return Fail(u"Too many menu items");
+            }
             into.emplace_back();
             if (!Build(element, into.back(), depth)) {
                 return false;
@@ -126,10 +133,13 @@ struct TBuilder {
     }
 };
 
+// A key is one UTF-16 unit: half of a surrogate pair is none, and an "&" before the
+// second half would split the pair.
 bool IsKeyCandidate(char16_t c)
 {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
-           (c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c <= 0x206F) && c != 0x3000);
+           (c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c <= 0x206F) && c != 0x3000 &&
+            !(c >= 0xD800 && c <= 0xDFFF));
 }
 
 // The access key a caption marks ("&x"; "&&" is a plain ampersand), or 0.
@@ -161,10 +171,12 @@ bool HasMarker(std::u16string_view caption)
 
 void GiveAccessKeys(std::vector<TMenuNode>& level)
 {
-    std::u16string taken;
+    // One bit per UTF-16 unit: a long level with many marked keys costs no more per
+    // lookup than a short one.
+    std::vector<bool> taken(0x10000);
     for (const auto& item : level) {
         if (const char16_t key = MarkedKey(item.Caption)) {
-            taken.push_back(key);
+            taken[key] = true;
         }
     }
     for (auto& item : level) {
@@ -177,8 +189,8 @@ void GiveAccessKeys(std::vector<TMenuNode>& level)
                 ++i; // "&&": a plain ampersand
                 continue;
             }
-            if (IsKeyCandidate(c) && taken.find(Shared::ToLowerChar(c)) == std::u16string::npos) {
-                taken.push_back(Shared::ToLowerChar(c));
+            if (IsKeyCandidate(c) && !taken[Shared::ToLowerChar(c)]) {
+                taken[Shared::ToLowerChar(c)] = true;
                 item.Caption.insert(i, 1, u'&');
                 break;
             }
@@ -198,7 +210,7 @@ TMenuParse ParseMenuDescription(std::u16string_view text, const TMenuImageLoader
         result.Failure = u"Wrong menu items JSON";
         return result;
     }
-    TBuilder builder{loadImage, decimalSeparator, {}};
+    TBuilder builder{loadImage, decimalSeparator, {}, 0};
     if (!builder.BuildAll(*document, result.Items, 1)) {
         result.Items.clear();
         result.Failure = builder.Failure;
@@ -274,6 +286,9 @@ std::u16string TrayTooltip(std::u16string_view exePath)
     std::u16string_view name = slash == std::u16string_view::npos ? exePath : exePath.substr(slash + 1);
     name = name.substr(0, name.find(u'.'));
     std::u16string tip(name.substr(0, 127));
+    if (tip.size() == 127 && tip.back() >= 0xD800 && tip.back() <= 0xDBFF) {
+        tip.pop_back(); // the cut fell inside a surrogate pair
+    }
     for (size_t i = 1; i < tip.size(); ++i) {
         tip[i] = Shared::ToLowerChar(tip[i]);
     }

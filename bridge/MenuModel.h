@@ -20,6 +20,9 @@ using Platform::TMenuNode;
 
 // Deeper descriptions are refused: building and drawing recurse once per level.
 inline constexpr int kMaxMenuDepth = 16;
+// Longer descriptions are refused: the system inserts menu items one by one at a cost
+// that grows with the menu (8,000 items took seconds under Wine).
+inline constexpr int kMaxMenuItems = 4096;
 
 // What an item's "image" text names: nothing at all, or bytes that decoded (Image set)
 // or did not (Image null).
@@ -42,7 +45,8 @@ struct TMenuParse {
 // with decimalSeparator; null as "null"). Failures: "Wrong menu items JSON" (not JSON,
 // not an array), "Wrong menu item JSON" (an element that is not an object, a missing
 // or non-text "id"/"caption", "items" not an array), "'x' is not a valid boolean value",
-// "Wrong menu item image" (bytes that are no image), "Menu items nested too deep".
+// "Wrong menu item image" (bytes that are no image), "Menu items nested too deep",
+// "Too many menu items".
 TMenuParse ParseMenuDescription(std::u16string_view text, const TMenuImageLoader& loadImage,
                                 char16_t decimalSeparator = u'.');
 

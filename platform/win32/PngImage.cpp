@@ -50,6 +50,12 @@ UniqueBitmap Decode(const void* bytes, size_t count, int width, int height, SIZE
         }
         width = static_cast<int>(w), height = static_cast<int>(h);
     } else {
+        // The work is paid by the size the image declares, which a few kilobytes can make
+        // a photo's: icons scaled to a target are far smaller.
+        UINT w = 0, h = 0;
+        if (FAILED(frame->GetSize(&w, &h)) || w == 0 || h == 0 || w > 4096 || h > 4096) {
+            return {};
+        }
         ComPtr<IWICBitmapScaler> scaler;
         if (FAILED(factory->CreateBitmapScaler(&scaler)) ||
             FAILED(scaler->Initialize(frame.Get(), static_cast<UINT>(width), static_cast<UINT>(height),

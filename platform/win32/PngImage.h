@@ -13,7 +13,8 @@ namespace Folio::Win32 {
 // no imaging component, a damaged image).
 UniqueBitmap LoadPngResource(const wchar_t* name, int size);
 
-// The same from PNG bytes.
+// The same from PNG bytes (or any format WIC decodes). Images that declare more than
+// 4096 pixels a side are refused.
 UniqueBitmap DecodePng(const void* bytes, size_t count, int size);
 
 // A PNG resource at its own size (an animation strip, say); size receives it.

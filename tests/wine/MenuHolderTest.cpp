@@ -15,6 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
 
 using namespace Folio;
 using Runtime::TBrowserExternalForm;
@@ -293,4 +298,114 @@ TEST(MenuHolder, MenuBarRebuiltWhileOpenWaitsForItsLoopToEnd)
     SendMessageW(b.Main.Handle(), WM_COMMAND, MAKEWPARAM(GetMenuItemID(now, 1), 0), 0);
     EXPECT_EQ(b.Scripts(), (std::vector<std::string>{"kiv.events.onMainMenuItemClick(\"1\");",
                                                      "kiv.events.onMainMenuItemClick(\"3\");"}));
+}
+
+namespace {
+
+// A holder freed from inside its own tray menu's loop, as the main window's close frees
+// it when the page asks to close while the menu is open. Its storage is ours to watch.
+struct TFreedHolderProbe {
+    alignas(TBrowserExternalForm) unsigned char Storage[sizeof(TBrowserExternalForm)];
+    TBrowserExternalForm* Holder = nullptr;
+    std::unique_ptr<Bridge::TBrowserExternalModule> Module;
+    bool Ran = false;
+} g_freed;
+
+void CALLBACK CloseWhileShown(HWND, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    KillTimer(nullptr, timer);
+    g_freed.Ran = true;
+    g_freed.Module.reset(); // the bridge first, then the holder, as the window's close does
+    g_freed.Holder->~TBrowserExternalForm();
+    std::memset(g_freed.Storage, 0xCC, sizeof g_freed.Storage);
+    EndMenu();
+}
+
+} // namespace
+
+TEST(MenuHolder, FreedWhileItsTrayMenuIsOpen)
+{
+    FolioTest::TempDir dir;
+    TTestMainWindow main;
+    ASSERT_TRUE(main.Create(L"FolioMenuTestMain", u"Menus", WS_OVERLAPPEDWINDOW, 0, 60, 60, 420, 240));
+    Probe::TStandIns standIns;
+    g_freed = {};
+    g_freed.Holder = new (g_freed.Storage) TBrowserExternalForm();
+    ASSERT_TRUE(g_freed.Holder->CreateForm(main.Handle(), u"Tip"));
+    FolioTest::WriteFile(dir / "index.html", "<p>page</p>");
+    auto ports = standIns.Ports(Platform::SystemFileSystem(), dir.Path().u16string() + u"\\");
+    ports.Menus = g_freed.Holder;
+    g_freed.Module = std::make_unique<Bridge::TBrowserExternalModule>(ports);
+    g_freed.Module->EdgeBrowserWebMessageReceived(
+        uR"({"id": 14003, "uuid": "u", "data": {"items": "[{\"id\": 1, \"caption\": \"Show\"}]"}})", u"file:///index.html");
+    ASSERT_EQ(GetMenuItemCount(g_freed.Holder->TrayMenuHandle()), 1);
+    const HWND holder = g_freed.Holder->Handle();
+
+    ASSERT_NE(SetTimer(nullptr, 0, 200, &CloseWhileShown), 0u);
+    SendMessageW(holder, TBrowserExternalForm::kTrayMessage, 1, WM_RBUTTONUP); // the menu opens; the timer frees its holder
+    ASSERT_TRUE(g_freed.Ran);
+    EXPECT_FALSE(IsWindow(holder));
+    EXPECT_EQ(std::count(std::begin(g_freed.Storage), std::end(g_freed.Storage), 0xCC), std::ptrdiff_t(sizeof g_freed.Storage))
+        << "the freed holder was written to when its menu's loop ended";
+    EXPECT_TRUE(standIns.Browser.Scripts.empty());
+}
+
+namespace {
+
+// A grey PNG of width x height, its rows deflated as they are made: a few kilobytes
+// that declare as many pixels as one likes.
+std::vector<uint8_t> GreyPng(uint32_t width, uint32_t height)
+{
+    std::vector<uint8_t> idat;
+    z_stream z{};
+    deflateInit(&z, 9);
+    std::vector<uint8_t> row(width + 1, 0x80), out(1 << 16);
+    row[0] = 0; // filter: none
+    for (uint32_t y = 0; y <= height; ++y) {
+        z.next_in = y < height ? row.data() : nullptr;
+        z.avail_in = y < height ? static_cast<uInt>(row.size()) : 0;
+        int status = Z_OK;
+        do {
+            z.next_out = out.data();
+            z.avail_out = static_cast<uInt>(out.size());
+            status = deflate(&z, y < height ? Z_NO_FLUSH : Z_FINISH);
+            idat.insert(idat.end(), out.data(), out.data() + (out.size() - z.avail_out));
+        } while (z.avail_out == 0 || (y == height && status != Z_STREAM_END));
+    }
+    deflateEnd(&z);
+    std::vector<uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&png](const char* type, const std::vector<uint8_t>& data) {
+        const auto be32 = [&png](uint32_t v) {
+            for (int shift = 24; shift >= 0; shift -= 8) {
+                png.push_back(static_cast<uint8_t>(v >> shift));
+            }
+        };
+        be32(static_cast<uint32_t>(data.size()));
+        const size_t start = png.size();
+        png.insert(png.end(), type, type + 4);
+        png.insert(png.end(), data.begin(), data.end());
+        be32(static_cast<uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+    };
+    std::vector<uint8_t> header;
+    for (const uint32_t v : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            header.push_back(static_cast<uint8_t>(v >> shift));
+        }
+    }
+    header.insert(header.end(), {8, 0, 0, 0, 0}); // 8-bit grey, deflate, filter 0, no interlace
+    chunk("IHDR", header);
+    chunk("IDAT", idat);
+    chunk("IEND", {});
+    return png;
+}
+
+} // namespace
+
+TEST(MenuHolder, ImagesTooLargeForAMenuAreNone)
+{
+    // Decoding is paid by the declared size: a 30000 pixel square held the window for
+    // half a minute under Wine. An item image is a handful of pixels; a photo is none.
+    EXPECT_NE(Runtime::DecodeMenuImage(GreyPng(256, 256), 16), nullptr);
+    EXPECT_EQ(Runtime::DecodeMenuImage(GreyPng(8192, 8192), 16), nullptr);
+    EXPECT_EQ(Runtime::DecodeMenuImage(GreyPng(60000, 1), 16), nullptr);
 }

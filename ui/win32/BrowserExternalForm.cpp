@@ -31,6 +31,14 @@ HICON ApplicationIcon()
 
 TBrowserExternalForm::~TBrowserExternalForm()
 {
+    if (FTrayLoop) {
+        // Freed from inside the tray menu's loop: the menu and its images stay with the
+        // loop until it has ended.
+        FTrayLoop->HolderAlive = false;
+        FTrayLoop->Menu = std::move(FTray.Menu);
+        FTrayLoop->Items = std::move(FTray.Items);
+        EndMenu();
+    }
     RemoveIcon();
     if (FPaletteListener) {
         Ui::RemovePaletteListener(FPaletteListener);
@@ -252,8 +260,14 @@ void TBrowserExternalForm::ShowTrayMenu()
     // The menu closes when the user clicks elsewhere only if its window is in front.
     SetForegroundWindow(Handle());
     FTray.Open = true;
+    const auto loop = std::make_shared<TTrayLoop>();
+    FTrayLoop = loop;
     const auto command = static_cast<UINT>(TrackPopupMenuEx(
         FTray.Menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, Handle(), nullptr));
+    if (!loop->HolderAlive) {
+        return; // this object is gone; the menu goes with the last reference to the loop
+    }
+    FTrayLoop.reset();
     FTray.Open = false;
     PostMessageW(Handle(), WM_NULL, 0, 0);
     // The command is the shown menu's, read before a waiting menu replaces it.

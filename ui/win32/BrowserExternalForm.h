@@ -9,6 +9,7 @@
 #include "platform/win32/Window.h"
 #include "ui/themes/ThemeFile.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +55,14 @@ private:
         std::optional<std::vector<Platform::TMenuNode>> Pending;
     };
 
+    // The tray menu's loop as it runs: should the holder be freed inside it (the window
+    // closing meanwhile), the loop learns so, and the menu it shows outlives the holder.
+    struct TTrayLoop {
+        bool HolderAlive = true;
+        std::vector<Platform::TMenuNode> Items; // the images, freed after the menu
+        Win32::UniqueMenu Menu;
+    };
+
     void Swap(Platform::TMenuKind kind, const std::vector<Platform::TMenuNode>& items);
     void ApplyPending();
     void PaletteChanged(const Ui::TPalette* palette);
@@ -70,6 +79,7 @@ private:
     bool FIconShown = false;
     bool FLeftDown = false; // a press seen on the icon: its release is a click
     TShownMenu FMain, FTray;
+    std::shared_ptr<TTrayLoop> FTrayLoop; // while the tray menu is open
 };
 
 } // namespace Folio::Runtime

@@ -94,6 +94,14 @@ TEST(MenuModel, FailuresOfDescriptions)
         deep = R"({"id": 1, "caption": "x", "items": [)" + deep + "]}";
     }
     EXPECT_EQ(Parse("[" + deep + "]").substr(0, 6), "1:x[1:"); // the deepest allowed
+    // As many items as allowed, counted over all levels, and one more.
+    std::string many = R"({"id": 0, "caption": "x", "items": [)";
+    for (int i = 1; i < Bridge::kMaxMenuItems; ++i) {
+        many += std::string(i > 1 ? "," : "") + R"({"id": 1, "caption": "y"})";
+    }
+    many += "]}";
+    EXPECT_EQ(Parse("[" + many + "]").substr(0, 8), "0:x[1:y ");
+    EXPECT_EQ(Parse("[" + many + R"(, {"id": 2, "caption": "z"}])"), "fail: Too many menu items");
     const std::pair<std::string, std::string> cases[] = {
         {"not json", "Wrong menu items JSON"},
         {R"({"id": 1, "caption": "x"})", "Wrong menu items JSON"},
@@ -129,6 +137,8 @@ TEST(MenuModel, ItemsAsDrawn)
         {R"([{"id": 1, "caption": "-"}, {"id": 2, "caption": "-"}])", ""},
         {R"([{"id": 1, "caption": "Édition", "items": [{"id": 2, "caption": "..."}, {"id": 3, "caption": "1st"}]}])",
          "1:&Édition[2:... 3:&1st]"},
+        // A key is one UTF-16 unit: never half of a pair, so no "&" splits one.
+        {R"([{"id": 1, "caption": "😀"}, {"id": 2, "caption": "😀"}, {"id": 3, "caption": "😀b"}])", "1:😀 2:😀 3:😀&b"},
     };
     for (const auto& [description, shape] : cases) {
         const auto parsed = Bridge::ParseMenuDescription(Utf8ToUtf16(description), Images);
@@ -180,6 +190,7 @@ TEST(MenuModel, TrayTooltip)
         {u"C:\\Apps\\ÉTÉ.exe", u"Été"},
         {u"/x/noext", u"noext"},
         {u"C:\\" + std::u16string(200, u'A') + u".exe", u"A" + std::u16string(126, u'a')},
+        {u"C:\\" + std::u16string(126, u'A') + u"😀.exe", u"A" + std::u16string(125, u'a')}, // no half pair
     };
     for (const auto& [path, tip] : cases) {
         EXPECT_EQ(Bridge::TrayTooltip(path), tip) << Utf16ToUtf8(path);
@@ -297,6 +308,19 @@ TEST(MenuFunctions, ImagesFromPackageBesideExecutableOrPath)
     };
     EXPECT_EQ(size(3), kPng.size() + 7); // the package's entry wins over the file beside
     EXPECT_EQ(size(2), kPng.size() + 4);
+}
+
+TEST(MenuFunctions, OneImageForItemsNamingTheSameFile)
+{
+    // Each decoded image holds system handles (two bitmaps on Windows): decoded per item,
+    // a menu of some thousand items with one icon runs the process out of them.
+    MenuBench b;
+    ASSERT_EQ(b.SetItems(14003, R"([{"id": 1, "caption": "a", "image": "beside.png"}, {"id": 2, "caption": "b", "image": "web/i.png"},
+        {"id": 3, "caption": "c", "items": [{"id": 4, "caption": "d", "image": "beside.png"}]}])"),
+              "true");
+    ASSERT_EQ(Shape(b.Menus.Tray), "1:&a* 2:&b* 3:&c[4:&d*]");
+    EXPECT_EQ(b.Menus.Tray[0].Image, b.Menus.Tray[2].Children[0].Image);
+    EXPECT_NE(b.Menus.Tray[0].Image, b.Menus.Tray[1].Image);
 }
 
 TEST(MenuFunctions, UpdateItem)
