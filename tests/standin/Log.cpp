@@ -13,8 +13,6 @@
 
 namespace Folio::Standin {
 
-namespace {
-
 std::string Quoted(std::string_view utf8)
 {
     rapidjson::StringBuffer buffer;
@@ -22,6 +20,8 @@ std::string Quoted(std::string_view utf8)
     writer.String(utf8.data(), static_cast<rapidjson::SizeType>(utf8.size()));
     return std::string(buffer.GetString(), buffer.GetSize());
 }
+
+namespace {
 
 // Serialises appends from all processes of the session; a lock that cannot be had
 // (another process died holding it) is waited for briefly, then the line goes anyway.

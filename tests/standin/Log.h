@@ -14,6 +14,9 @@
 
 namespace Folio::Standin {
 
+// A JSON string literal of UTF-8 text.
+std::string Quoted(std::string_view utf8);
+
 // One log line under construction: {"pid": ..., "event": ..., then the fields in order}.
 class TLogLine {
 public:

@@ -13,18 +13,6 @@
 
 namespace Folio::Standin {
 
-namespace {
-
-std::string Quoted(std::string_view utf8)
-{
-    rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-    writer.String(utf8.data(), static_cast<rapidjson::SizeType>(utf8.size()));
-    return std::string(buffer.GetString(), buffer.GetSize());
-}
-
-} // namespace
-
 std::unique_ptr<TRelay> TRelay::Connect()
 {
     const auto target = EnvironmentVariable(L"FOLIO_STANDIN_RELAY");
