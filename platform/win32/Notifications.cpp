@@ -13,6 +13,7 @@
 
 #include <roapi.h>
 #include <versionhelpers.h>
+#include <winstring.h>
 #include <wrl/client.h>
 
 #include <mutex>
@@ -25,15 +26,54 @@ namespace {
 using Microsoft::WRL::ComPtr;
 using namespace Win32::Toast;
 
+// The WinRT entry points, looked up at run time: the runtime imports only libraries
+// every supported Windows has, and without them there are simply no toasts.
+struct TWinRt {
+    decltype(&::WindowsCreateString) CreateString = nullptr;
+    decltype(&::WindowsDeleteString) DeleteString = nullptr;
+    decltype(&::RoGetActivationFactory) GetActivationFactory = nullptr;
+    decltype(&::RoActivateInstance) ActivateInstance = nullptr;
+
+    bool Loaded() const { return CreateString && DeleteString && GetActivationFactory && ActivateInstance; }
+};
+
+template <typename F>
+void Resolve(HMODULE module, const char* name, F& function)
+{
+    function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+const TWinRt& WinRt()
+{
+    static const TWinRt api = [] {
+        TWinRt found;
+        // Kept loaded for the life of the process, like the toasts that use it.
+        if (HMODULE combase = LoadLibraryExW(L"combase.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+            Resolve(combase, "WindowsCreateString", found.CreateString);
+            Resolve(combase, "WindowsDeleteString", found.DeleteString);
+            Resolve(combase, "RoGetActivationFactory", found.GetActivationFactory);
+            Resolve(combase, "RoActivateInstance", found.ActivateInstance);
+        }
+        return found;
+    }();
+    return api;
+}
+
 class THString {
 public:
     explicit THString(const std::u16string& text)
     {
-        if (FAILED(WindowsCreateString(Win32::W(text), static_cast<UINT32>(text.size()), &FValue))) {
+        if (!WinRt().Loaded() ||
+            FAILED(WinRt().CreateString(Win32::W(text), static_cast<UINT32>(text.size()), &FValue))) {
             FValue = nullptr;
         }
     }
-    ~THString() { WindowsDeleteString(FValue); }
+    ~THString()
+    {
+        if (FValue) {
+            WinRt().DeleteString(FValue);
+        }
+    }
     THString(const THString&) = delete;
     THString& operator=(const THString&) = delete;
     HSTRING Get() const { return FValue; }
@@ -92,7 +132,7 @@ private:
 
 Win32Notifications::Win32Notifications() : FExePath(ExecutablePath()), FAppId(Shared::AppUserModelId(FExePath))
 {
-    if (!IsWindows8OrGreater()) {
+    if (!IsWindows8OrGreater() || !WinRt().Loaded()) {
         return; // toasts came with Windows 8
     }
     ComPtr<IToastNotificationManagerStatics> manager;
@@ -101,9 +141,9 @@ Win32Notifications::Win32Notifications() : FExePath(ExecutablePath()), FAppId(Sh
     const THString managerClass(u"Windows.UI.Notifications.ToastNotificationManager");
     const THString toastClass(u"Windows.UI.Notifications.ToastNotification");
     const THString appId(FAppId);
-    if (SUCCEEDED(RoGetActivationFactory(managerClass.Get(), __uuidof(IToastNotificationManagerStatics),
+    if (SUCCEEDED(WinRt().GetActivationFactory(managerClass.Get(), __uuidof(IToastNotificationManagerStatics),
                                          reinterpret_cast<void**>(manager.GetAddressOf()))) &&
-        SUCCEEDED(RoGetActivationFactory(toastClass.Get(), __uuidof(IToastNotificationFactory),
+        SUCCEEDED(WinRt().GetActivationFactory(toastClass.Get(), __uuidof(IToastNotificationFactory),
                                          reinterpret_cast<void**>(factory.GetAddressOf()))) &&
         SUCCEEDED(manager->CreateToastNotifierWithId(appId.Get(), notifier.GetAddressOf())) && notifier) {
         FFactory = factory;
@@ -157,7 +197,7 @@ bool Win32Notifications::Show(const std::u16string& name, const std::u16string& 
     ComPtr<IXmlDocumentIO> io;
     ComPtr<IXmlDocument> document;
     const THString documentClass(u"Windows.Data.Xml.Dom.XmlDocument");
-    Check(RoActivateInstance(documentClass.Get(), instance.GetAddressOf()), "XmlDocument");
+    Check(WinRt().ActivateInstance(documentClass.Get(), instance.GetAddressOf()), "XmlDocument");
     Check(instance.As(&io), "IXmlDocumentIO");
     const THString xml(Shared::ToastXml(title, body));
     Check(io->LoadXml(xml.Get()), "LoadXml");

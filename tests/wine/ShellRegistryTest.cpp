@@ -6,6 +6,7 @@
 #include "platform/win32/NotificationSetup.h"
 #include "platform/win32/Power.h"
 #include "platform/win32/SysUtils.h"
+#include "tests/support/PackagePage.h"
 #include "tests/support/TempDir.h"
 #include "tools/bridge-probe/HostFakes.h"
 #include "util/TextCodecs.h"
@@ -42,11 +43,14 @@ std::u16string HelperPath(const char* name)
 struct RealModule {
     Probe::TStandIns StandIns;
     Probe::TFixedFileSystem Files{false};
+    FolioTest::TPackagePage Package; // the page the requests come from
     std::unique_ptr<Bridge::TBrowserExternalModule> Module;
 
     RealModule()
     {
         auto ports = StandIns.Ports(Files, u"C:\\");
+        ports.Archive = &Package.Archive;
+        ports.Settings = &Package.Settings;
         ports.Shell = &Platform::SystemShell();
         ports.Registry = &Platform::CurrentUserRegistry();
         ports.Notifications = &Platform::SystemNotifications();
