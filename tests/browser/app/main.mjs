@@ -37,7 +37,8 @@ async function checks() {
     getSize: () => kiv.window.getSize(),
     shell: () => kiv.shell.windows(),
     themes: () => kiv.themes.getThemes(),
-    mainMenu: () => kiv.mainMenu.setItems({ items: [] }),
+    mainMenu: () =>
+      kiv.mainMenu.setItems({ items: JSON.stringify([{ id: 1, caption: "File", items: [{ id: 2, caption: "Quit" }] }]) }),
   };
   results.calls = Object.fromEntries(
     await Promise.all(Object.entries(calls).map(async ([name, call]) => [name, await settle(call())])));
