@@ -2,40 +2,22 @@
 // function, over stand-ins that touch nothing (no files, no windows). The page is the
 // package's index.html, so the messages get past the check of their source.
 #include "bridge/BrowserExternalModule.h"
-#include "package/ZipWriter.h"
+#include "tests/support/PackagePage.h"
 #include "tools/bridge-probe/HostFakes.h"
 #include "util/TextCodecs.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <sstream>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static Folio::Probe::TStandIns standIns;
     static Folio::Probe::TFixedFileSystem files(false);
-    static const std::string package = [] {
-        std::ostringstream out;
-        Folio::Shared::TZipWriter writer(out, {"pw", false});
-        writer.AddBytes("app/index.html", "<p>hello</p>", 0);
-        writer.Finish();
-        return out.str();
-    }();
-    static Folio::Shared::TZipArchive zip = [] {
-        Folio::Shared::TZipArchive z;
-        z.SetPasswordBytes("pw");
-        z.Open({reinterpret_cast<const uint8_t*>(package.data()), package.size()});
-        return z;
-    }();
-    static Folio::Shared::TAppSettings settings = [] {
-        Folio::Shared::TAppSettings s;
-        s.LoadFromBytes("[App]\nID=a\nName=b\nDirName=app\n");
-        return s;
-    }();
+    static const FolioTest::TPackagePage page; // holds the index.html the messages come from
     static Folio::Bridge::TBrowserExternalModule module([] {
         auto ports = standIns.Ports(files, u"C:\\App\\");
-        ports.Settings = &settings;
-        ports.Archive = &zip;
+        ports.Settings = &page.Settings;
+        ports.Archive = &page.Archive;
         return ports;
     }());
     module.OnDispatchError = [](const std::string&) {};
