@@ -276,6 +276,7 @@ const char* ZipEntryStatusMessage(ZipEntryStatus status) noexcept
     case ZipEntryStatus::Damaged: return "damaged data";
     case ZipEntryStatus::CrcMismatch: return "CRC-32 mismatch";
     case ZipEntryStatus::SizeMismatch: return "size does not match";
+    case ZipEntryStatus::SinkFailed: return "the output refused the bytes";
     }
     return "unknown status";
 }

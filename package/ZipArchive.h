@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,6 +43,7 @@ enum class ZipEntryStatus {
     Damaged,             // headers or compressed data that do not decode
     CrcMismatch,
     SizeMismatch,
+    SinkFailed,          // the receiver of streamed bytes refused them (ReadTo)
 };
 
 // A short English text for an entry status.
@@ -96,6 +98,12 @@ public:
     // the stream untouched; so does an unreadable one, whose status is returned.
     // Returns Ok also for a missing entry: callers see an empty result either way.
     ZipEntryStatus Extract(std::u16string_view name, TMemoryStream& stream) const;
+
+    // Decodes the entry through a fixed buffer, giving the bytes to sink in order as
+    // they come; the sink returns false to stop (the result is then SinkFailed). The
+    // CRC is only known at the end: a failure may follow bytes already given, so a
+    // caller that must not keep partial output writes to a temporary place first.
+    ZipEntryStatus ReadTo(size_t index, const std::function<bool(std::span<const uint8_t>)>& sink) const;
 
     // The most memory the index of the directory may take; an archive that needs more
     // is refused (TooLarge). By default, the largest object the process can hold.
