@@ -1,0 +1,38 @@
+// TMappedFile: a whole file mapped read-only into memory, so that an archive can be
+// read in place: nothing is copied, and pages are read from disk only when touched.
+// The package reader keeps a span of it while open; the file must outlive that span.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace Folio::Shared {
+
+class TMappedFile {
+public:
+    TMappedFile() = default;
+    ~TMappedFile() { Close(); }
+    TMappedFile(TMappedFile&& other) noexcept;
+    TMappedFile& operator=(TMappedFile&& other) noexcept;
+    TMappedFile(const TMappedFile&) = delete;
+    TMappedFile& operator=(const TMappedFile&) = delete;
+
+    // Maps the file at path, closing any file mapped before. Raises EFileError
+    // (package/ExeUtils.h) when the file cannot be opened, or cannot be mapped whole
+    // (a file larger than the process's free address space). An empty file maps to an
+    // empty span.
+    void Open(const std::u16string& path);
+    void Close() noexcept;
+
+    bool IsOpen() const { return FOpen; }
+    std::span<const uint8_t> Bytes() const { return {FData, FSize}; }
+
+private:
+    const uint8_t* FData = nullptr;
+    size_t FSize = 0;
+    bool FOpen = false;
+};
+
+} // namespace Folio::Shared

@@ -1,0 +1,54 @@
+// Mapping files read-only: the bytes as on disk, empty files, missing ones, moves.
+#include "package/ExeUtils.h"
+#include "package/MappedFile.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace Folio::Shared;
+using FolioTest::NoiseBytes;
+using FolioTest::TempDir;
+using FolioTest::WriteFile;
+
+namespace {
+
+std::string AsText(std::span<const uint8_t> bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
+
+TEST(MappedFile, MapsTheFileAsOnDiskAndMovesWithItsOwner)
+{
+    TempDir dir;
+    const std::string content = NoiseBytes(200000, 3);
+    WriteFile(dir / "a.bin", content);
+    TMappedFile file;
+    file.Open((dir / "a.bin").u16string());
+    ASSERT_TRUE(file.IsOpen());
+    EXPECT_EQ(AsText(file.Bytes()), content);
+
+    TMappedFile moved = std::move(file);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_TRUE(file.Bytes().empty());
+    EXPECT_EQ(AsText(moved.Bytes()), content);
+
+    // Opening another file replaces the first mapping.
+    WriteFile(dir / "b.bin", "second");
+    moved.Open((dir / "b.bin").u16string());
+    EXPECT_EQ(AsText(moved.Bytes()), "second");
+    moved.Close();
+    EXPECT_FALSE(moved.IsOpen());
+}
+
+TEST(MappedFile, EmptyFileIsAnEmptySpanAndAMissingOneAnError)
+{
+    TempDir dir;
+    WriteFile(dir / "empty", "");
+    TMappedFile file;
+    file.Open((dir / "empty").u16string());
+    EXPECT_TRUE(file.IsOpen());
+    EXPECT_TRUE(file.Bytes().empty());
+
+    EXPECT_THROW(file.Open((dir / "missing").u16string()), EFileError);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_THROW(file.Open(dir.Path().u16string()), EFileError); // a folder
+}
+
+} // namespace
