@@ -94,6 +94,8 @@ struct TZipEntryReader::TState {
     bool EndOfStream();
     // At the end: the CRC, when the bytes it covers were all seen.
     bool CheckEnd();
+    // Other methods: the whole entry, decoded once (checked against its CRC then).
+    bool Decode();
 };
 
 void TZipEntryReader::TState::Open()
@@ -320,9 +322,7 @@ bool TZipEntryReader::TState::CheckEnd()
         if (KeysAt != Size()) {
             return true;
         }
-        TZipKeys start(std::string_view{});
-        start.SetState(StartKeys);
-        crc = ~(Keys.Key0() ^ Crc32ShiftZeros(start.Key0() ^ 0xFFFFFFFFu, Size()));
+        crc = ~(Keys.Key0() ^ Crc32ShiftZeros(StartKeys.Key0 ^ 0xFFFFFFFFu, Size()));
     } else {
         if (!CrcRun || CrcEnd != Size()) {
             return true;
@@ -337,16 +337,24 @@ bool TZipEntryReader::TState::CheckEnd()
     return true;
 }
 
+bool TZipEntryReader::TState::Decode()
+{
+    if (!Decoded) {
+        Decoded = true;
+        if (const auto status = Archive.Read(Index, Whole); status != ZipEntryStatus::Ok) {
+            Fail(status);
+        }
+    }
+    return Status == ZipEntryStatus::Ok;
+}
+
 size_t TZipEntryReader::TState::Read(uint8_t* buffer, size_t count)
 {
     if (Status != ZipEntryStatus::Ok) {
         return 0;
     }
-    if (Kind == EKind::Other && !Decoded) {
-        Decoded = true;
-        if (const auto status = Archive.Read(Index, Whole); status != ZipEntryStatus::Ok) {
-            return Fail(status);
-        }
+    if (Kind == EKind::Other && !Decode()) {
+        return 0;
     }
     if (Position >= Size()) {
         CheckEnd(); // an empty entry, or one read to the end whose end is not checked yet
@@ -401,12 +409,8 @@ bool TZipEntryReader::TState::Seek(uint64_t position)
         }
         return true;
     case EKind::Other:
-        if (!Decoded) {
-            uint8_t none[1];
-            Read(none, 0); // decodes
-            if (Status != ZipEntryStatus::Ok) {
-                return false;
-            }
+        if (!Decode()) {
+            return false;
         }
         Position = position;
         return true;
