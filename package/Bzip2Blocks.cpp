@@ -17,17 +17,21 @@ constexpr uint64_t kBlockMagic = 0x314159265359; // digits of pi
 constexpr uint64_t kEndMagic = 0x177245385090;   // digits of the square root of pi
 constexpr uint64_t kMagicMask = (uint64_t(1) << 48) - 1;
 
-// A magic starting at bit s (0..7) of byte p puts one known value in byte p + 1. For each
-// byte value: bit s is set when a block magic at shift s would put it there, bit 8 + s
-// when an end magic would. Most bytes match none, so most positions cost one look-up.
-constexpr std::array<uint16_t, 256> kSecondByte = [] {
-    std::array<uint16_t, 256> table{};
+// A magic starting at bit s (0..7) of byte p puts known values in bytes p + 1 and p + 2.
+// For each byte value and each of those two bytes: bit s is set when a block magic at
+// shift s would put it there, bit 8 + s when an end magic would. Few positions pass the
+// first look-up, fewer the second.
+using TShiftTable = std::array<uint16_t, 256>;
+constexpr TShiftTable ShiftTable(unsigned byte)
+{
+    TShiftTable table{};
     for (unsigned s = 0; s < 8; ++s) {
-        table[(kBlockMagic >> (32 + s)) & 0xFF] |= uint16_t(1u << s);
-        table[(kEndMagic >> (32 + s)) & 0xFF] |= uint16_t(1u << (8 + s));
+        table[(kBlockMagic >> (40 - 8 * byte + s)) & 0xFF] |= uint16_t(1u << s);
+        table[(kEndMagic >> (40 - 8 * byte + s)) & 0xFF] |= uint16_t(1u << (8 + s));
     }
     return table;
-}();
+}
+constexpr TShiftTable kSecondByte = ShiftTable(1), kThirdByte = ShiftTable(2);
 
 struct TMagic {
     uint64_t Bit;
@@ -41,8 +45,8 @@ std::vector<TMagic> FindMagics(std::span<const uint8_t> in)
     std::vector<TMagic> found;
     const uint8_t* d = in.data();
     for (size_t p = 0; p + 7 <= in.size(); ++p) {
-        const unsigned shifts = kSecondByte[d[p + 1]];
-        if (shifts == 0) {
+        unsigned shifts = kSecondByte[d[p + 1]];
+        if (shifts == 0 || (shifts &= kThirdByte[d[p + 2]]) == 0) {
             continue;
         }
         uint64_t window = 0; // bits 8p .. 8p + 55

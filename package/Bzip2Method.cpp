@@ -88,90 +88,81 @@ unsigned ThreadCount(const TBzip2Settings& settings)
     return std::clamp(n, 1u, 8u);
 }
 
-// The blocks decoded on `threads` threads and appended in order. At most `threads` blocks
-// are taken and not yet appended at any time: each holds a copy of its compressed bits
-// and up to one block's output. False when any block fails or the sizes do not add up.
+// The blocks decoded on `threads` threads, this one among them. At most `threads` blocks
+// are taken and not yet appended at any time, each with its compressed bits copied and
+// up to one block's output. Whoever finishes the next block in order appends it and any
+// finished ones after it. False when any block fails or the sizes do not add up.
 bool DecodeBlocks(std::span<const uint8_t> in, const std::vector<TBzip2Block>& blocks, unsigned threads,
                   TMethodOutput& out)
 {
     struct TSlot {
         bool Done = false;
-        bool Ok = false;
         std::vector<uint8_t> Bytes;
     };
     std::vector<TSlot> slots(blocks.size());
     std::mutex mutex;
     std::condition_variable changed;
     size_t taken = 0, appended = 0;
-    bool stop = false;
+    bool appending = false, failed = false;
     // No block can give more than the whole entry.
     const size_t limit = static_cast<size_t>(out.Expected());
 
     auto work = [&]() noexcept {
-        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> bytes; // kept from block to block, as is an appended block's buffer
         for (;;) {
-            size_t i;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop || taken == blocks.size() || taken < appended + threads; });
-                if (stop || taken == blocks.size()) {
-                    return;
-                }
-                i = taken++;
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return failed || taken == blocks.size() || taken < appended + threads; });
+            if (failed || taken == blocks.size()) {
+                return;
             }
+            const size_t i = taken++;
+            lock.unlock();
             const bool ok = DecodeBzip2Block(in, blocks[i], limit, bytes);
-            {
-                std::lock_guard lock(mutex);
-                slots[i].Done = true;
-                slots[i].Ok = ok;
-                slots[i].Bytes = std::move(bytes);
-                stop = stop || !ok;
+            lock.lock();
+            if (!ok) {
+                failed = true;
+                changed.notify_all();
+                return;
             }
+            slots[i] = {true, std::move(bytes)};
             bytes = {};
-            changed.notify_all();
+            if (appending) {
+                continue; // the thread appending takes this block in its turn
+            }
+            appending = true;
+            while (!failed && appended < blocks.size() && slots[appended].Done) {
+                std::vector<uint8_t> chunk = std::move(slots[appended].Bytes);
+                lock.unlock();
+                const bool fits = chunk.empty() || out.Reserve(chunk.size());
+                if (fits && !chunk.empty()) {
+                    std::memcpy(out.Cursor(), chunk.data(), chunk.size());
+                    out.Advance(chunk.size());
+                }
+                if (bytes.capacity() == 0) {
+                    bytes = std::move(chunk);
+                }
+                lock.lock();
+                ++appended;
+                failed = failed || !fits;
+                changed.notify_all();
+            }
+            appending = false;
         }
     };
 
-    std::vector<std::thread> workers;
-    bool ok = true;
+    std::vector<std::thread> helpers;
     try {
-        for (unsigned k = 0; k < threads && k < blocks.size(); ++k) {
-            workers.emplace_back(work);
+        for (unsigned k = 1; k < threads && k < blocks.size(); ++k) {
+            helpers.emplace_back(work);
         }
     } catch (const std::system_error&) {
-        ok = false;
+        // Fewer threads than asked: those there are do the work.
     }
-    for (size_t i = 0; ok && i < blocks.size(); ++i) {
-        std::vector<uint8_t> bytes;
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return stop || slots[i].Done; });
-            ok = slots[i].Done && slots[i].Ok;
-            bytes = std::move(slots[i].Bytes);
-        }
-        if (ok && !bytes.empty()) {
-            ok = out.Reserve(bytes.size());
-            if (ok) {
-                std::memcpy(out.Cursor(), bytes.data(), bytes.size());
-                out.Advance(bytes.size());
-            }
-        }
-        {
-            std::lock_guard lock(mutex);
-            appended = i + 1;
-            stop = stop || !ok;
-        }
-        changed.notify_all();
+    work();
+    for (auto& helper : helpers) {
+        helper.join();
     }
-    {
-        std::lock_guard lock(mutex);
-        stop = true;
-    }
-    changed.notify_all();
-    for (auto& worker : workers) {
-        worker.join();
-    }
-    return ok && out.Full();
+    return !failed && appended == blocks.size() && out.Full();
 }
 
 } // namespace
