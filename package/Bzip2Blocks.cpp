@@ -88,6 +88,21 @@ uint64_t MaxBlockBits(uint8_t level) { return uint64_t(level) * 100000 * 20 + 65
 // Run-length coding turns every five bytes of a block into at most 259.
 uint64_t MaxBlockOutput(uint8_t level) { return uint64_t(level) * 100000 / 5 * 259 + 259; }
 
+// libbz2's decoder state, ended however decoding ends.
+struct TDecoder {
+    bz_stream S{};
+    bool Live = BZ2_bzDecompressInit(&S, 0, 0) == BZ_OK;
+    TDecoder() = default;
+    TDecoder(const TDecoder&) = delete;
+    TDecoder& operator=(const TDecoder&) = delete;
+    ~TDecoder()
+    {
+        if (Live) {
+            BZ2_bzDecompressEnd(&S);
+        }
+    }
+};
+
 // Appends bits to a byte vector, most significant first.
 class TBitWriter {
 public:
@@ -166,12 +181,14 @@ bool DecodeBzip2Block(std::span<const uint8_t> in, const TBzip2Block& block, siz
         const size_t first = size_t(block.Start / 8);
         const unsigned shift = unsigned(block.Start % 8);
         const size_t whole = size_t(bits / 8);
+        stream.resize(4 + whole);
+        const uint8_t* d = in.data() + first;
+        uint8_t* to = stream.data() + 4;
         if (shift == 0) {
-            stream.insert(stream.end(), in.begin() + long(first), in.begin() + long(first + whole));
+            std::copy(d, d + whole, to);
         } else {
-            const uint8_t* d = in.data() + first;
             for (size_t k = 0; k < whole; ++k) {
-                stream.push_back(uint8_t(d[k] << shift | d[k + 1] >> (8 - shift)));
+                to[k] = uint8_t(d[k] << shift | d[k + 1] >> (8 - shift));
             }
         }
         TBitWriter tail(stream);
@@ -180,10 +197,11 @@ bool DecodeBzip2Block(std::span<const uint8_t> in, const TBzip2Block& block, siz
         tail.Put(kEndMagic, 48);
         tail.Put(block.Crc, 32);
 
-        bz_stream s{};
-        if (BZ2_bzDecompressInit(&s, 0, 0) != BZ_OK) {
+        TDecoder decoder;
+        if (!decoder.Live) {
             return false;
         }
+        bz_stream& s = decoder.S;
         s.next_in = reinterpret_cast<char*>(stream.data());
         s.avail_in = static_cast<unsigned>(stream.size());
         // Most blocks give about their level's size; long runs give more, up to the limit.
@@ -207,7 +225,6 @@ bool DecodeBzip2Block(std::span<const uint8_t> in, const TBzip2Block& block, siz
                 break; // the stream is cut short: no end magic where it must be
             }
         }
-        BZ2_bzDecompressEnd(&s);
         out.resize(produced);
         return rc == BZ_STREAM_END && s.avail_in == 0 && produced <= limit;
     } catch (const std::bad_alloc&) {
