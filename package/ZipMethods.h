@@ -42,6 +42,8 @@ public:
     size_t Produced() const { return FProduced; }
     uint64_t Expected() const { return FExpected; }
     bool Full() const { return FProduced == FExpected; }
+    // Forgets what was produced (the room stays), for a decoder that starts over.
+    void Restart() { FProduced = 0; }
 
     void Finish(bool keep);
 

@@ -1,7 +1,9 @@
 // libFuzzer target: open an archive and read its entries, as start-up and the packer do,
 // whole, streamed and piece by piece, which must agree.
 // Input that does not open as an archive goes straight to each method's decoder too, so
-// every decoder meets mutated streams whatever the archive structure around them.
+// every decoder meets mutated streams whatever the archive structure around them; bzip2
+// also with its blocks on threads, whose result must be the sequential one.
+#include "package/Bzip2Blocks.h"
 #include "package/ZipArchive.h"
 #include "package/ZipEntryReader.h"
 #include "package/ZipMethods.h"
@@ -24,6 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 TMethodOutput output(out, std::min(expected, MethodMaxSize(method, size - 1)));
                 const auto status = DecodeMethod(method, 2, {data + 1, size - 1}, output);
                 output.Finish(status == ZipEntryStatus::Ok);
+            }
+            const std::span<const uint8_t> in(data + 1, size - 1);
+            const uint64_t claim = std::min(expected, MethodMaxSize(kMethodBzip2, size - 1));
+            std::vector<uint8_t> sequential, threaded;
+            TMethodOutput one(sequential, claim), two(threaded, claim);
+            const auto first = DecodeBzip2Sequential(in, one);
+            const auto second = DecodeBzip2(in, two, TBzip2Settings{2, 0});
+            one.Finish(first == ZipEntryStatus::Ok);
+            two.Finish(second == ZipEntryStatus::Ok);
+            if (first != second || sequential != threaded) {
+                __builtin_trap();
             }
         }
         return 0;
