@@ -64,7 +64,9 @@ void AssignUtf16(std::u16string& text, std::string_view utf8)
         text = Shared::Utf8ToUtf16(utf8);
         return;
     }
-    text.assign(utf8.begin(), utf8.end());
+    // Not assign(first, last): from another character type that builds a temporary string.
+    text.resize(utf8.size());
+    std::copy(utf8.begin(), utf8.end(), text.begin());
 }
 
 } // namespace
@@ -153,22 +155,30 @@ std::u16string FormatReply(std::u16string_view uuid, bool success, std::u16strin
 
 void AssignReply(std::u16string& reply, std::u16string_view uuid, bool success, std::u16string_view result)
 {
-    reply.assign(u"{\"uuid\": ");
+    constexpr std::u16string_view head = u"{\"uuid\": ";
+    const std::u16string_view middle =
+        success ? u", \"success\": true, \"result\": " : u", \"success\": false, \"result\": ";
     // A uuid of plain characters (the page's are hex digits and dashes) is its own JSON
     // text between quotes; any other takes the general quoting.
     const bool plain = std::all_of(uuid.begin(), uuid.end(), [](char16_t c) {
         return c >= 0x20 && c < 0x20AC && c != u'"' && c != u'\\' && c != u'/';
     });
-    if (plain) {
-        reply += u'"';
-        reply += uuid;
-        reply += u'"';
-    } else {
+    if (!plain) {
+        reply.assign(head);
         reply += Shared::TStrUtils::StringToJsonString(uuid);
+        reply += middle;
+        reply += result;
+        reply += u'}';
+        return;
     }
-    reply += success ? u", \"success\": true, \"result\": " : u", \"success\": false, \"result\": ";
-    reply += result;
-    reply += u'}';
+    reply.resize(head.size() + uuid.size() + 2 + middle.size() + result.size() + 1);
+    char16_t* w = std::copy(head.begin(), head.end(), reply.data());
+    *w++ = u'"';
+    w = std::copy(uuid.begin(), uuid.end(), w);
+    *w++ = u'"';
+    w = std::copy(middle.begin(), middle.end(), w);
+    w = std::copy(result.begin(), result.end(), w);
+    *w = u'}';
 }
 
 } // namespace Folio::Bridge
