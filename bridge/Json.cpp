@@ -166,17 +166,26 @@ private:
 };
 
 // Reads the UTF-8 text into the document, which holds nothing useful when this fails.
-template <class TDocument>
-bool ParseInto(TDocument& document, rapidjson::Reader& reader, std::string_view utf8, TJsonNumbers numbers)
+// In place (kInPlace), the strings are decoded within the text, which must end with a
+// NUL, and the document refers to them there instead of holding copies.
+template <bool kInPlace, class TDocument>
+bool ParseInto(TDocument& document, rapidjson::Reader& reader, char* utf8, size_t length, TJsonNumbers numbers)
 {
+    // Iterative: the page decides how deep its message nests, the stack must not. The
+    // UTF-8 was made here from UTF-16, surrogates settled: valid by construction, so
+    // RapidJSON need not check it again.
+    constexpr unsigned kFlags =
+        rapidjson::kParseIterativeFlag | (kInPlace ? static_cast<unsigned>(rapidjson::kParseInsituFlag) : 0u);
     bool parsed = false;
     auto generator = [&](TDocument& target) {
-        rapidjson::MemoryStream bytes(utf8.data(), utf8.size());
+        auto bytes = [&] {
+            if constexpr (kInPlace) {
+                return rapidjson::InsituStringStream(utf8);
+            } else {
+                return rapidjson::MemoryStream(utf8, length);
+            }
+        }();
         TDepthCappedHandler<TDocument> handler(target);
-        // Iterative: the page decides how deep its message nests, the stack must not. The
-        // UTF-8 was made here from UTF-16, surrogates settled: valid by construction, so
-        // RapidJSON need not check it again.
-        constexpr unsigned kFlags = rapidjson::kParseIterativeFlag;
         if (numbers == TJsonNumbers::AsText) {
             reader.Parse<kFlags | rapidjson::kParseNumbersAsStringsFlag>(bytes, handler);
         } else {
@@ -190,8 +199,8 @@ bool ParseInto(TDocument& document, rapidjson::Reader& reader, std::string_view 
 }
 
 // The parser's first pool block: a message of a few hundred characters fits with room
-// to spare. A text beyond kKeptTextBytes gives its UTF-8 copy and the reader's stack back
-// after parsing, so that one large message does not hold its size for the whole run.
+// to spare. After a text beyond kKeptTextBytes, the next parse gives the UTF-8 buffer and
+// the reader's stack back, so that one large message does not hold its size for the run.
 constexpr size_t kPoolBlockBytes = 8 * 1024;
 constexpr size_t kBuildStackBytes = 1024;
 constexpr size_t kKeptTextBytes = 64 * 1024;
@@ -204,7 +213,7 @@ std::optional<TJsonDocument> ParseJson(std::u16string_view text, TJsonNumbers nu
     const size_t length = PageTextToUtf8(text, utf8);
     TJsonDocument document;
     rapidjson::Reader reader;
-    if (!ParseInto(document, reader, std::string_view(utf8.data(), length), numbers)) {
+    if (!ParseInto<false>(document, reader, utf8.data(), length, numbers)) {
         return std::nullopt;
     }
     return document;
@@ -220,13 +229,14 @@ const TJsonValue* TJsonParser::Parse(std::u16string_view text, TJsonNumbers numb
     // A failed parse leaves a document's earlier value in place: each text gets a new one.
     FDocument.reset();
     FPool.Clear();
-    const size_t length = PageTextToUtf8(text, FUtf8);
-    FDocument.emplace(&FPool, kBuildStackBytes, &FPool);
-    const bool parsed = ParseInto(*FDocument, *FReader, std::string_view(FUtf8.data(), length), numbers);
     if (FUtf8.size() > kKeptTextBytes) {
         std::string().swap(FUtf8);
         FReader.emplace();
     }
+    const size_t length = PageTextToUtf8(text, FUtf8);
+    FUtf8[length] = '\0'; // the end for the in-place reading (the string's own NUL when full)
+    FDocument.emplace(&FPool, kBuildStackBytes, &FPool);
+    const bool parsed = ParseInto<true>(*FDocument, *FReader, FUtf8.data(), length, numbers);
     return parsed ? &*FDocument : nullptr;
 }
 

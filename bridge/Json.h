@@ -51,7 +51,7 @@ private:
     TPool FPool;
     std::optional<TPooledDocument> FDocument;
     std::optional<rapidjson::Reader> FReader; // its stack is kept from one parse to the next
-    std::string FUtf8;
+    std::string FUtf8; // the text as UTF-8, read in place: the document's strings are in it
 };
 
 // "null", "boolean", "object", "array", "string" (numbers are read as their text): the

@@ -21,7 +21,8 @@ const TJsonValue* Field(const TJsonValue& object, std::u16string_view key)
     }
     // The functions' keys are short ASCII names: narrowed on the stack, not converted.
     char ascii[32];
-    const bool plain = key.size() <= sizeof ascii && std::all_of(key.begin(), key.end(), [](char16_t c) { return c < 0x80; });
+    const bool plain =
+        key.size() <= sizeof ascii && std::all_of(key.begin(), key.end(), [](char16_t c) { return c < 0x80; });
     std::string converted;
     if (plain) {
         std::copy(key.begin(), key.end(), ascii);
@@ -84,7 +85,9 @@ void AssignFieldText(std::u16string& text, const TJsonValue& value, const char* 
     case rapidjson::kNullType: text.clear(); return;
     case rapidjson::kFalseType: text.assign(u"false"); return;
     case rapidjson::kTrueType: text.assign(u"true"); return;
-    case rapidjson::kStringType: AssignUtf16(text, std::string_view(value.GetString(), value.GetStringLength())); return;
+    case rapidjson::kStringType:
+        AssignUtf16(text, std::string_view(value.GetString(), value.GetStringLength()));
+        return;
     case rapidjson::kNumberType: // not produced while numbers are read as text; kept for other documents
         if (value.IsInt64()) {
             const auto n = std::to_string(value.GetInt64());

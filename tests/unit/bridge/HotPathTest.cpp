@@ -170,7 +170,8 @@ TEST(Dispatcher, AMessageDuringAFunctionLeavesThatFunctionsMessageAlone)
     bridge.Browser.Posted.clear();
     bridge.Browser.During = [&] { bridge.Send(FileExists(u"second-inner", u"gone/inner.txt")); };
     bridge.Send(FileExists(u"second", u"outer.txt"));
-    EXPECT_EQ(bridge.Browser.Posted, (std::vector<std::u16string>{Reply(u"second-inner", false), Reply(u"second", true)}));
+    EXPECT_EQ(bridge.Browser.Posted,
+              (std::vector<std::u16string>{Reply(u"second-inner", false), Reply(u"second", true)}));
 
     // Later messages use the module's own buffers again.
     bridge.Browser.Posted.clear();
