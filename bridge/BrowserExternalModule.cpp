@@ -23,6 +23,18 @@ const TJsonValue& Member(const TJsonValue& message, const char* name)
     return it->value;
 }
 
+// Runs its function when the scope ends, however it ends.
+template <class F>
+struct TOnExit {
+    F Run;
+    ~TOnExit() { Run(); }
+};
+template <class F>
+TOnExit(F) -> TOnExit<F>;
+
+// A reply longer than this (a long listing) gives its buffer back once posted.
+constexpr size_t kKeptReplyUnits = 32 * 1024;
+
 } // namespace
 
 TBrowserExternalModule::TBrowserExternalModule(TPorts ports)
@@ -136,30 +148,50 @@ void TBrowserExternalModule::EdgeBrowserWebMessageReceived(std::u16string_view m
     }
 }
 
-bool TBrowserExternalModule::IsOwnPage(std::u16string_view sourceUri) const
+bool TBrowserExternalModule::IsOwnPage(std::u16string_view sourceUri)
 {
+    if (FTrustedSourceKnown && sourceUri == FTrustedSource) {
+        return true;
+    }
     Browser::TServingContext pages;
     pages.Archive = FPorts.Archive;
     pages.AppDirName = FPorts.Settings ? FPorts.Settings->ReadString(u"App", u"DirName", u"") : u"";
     pages.AppDirPath = FPorts.AppDirPath;
     pages.FileSystem = FPorts.FileSystem;
-    return Browser::IsPackagePage(sourceUri, pages);
+    if (!Browser::IsPackagePage(sourceUri, pages)) {
+        return false;
+    }
+    FTrustedSource.assign(sourceUri);
+    FTrustedSourceKnown = true;
+    return true;
 }
 
 void TBrowserExternalModule::Dispatch(std::u16string_view messageJson)
 {
-    const auto document = ParseJson(messageJson);
+    std::unique_ptr<TMessageBuffers> nested;
+    if (FCurrent) {
+        nested = std::make_unique<TMessageBuffers>();
+    }
+    TMessageBuffers* const outer = FCurrent;
+    FCurrent = nested ? nested.get() : &FBuffers;
+    TOnExit restore{[&] { FCurrent = outer; }};
+    Dispatch(messageJson, *FCurrent);
+}
+
+void TBrowserExternalModule::Dispatch(std::u16string_view messageJson, TMessageBuffers& buffers)
+{
+    const TJsonValue* const root = buffers.Parser.Parse(messageJson);
     static const TJsonValue nothing;
-    const TJsonValue& message = document ? static_cast<const TJsonValue&>(*document) : nothing;
+    const TJsonValue& message = root ? *root : nothing;
 
     // "id", "uuid" and "data", in this order, each required.
-    const std::u16string idText = FieldText(Member(message, "id"));
-    const std::u16string uuid = FieldText(Member(message, "uuid"));
+    AssignFieldText(buffers.Id, Member(message, "id"));
+    AssignFieldText(buffers.Uuid, Member(message, "uuid"));
     const TJsonValue& data = Member(message, "data");
     if (!data.IsObject()) {
         throw EBridgeError(std::string("Conversion from ") + JsonKindName(data) + " to object is not supported");
     }
-    const auto id = Shared::ParseStrictInteger(idText);
+    const auto id = Shared::ParseStrictInteger(buffers.Id);
     if (!id) {
         return;
     }
@@ -169,15 +201,29 @@ void TBrowserExternalModule::Dispatch(std::u16string_view messageJson)
         return;
     }
     // app.close, enterFullscreen and exitFullscreen never reply: they get no uuid.
+    static const std::u16string noUuid;
     const bool replies = *id != 50001 && *id != 50003 && *id != 50004;
-    (this->*(it->second))(replies ? uuid : std::u16string(), data);
+    (this->*(it->second))(replies ? buffers.Uuid : noUuid, data);
 }
 
 void TBrowserExternalModule::SendReply(std::u16string_view uuid, bool success, std::u16string_view result)
 {
-    if (FPorts.Browser) {
-        FPorts.Browser->PostWebMessageAsJson(FormatReply(uuid, success, result));
+    if (!FPorts.Browser) {
+        return;
     }
+    if (FReplying) { // posting ran a message loop that replied in turn
+        FPorts.Browser->PostWebMessageAsJson(FormatReply(uuid, success, result));
+        return;
+    }
+    FReplying = true;
+    TOnExit done{[this] {
+        FReplying = false;
+        if (FReply.capacity() > kKeptReplyUnits) {
+            std::u16string().swap(FReply);
+        }
+    }};
+    AssignReply(FReply, uuid, success, result);
+    FPorts.Browser->PostWebMessageAsJson(FReply);
 }
 
 void TBrowserExternalModule::Hello(const std::u16string& uuid, const TJsonValue&)

@@ -86,8 +86,17 @@ public:
 private:
     using THandler = void (TBrowserExternalModule::*)(const std::u16string& uuid, const TJsonValue& data);
     static const std::unordered_map<int32_t, THandler>& FunctionTable();
+    // What one message is read into. The module's own set serves message after message
+    // without allocating; a message that arrives while a function still runs (a dialog's
+    // message loop) gets a set of its own, so that the running function's uuid, fields and
+    // document stay as they were.
+    struct TMessageBuffers {
+        TJsonParser Parser;
+        std::u16string Id, Uuid, Path;
+    };
     void Dispatch(std::u16string_view messageJson);
-    bool IsOwnPage(std::u16string_view sourceUri) const;
+    void Dispatch(std::u16string_view messageJson, TMessageBuffers& buffers);
+    bool IsOwnPage(std::u16string_view sourceUri);
 
     // 10001, 10002
     void Hello(const std::u16string& uuid, const TJsonValue& data);
@@ -169,6 +178,9 @@ private:
     // and answers nothing when it is empty.
     std::optional<std::u16string> RequiredPath(const std::u16string& uuid, const TJsonValue& data,
                                                std::u16string_view key, bool resolve = true);
+    // The same, read into path (its buffer kept); false when the failure was replied.
+    bool ReadRequiredPath(std::u16string& path, const std::u16string& uuid, const TJsonValue& data,
+                          std::u16string_view key, bool resolve = true);
     void ReplyFolder(const std::u16string& uuid, std::u16string folder);
     // fileExists, deleteFile, dirExists, deleteDir: a required path, then true or false.
     void ReplyPathCheck(const std::u16string& uuid, const TJsonValue& data, std::u16string_view key,
@@ -190,6 +202,14 @@ private:
     void ConnectNotifications();
 
     TPorts FPorts;
+    TMessageBuffers FBuffers;
+    TMessageBuffers* FCurrent = nullptr; // the buffers of the message being handled
+    std::u16string FReply;               // the text of the reply being posted
+    bool FReplying = false;
+    // The last page found to be the package's. The package and the executable's folder
+    // stay the same while the module lives, so its later messages skip the lookup.
+    std::u16string FTrustedSource;
+    bool FTrustedSourceKnown = false;
     // The page's menus as it described them; the host draws them.
     std::vector<Platform::TMenuNode> FMainMenuItems, FTrayMenuItems;
     int FCommandsRunning = 0;

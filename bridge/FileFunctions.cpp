@@ -27,12 +27,25 @@ std::optional<std::u16string> TBrowserExternalModule::RequiredPath(const std::u1
                                                                    const TJsonValue& data, std::u16string_view key,
                                                                    bool resolve)
 {
-    const std::u16string path = ReadDataText(data, key);
-    if (path.empty()) {
-        ReplyFailure(uuid, Json(u"Missing " + std::u16string(key)));
+    std::u16string path;
+    if (!ReadRequiredPath(path, uuid, data, key, resolve)) {
         return std::nullopt;
     }
-    return resolve ? ResolvePagePath(path, FPorts.AppDirPath) : path;
+    return path;
+}
+
+bool TBrowserExternalModule::ReadRequiredPath(std::u16string& path, const std::u16string& uuid,
+                                              const TJsonValue& data, std::u16string_view key, bool resolve)
+{
+    AssignDataText(path, data, key);
+    if (path.empty()) {
+        ReplyFailure(uuid, Json(u"Missing " + std::u16string(key)));
+        return false;
+    }
+    if (resolve) {
+        ResolvePagePathInPlace(path, FPorts.AppDirPath);
+    }
+    return true;
 }
 
 void TBrowserExternalModule::ReplyFolder(const std::u16string& uuid, std::u16string folder)
@@ -71,8 +84,11 @@ void TBrowserExternalModule::ReplyPathCheck(const std::u16string& uuid, const TJ
                                             std::u16string_view key,
                                             bool (Platform::TFileSystem::*check)(const std::u16string&))
 {
-    if (const auto path = RequiredPath(uuid, data, key)) {
-        ReplySuccess(uuid, FPorts.FileSystem && (FPorts.FileSystem->*check)(*path) ? u"true" : u"false");
+    // The message's own path buffer: these run for every fileExists, without allocating.
+    std::u16string outside;
+    std::u16string& path = FCurrent ? FCurrent->Path : outside;
+    if (ReadRequiredPath(path, uuid, data, key)) {
+        ReplySuccess(uuid, FPorts.FileSystem && (FPorts.FileSystem->*check)(path) ? u"true" : u"false");
     }
 }
 

@@ -5,6 +5,7 @@
 #include <rapidjson/document.h>
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,31 @@ enum class TJsonNumbers { AsText, AsValues };
 // kMaxJsonDepth give nothing (an empty optional); a lone surrogate, raw or escaped,
 // reads as U+FFFD.
 std::optional<TJsonDocument> ParseJson(std::u16string_view text, TJsonNumbers numbers = TJsonNumbers::AsText);
+
+// ParseJson for a loop that reads one text after another (the page's messages): the
+// parser keeps its buffers, so that an ordinary message is read without allocating.
+// The same rules; what Parse returns lives until the next Parse or the parser's end.
+class TJsonParser {
+public:
+    TJsonParser();
+    TJsonParser(const TJsonParser&) = delete;
+    TJsonParser& operator=(const TJsonParser&) = delete;
+
+    // The text's root, or nullptr where ParseJson gives nothing.
+    const TJsonValue* Parse(std::u16string_view text, TJsonNumbers numbers = TJsonNumbers::AsText);
+
+private:
+    using TPool = rapidjson::MemoryPoolAllocator<>;
+    // The values and the document's building stack share one pool, emptied before each
+    // parse: it starts in FBlock, and only a large text takes further blocks.
+    using TPooledDocument = rapidjson::GenericDocument<rapidjson::UTF8<>, TPool, TPool>;
+
+    std::unique_ptr<char[]> FBlock;
+    TPool FPool;
+    std::optional<TPooledDocument> FDocument;
+    std::optional<rapidjson::Reader> FReader; // its stack is kept from one parse to the next
+    std::string FUtf8; // the text as UTF-8, read in place: the document's strings are in it
+};
 
 // "null", "boolean", "object", "array", "string" (numbers are read as their text): the
 // kind's name in messages.

@@ -4,6 +4,7 @@
 #include "util/StrUtils.h"
 #include "util/TextCodecs.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -11,16 +12,20 @@ namespace Folio::Bridge {
 
 std::u16string ResolvePagePath(std::u16string_view path, std::u16string_view exeDir)
 {
+    std::u16string resolved(path);
+    ResolvePagePathInPlace(resolved, exeDir);
+    return resolved;
+}
+
+void ResolvePagePathInPlace(std::u16string& path, std::u16string_view exeDir)
+{
     const bool drive = path.size() >= 2 && path[1] == u':';
     const bool network = path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\';
     if (drive || network) {
-        return std::u16string(path);
+        return;
     }
-    std::u16string resolved(exeDir);
-    for (const char16_t c : path) {
-        resolved.push_back(c == u'/' ? u'\\' : c);
-    }
-    return resolved;
+    std::replace(path.begin(), path.end(), u'/', u'\\');
+    path.insert(0, exeDir);
 }
 
 std::vector<std::u16string> SplitCommandLine(std::u16string_view line)

@@ -14,6 +14,8 @@ namespace Folio::Bridge {
 // A path with a drive part ("C:", "\\server") as it is; any other with "/" made "\" and
 // the executable's folder (ending with a separator) put in front.
 std::u16string ResolvePagePath(std::u16string_view path, std::u16string_view exeDir);
+// The same, made in place: a path read into a kept buffer is resolved without another.
+void ResolvePagePathInPlace(std::u16string& path, std::u16string_view exeDir);
 
 // The arguments of a command line after the program name: blanks (the space and the
 // control characters) separate, double quotes group and are removed, and empty "" pairs
