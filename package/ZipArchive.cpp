@@ -4,6 +4,8 @@
 
 #include "package/Crc32.h"
 #include "package/ZipCrypto.h"
+#include "package/ZipEntryReader.h"
+#include "package/ZipKeyCheckpoints.h"
 #include "package/ZipMethods.h"
 #include "util/Case.h"
 #include "util/TextCodecs.h"
@@ -281,7 +283,14 @@ const char* ZipEntryStatusMessage(ZipEntryStatus status) noexcept
     return "unknown status";
 }
 
-void TZipArchive::SetPassword(std::u16string_view password) { FPassword = Utf16ToAnsi(password); }
+void TZipArchive::SetPassword(std::u16string_view password) { SetPasswordBytes(Utf16ToAnsi(password)); }
+
+void TZipArchive::SetPasswordBytes(std::string_view bytes)
+{
+    FPassword = bytes;
+    FCheckpoints.reset(); // points of other keys; none are kept until the next Open
+
+}
 
 void TZipArchive::Close()
 {
@@ -292,6 +301,7 @@ void TZipArchive::Close()
     std::vector<Slot>().swap(FIndex);
     FDirectoryOffset = 0;
     FOpen = false;
+    FCheckpoints.reset();
 }
 
 std::u16string TZipArchive::Name(size_t index) const
@@ -440,6 +450,12 @@ ZipError TZipArchive::Open(std::span<const uint8_t> data)
     if (error != ZipError::None) {
         Close();
         return error;
+    }
+    try {
+        FCheckpoints = std::make_shared<TKeyCheckpoints>();
+    } catch (const std::bad_alloc&) {
+        Close();
+        return ZipError::TooLarge;
     }
     FOpen = true;
     return ZipError::None;
@@ -803,6 +819,35 @@ ZipEntryStatus TZipArchive::ReadMethod(const TZipEntry& e, std::span<const uint8
     }
     output.Finish(status == ZipEntryStatus::Ok);
     return status;
+}
+
+ZipEntryStatus TZipArchive::ReadTo(size_t index, const std::function<bool(std::span<const uint8_t>)>& sink) const
+{
+    if (FOpen && index < FEntries.size()) {
+        const uint16_t method = FEntries[index].Method;
+        if (method != kMethodStored && method != kMethodDeflate && MethodSupported(method)) {
+            // These decoders write whole entries (package/ZipMethods.h): decoded in
+            // memory as Read does, bounded by the same size checks, then given at once.
+            std::vector<uint8_t> bytes;
+            const auto status = Read(index, bytes);
+            if (status != ZipEntryStatus::Ok) {
+                return status;
+            }
+            return bytes.empty() || sink(bytes) ? ZipEntryStatus::Ok : ZipEntryStatus::SinkFailed;
+        }
+    }
+    TZipEntryReader reader(*this, index);
+    if (reader.Status() != ZipEntryStatus::Ok) {
+        return reader.Status();
+    }
+    constexpr size_t kChunk = 65536;
+    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kChunk]);
+    while (const size_t n = reader.Read(buffer.get(), kChunk)) {
+        if (!sink({buffer.get(), n})) {
+            return ZipEntryStatus::SinkFailed;
+        }
+    }
+    return reader.Status();
 }
 
 ZipEntryStatus TZipArchive::Extract(std::u16string_view name, TMemoryStream& stream) const

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 namespace Folio::Shared {
 
 class TZipKeys;
+class TKeyCheckpoints;
 
 enum class ZipError {
     None,
@@ -75,7 +77,7 @@ class TZipArchive {
 public:
     // The password enters the key initialisation as its bytes in the ANSI code page.
     void SetPassword(std::u16string_view password);
-    void SetPasswordBytes(std::string_view bytes) { FPassword = bytes; }
+    void SetPasswordBytes(std::string_view bytes);
 
     // Opens the archive over data, which must stay alive and unchanged while open.
     // Running out of memory is an error like any other: the archive is then closed.
@@ -113,6 +115,8 @@ public:
     uint64_t DirectoryOffset() const { return FDirectoryOffset; }
 
 private:
+    friend class TZipEntryReader;
+
     ZipError ReadDirectory(uint64_t offset, uint64_t size, uint64_t count);
     ZipError CheckLayout();
     void BuildIndex();
@@ -135,6 +139,9 @@ private:
     uint64_t FDirectoryOffset = 0;
     uint64_t FMemoryLimit = PTRDIFF_MAX;
     bool FOpen = false;
+    // Kept by the entry readers (package/ZipKeyCheckpoints.h); made anew by Open and
+    // dropped by Close and a change of password: no point outlives its data or keys.
+    std::shared_ptr<TKeyCheckpoints> FCheckpoints;
 };
 
 } // namespace Folio::Shared

@@ -9,6 +9,11 @@
 
 namespace Folio::Shared {
 
+// The three keys at one point of a key stream: with them decryption resumes there.
+struct TZipKeyState {
+    uint32_t Key0 = 0, Key1 = 0, Key2 = 0;
+};
+
 class TZipKeys {
 public:
     explicit TZipKeys(std::string_view password) noexcept
@@ -64,6 +69,12 @@ public:
 
     // Key 0 is a raw CRC-32 register over every plain byte so far (see Crc32ShiftZeros).
     uint32_t Key0() const noexcept { return FKey0; }
+
+    TZipKeyState State() const noexcept { return {FKey0, FKey1, FKey2}; }
+    void SetState(const TZipKeyState& state) noexcept
+    {
+        FKey0 = state.Key0, FKey1 = state.Key1, FKey2 = state.Key2;
+    }
 
 private:
     uint32_t FKey0 = 0x12345678u;

@@ -6,6 +6,7 @@
 #include "package/ZipWriter.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipBuilder.h"
+#include "tests/support/ZipReadWays.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +27,18 @@ std::string ReadAll(const TZipArchive& zip, std::u16string_view name, ZipEntrySt
     if (index < 0) {
         return {};
     }
-    std::vector<uint8_t> out;
-    EXPECT_EQ(zip.Read(static_cast<size_t>(index), out), expected);
-    return std::string(out.begin(), out.end());
+    // Each way the same status, and the same bytes when it reads.
+    std::string bytes;
+    for (const auto way : kReadWays) {
+        std::vector<uint8_t> out;
+        EXPECT_EQ(ReadEntry(zip, static_cast<size_t>(index), out, way), expected) << WayName(way);
+        if (way == ReadWay::Read) {
+            bytes.assign(out.begin(), out.end());
+        } else {
+            EXPECT_EQ(std::string(out.begin(), out.end()), bytes) << WayName(way);
+        }
+    }
+    return bytes;
 }
 
 std::string Package(const std::vector<std::pair<std::string, std::string>>& files, const std::string& password,
@@ -211,9 +221,12 @@ TEST(ZipArchive, SevenZipMethodStreams)
         ASSERT_EQ(zip.Open(Span(z.Bytes)), ZipError::None);
         EXPECT_EQ(ReadAll(zip, u"whole"), text) << stream.Name;
         for (const auto name : {u"cut", u"changed"}) {
-            std::vector<uint8_t> out{'x'};
-            EXPECT_NE(zip.Read(static_cast<size_t>(zip.Find(name)), out), ZipEntryStatus::Ok) << stream.Name;
-            EXPECT_EQ(out, std::vector<uint8_t>{'x'}) << stream.Name;
+            for (const auto way : kReadWays) {
+                std::vector<uint8_t> out{'x'};
+                EXPECT_NE(ReadEntry(zip, static_cast<size_t>(zip.Find(name)), out, way), ZipEntryStatus::Ok)
+                    << stream.Name << " " << WayName(way);
+                EXPECT_EQ(out, std::vector<uint8_t>{'x'}) << stream.Name;
+            }
         }
     }
 }
@@ -243,6 +256,11 @@ ZipEntryStatus ReadStream(uint16_t method, uint16_t flags, const std::string& da
     std::vector<uint8_t> bytes;
     const auto status = zip.Read(0, bytes);
     out.assign(bytes.begin(), bytes.end());
+    for (const auto way : {ReadWay::ReadTo, ReadWay::Reader}) {
+        std::vector<uint8_t> streamed;
+        EXPECT_EQ(ReadEntry(zip, 0, streamed, way), status) << WayName(way);
+        EXPECT_EQ(streamed, bytes) << WayName(way);
+    }
     return status;
 }
 
@@ -390,12 +408,18 @@ TEST(ZipArchive, CorruptedPackagesNeverYieldWrongContent)
                 return;
             }
             for (size_t i = 0; i < zip.Count(); ++i) {
-                std::vector<uint8_t> out;
-                if (zip.Read(i, out) == ZipEntryStatus::Ok) {
-                    const std::string got(out.begin(), out.end());
+                std::vector<uint8_t> whole;
+                const auto status = zip.Read(i, whole);
+                if (status == ZipEntryStatus::Ok) {
+                    const std::string got(whole.begin(), whole.end());
                     ASSERT_TRUE(got == files[0].second || got == files[1].second) << "read " << got;
                 } else {
-                    ASSERT_TRUE(out.empty());
+                    ASSERT_TRUE(whole.empty());
+                }
+                for (const auto way : {ReadWay::ReadTo, ReadWay::Reader}) {
+                    std::vector<uint8_t> out;
+                    ASSERT_EQ(ReadEntry(zip, i, out, way), status) << WayName(way);
+                    ASSERT_EQ(out, whole) << WayName(way);
                 }
             }
         };

@@ -4,6 +4,7 @@
 #include "package/ZipArchive.h"
 #include "package/ZipWriter.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ZipReadWays.h"
 #include "util/TextCodecs.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,11 @@
 #include <map>
 
 using namespace Folio::Shared;
+using FolioTest::kReadWays;
 using FolioTest::NoiseBytes;
+using FolioTest::ReadEntry;
+using FolioTest::ReadWay;
+using FolioTest::WayName;
 using FolioTest::ReadFile;
 using FolioTest::RunIn;
 using FolioTest::TempDir;
@@ -60,18 +65,23 @@ void ExpectAllFiles(const std::filesystem::path& path, const std::string& passwo
     for (const auto& [name, bytes] : Files()) {
         const int index = zip.Find(Utf8ToUtf16(name));
         ASSERT_GE(index, 0) << name;
-        std::vector<uint8_t> out{'x'};
-        ASSERT_EQ(zip.Read(static_cast<size_t>(index), out), ZipEntryStatus::Ok) << name << " in " << path;
-        EXPECT_EQ(std::string(out.begin() + 1, out.end()), bytes) << name << " in " << path;
+        for (const auto way : kReadWays) {
+            std::vector<uint8_t> out{'x'};
+            ASSERT_EQ(ReadEntry(zip, static_cast<size_t>(index), out, way), ZipEntryStatus::Ok)
+                << name << " in " << path << " by " << WayName(way);
+            EXPECT_EQ(std::string(out.begin() + 1, out.end()), bytes) << name << " in " << path << " by " << WayName(way);
+        }
     }
     if (!password.empty()) {
         TZipArchive wrong;
         wrong.SetPasswordBytes(password + "x");
         ASSERT_EQ(wrong.Open({reinterpret_cast<const uint8_t*>(data.data()), data.size()}), ZipError::None);
-        std::vector<uint8_t> out;
         const int index = wrong.Find(u"img/noise.bin");
-        EXPECT_NE(wrong.Read(static_cast<size_t>(index), out), ZipEntryStatus::Ok);
-        EXPECT_TRUE(out.empty());
+        for (const auto way : kReadWays) {
+            std::vector<uint8_t> out;
+            EXPECT_NE(ReadEntry(wrong, static_cast<size_t>(index), out, way), ZipEntryStatus::Ok) << WayName(way);
+            EXPECT_TRUE(out.empty());
+        }
     }
 }
 
@@ -230,9 +240,12 @@ TEST(ZipPeers, SevenZipMethodsPlainAndEncrypted)
             if (m.Readable) {
                 ExpectAllFiles(dir / file, encrypted ? "pa55" : "");
             } else {
-                std::vector<uint8_t> out{'x'};
-                EXPECT_EQ(zip.Read(static_cast<size_t>(index), out), ZipEntryStatus::UnsupportedMethod) << file;
-                EXPECT_EQ(out, std::vector<uint8_t>{'x'});
+                for (const auto way : kReadWays) {
+                    std::vector<uint8_t> out{'x'};
+                    EXPECT_EQ(ReadEntry(zip, static_cast<size_t>(index), out, way), ZipEntryStatus::UnsupportedMethod)
+                        << file << " by " << WayName(way);
+                    EXPECT_EQ(out, std::vector<uint8_t>{'x'});
+                }
             }
         }
     }
@@ -291,6 +304,11 @@ TEST(ZipPeers, SevenZipMethodsDamagedAndTruncated)
             std::vector<uint8_t> out{'x'};
             const auto status = zip.Read(0, out);
             const std::string what = file + " change " + std::to_string(int(c.What)) + " at " + std::to_string(c.At);
+            for (const auto way : {ReadWay::ReadTo, ReadWay::Reader}) {
+                std::vector<uint8_t> streamed{'x'};
+                EXPECT_EQ(ReadEntry(zip, 0, streamed, way), status) << what << " by " << WayName(way);
+                EXPECT_EQ(streamed, out) << what << " by " << WayName(way);
+            }
             if (status == ZipEntryStatus::Ok) {
                 // Only a byte the decoder never needs (7-Zip's version bytes of LZMA) may change.
                 EXPECT_EQ(std::string(out.begin() + 1, out.end()), text) << what;
