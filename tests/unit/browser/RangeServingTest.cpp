@@ -106,7 +106,7 @@ TEST(RangeServing, ExactBytesForEachRange)
 {
     Fixture f;
     const std::string& clip = f.Clip;
-    const std::u16string mp4 = u"Content-Type: video/mp4; charset=utf-8";
+    const std::u16string mp4 = u"Content-Type: " + ServedMimeType(u"clip.mp4") + u"; charset=utf-8";
     const std::u16string text = u"Content-Type: text/plain; charset=utf-8";
     const std::u16string clipSize = u"300000";
     enum Source { StoredEntry, DeflatedEntry, DiskFile };
