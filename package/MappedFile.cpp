@@ -4,6 +4,7 @@
 #include "package/ExeUtils.h"
 #include "util/TextCodecs.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -105,6 +106,23 @@ void TMappedFile::Close() noexcept
     FOpen = false;
 }
 
+void TMappedFile::Release(size_t offset, size_t length) const noexcept
+{
+    if (offset >= FSize || FData == nullptr) {
+        return;
+    }
+    length = std::min(length, FSize - offset);
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    const uintptr_t page = info.dwPageSize;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(FData) + offset + page - 1) / page * page;
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(FData) + offset + length) / page * page;
+    if (end > begin) {
+        // Unlocking pages that are not locked takes them out of the working set.
+        VirtualUnlock(reinterpret_cast<void*>(begin), end - begin);
+    }
+}
+
 #else
 
 void TMappedFile::Open(const std::u16string& path)
@@ -148,6 +166,21 @@ void TMappedFile::Close() noexcept
     FData = nullptr;
     FSize = 0;
     FOpen = false;
+}
+
+void TMappedFile::Release(size_t offset, size_t length) const noexcept
+{
+    if (offset >= FSize || FData == nullptr) {
+        return;
+    }
+    length = std::min(length, FSize - offset);
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(FData) + offset + page - 1) / page * page;
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(FData) + offset + length) / page * page;
+    if (end > begin) {
+        // The mapping is private and never written: dropped pages come back from the file.
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+    }
 }
 
 #endif

@@ -29,6 +29,11 @@ public:
     bool IsOpen() const { return FOpen; }
     std::span<const uint8_t> Bytes() const { return {FData, FSize}; }
 
+    // Gives back the memory of the pages wholly inside [offset, offset + length): they
+    // stay mapped and are read from the file again when touched. For a long read through
+    // the file, whose pages behind it would otherwise all stay counted to the process.
+    void Release(size_t offset, size_t length) const noexcept;
+
 private:
     const uint8_t* FData = nullptr;
     size_t FSize = 0;

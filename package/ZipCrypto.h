@@ -4,6 +4,7 @@
 
 #include "package/Crc32.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -50,22 +51,8 @@ public:
         return cipher;
     }
 
-    // Decrypts n bytes; the keys live in locals meanwhile, so that the byte stores
-    // cannot alias them (the cipher is one long dependency chain per byte).
-    void DecryptBlock(const uint8_t* in, uint8_t* out, size_t n) noexcept
-    {
-        uint32_t k0 = FKey0, k1 = FKey1, k2 = FKey2;
-        for (size_t i = 0; i < n; ++i) {
-            // Bits 8-15 of the product depend only on the low 16 bits: no mask needed.
-            const uint32_t t = k2 | 2;
-            const auto plain = static_cast<uint8_t>(in[i] ^ static_cast<uint8_t>((t * (t ^ 1)) >> 8));
-            out[i] = plain;
-            k0 = Crc32Step(k0, plain);
-            k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
-            k2 = Crc32Step(k2, static_cast<uint8_t>(k1 >> 24));
-        }
-        FKey0 = k0, FKey1 = k1, FKey2 = k2;
-    }
+    // Decrypts n bytes (package/ZipCrypto.cpp).
+    void DecryptBlock(const uint8_t* in, uint8_t* out, size_t n) noexcept;
 
     // Key 0 is a raw CRC-32 register over every plain byte so far (see Crc32ShiftZeros).
     uint32_t Key0() const noexcept { return FKey0; }

@@ -282,17 +282,22 @@ bool TZipEntryReader::TState::EndOfStream()
         uint8_t probe[1];
         Z.next_out = probe;
         Z.avail_out = 1;
+        ZipEntryStatus failure = ZipEntryStatus::Ok;
         if (Z.avail_in == 0 && !Refill()) {
-            return Fail(ZipEntryStatus::Damaged), false;
+            failure = ZipEntryStatus::Damaged;
+        } else {
+            const int rc = inflate(&Z, Z_NO_FLUSH);
+            if (Z.avail_out == 0) {
+                failure = ZipEntryStatus::SizeMismatch;
+            } else if (rc == Z_STREAM_END) {
+                ZEnded = true;
+            } else if (rc != Z_OK && !(rc == Z_BUF_ERROR && Z.avail_in == 0)) {
+                failure = ZipEntryStatus::Damaged;
+            }
         }
-        const int rc = inflate(&Z, Z_NO_FLUSH);
-        if (Z.avail_out == 0) {
-            return Fail(ZipEntryStatus::SizeMismatch), false;
-        }
-        if (rc == Z_STREAM_END) {
-            ZEnded = true;
-        } else if (rc != Z_OK && !(rc == Z_BUF_ERROR && Z.avail_in == 0)) {
-            return Fail(ZipEntryStatus::Damaged), false;
+        if (failure != ZipEntryStatus::Ok) {
+            Fail(failure);
+            return false;
         }
     }
     return true;
@@ -325,7 +330,8 @@ bool TZipEntryReader::TState::CheckEnd()
         crc = Crc;
     }
     if (crc != Entry.Crc32) {
-        return Fail(ZipEntryStatus::CrcMismatch), false;
+        Fail(ZipEntryStatus::CrcMismatch);
+        return false;
     }
     Verified = true;
     return true;

@@ -39,6 +39,8 @@ public:
     // Reads up to count bytes at the position into buffer; returns how many. 0 at the
     // end of the entry or on failure (see Status()). The CRC is checked when a read
     // that began at position 0 reaches the end; a mismatch fails that last read.
+    // (Stored encrypted entries are checked whenever decryption reaches the end: the
+    // keys carry the CRC of every byte before, whichever checkpoint they came through.)
     size_t Read(uint8_t* buffer, size_t count);
 
 private:

@@ -1,7 +1,9 @@
-// libFuzzer target: open an archive and read its entries, as start-up and the packer do.
+// libFuzzer target: open an archive and read its entries, as start-up and the packer do,
+// whole, streamed and piece by piece, which must agree.
 // Input that does not open as an archive goes straight to each method's decoder too, so
 // every decoder meets mutated streams whatever the archive structure around them.
 #include "package/ZipArchive.h"
+#include "package/ZipEntryReader.h"
 #include "package/ZipMethods.h"
 
 #include <algorithm>
@@ -26,11 +28,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         return 0;
     }
-    std::vector<uint8_t> out;
+    std::vector<uint8_t> out, streamed;
     for (size_t i = 0; i < zip.Count() && i < 64; ++i) {
         out.clear();
-        zip.Read(i, out);
+        const auto status = zip.Read(i, out);
         zip.Find(zip.Name(i));
+        // Streamed, the same status, and the same bytes when the entry reads.
+        streamed.clear();
+        const auto streamedStatus = zip.ReadTo(i, [&](std::span<const uint8_t> bytes) {
+            streamed.insert(streamed.end(), bytes.begin(), bytes.end());
+            return true;
+        });
+        if (streamedStatus != status || (status == ZipEntryStatus::Ok && streamed != out)) {
+            __builtin_trap();
+        }
+        // Piece by piece from the middle, then from the start again.
+        TZipEntryReader reader(zip, i);
+        uint8_t piece[300];
+        for (const uint64_t at : {reader.Size() / 2, uint64_t(0)}) {
+            if (!reader.Seek(at)) {
+                break;
+            }
+            const size_t n = reader.Read(piece, sizeof piece);
+            if (status == ZipEntryStatus::Ok && n > 0 && !std::equal(piece, piece + n, out.begin() + long(at))) {
+                __builtin_trap();
+            }
+        }
     }
     TMemoryStream stream;
     zip.Extract(u"kiv.ini", stream);

@@ -18,6 +18,8 @@ const char* const kUsage =
     "  folio-pack list FILE [--password P]\n"
     "  folio-pack extract FILE ENTRY [-o OUT] [--password P]\n"
     "  folio-pack verify FILE [--password P]\n"
+    "extract without -o writes the entry to standard output as it is decoded: an entry found\n"
+    "damaged at its end then fails the command (exit code 1), but the bytes written stay.\n"
     "FILE is a packaged executable or a ZIP file; the package password is used unless\n"
     "--password is given. SOURCE_DATE_EPOCH, when set, dates every entry.\n"
     "--icon and --info (CompanyName, FileDescription, FileVersion, InternalName, LegalCopyright,\n"

@@ -2,6 +2,8 @@
 // after its PE image) or a plain ZIP file, read with the runtime's own reader.
 #include "package/AppSettings.h"
 #include "package/Calculations.h"
+#include "package/ExeUtils.h"
+#include "package/MappedFile.h"
 #include "package/PeImage.h"
 #include "package/SettingsCheck.h"
 #include "package/ZipArchive.h"
@@ -11,8 +13,7 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iomanip>
-#include <sstream>
+#include <functional>
 
 namespace Folio::Pack {
 
@@ -23,20 +24,18 @@ namespace {
 
 std::string Show(const fs::path& p) { return "'" + Utf16ToUtf8(p.u16string()) + "'"; }
 
-// A file's package, opened: the whole file if it is a ZIP, the tail after the image if
-// it is an executable.
+// A file's package, opened in place in a read-only mapping of the file: the whole file
+// if it is a ZIP, the tail after the image if it is an executable.
 class TPackageFile {
 public:
     TPackageFile(const fs::path& path, const std::optional<std::string>& password)
     {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
+        try {
+            FFile.Open(path.u16string());
+        } catch (const EFileError&) {
             throw EPackError("cannot read " + Show(path));
         }
-        std::ostringstream s;
-        s << in.rdbuf();
-        FBytes = s.str();
-        std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(FBytes.data()), FBytes.size());
+        std::span<const uint8_t> data = FFile.Bytes();
         if (const auto end = PeImageEnd(data)) {
             if (*end >= data.size()) {
                 throw EPackError(Show(path) + " is an executable with no package attached");
@@ -54,8 +53,33 @@ public:
     const TZipArchive& Zip() const { return FZip; }
     uint64_t PackageOffset() const { return FPackageOffset; }
 
+    // Streams the entry to sink (TZipArchive::ReadTo), giving back the mapped pages of
+    // its data behind the decoder as it goes: a large entry would otherwise stay in
+    // memory whole, only because it was read once.
+    ZipEntryStatus ReadTo(size_t index, const std::function<bool(std::span<const uint8_t>)>& sink) const
+    {
+        const TZipEntry& e = FZip.Entry(index);
+        const uint64_t start = FPackageOffset + e.LocalOffset;
+        const uint64_t end = FPackageOffset + e.Limit;
+        uint64_t produced = 0, released = start;
+        return FZip.ReadTo(index, [&](std::span<const uint8_t> bytes) {
+            produced += bytes.size();
+            // Where the decoder is in the data, estimated from the share of the output
+            // made so far and kept a margin behind: a page given back too early is
+            // only read again.
+            constexpr uint64_t kMargin = 1u << 20, kStep = 4u << 20;
+            const double share = e.UncompressedSize > 0 ? double(produced) / double(e.UncompressedSize) : 1.0;
+            const auto at = start + static_cast<uint64_t>(share * double(end - start));
+            if (at > released + kMargin + kStep) {
+                FFile.Release(static_cast<size_t>(released), static_cast<size_t>(at - kMargin - released));
+                released = at - kMargin;
+            }
+            return sink(bytes);
+        });
+    }
+
 private:
-    std::string FBytes;
+    TMappedFile FFile;
     TZipArchive FZip;
     uint64_t FPackageOffset = 0;
 };
@@ -115,23 +139,37 @@ int Extract(const fs::path& file, const std::u16string& entry, const std::option
     if (index < 0) {
         throw EPackError("no entry '" + Utf16ToUtf8(entry) + "' in " + Show(file));
     }
-    std::vector<uint8_t> bytes;
-    const auto status = package.Zip().Read(static_cast<size_t>(index), bytes);
-    if (status != ZipEntryStatus::Ok) {
-        throw EPackError("cannot read '" + Utf16ToUtf8(entry) + "': " + ZipEntryStatusMessage(status));
-    }
+    auto unreadable = [&](ZipEntryStatus status) {
+        return EPackError("cannot read '" + Utf16ToUtf8(entry) + "': " + ZipEntryStatusMessage(status));
+    };
     if (!output) {
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        // Written as it is decoded: an entry found damaged at its end fails the command,
+        // but what was written before cannot be taken back (see the usage text).
+        const auto status = package.ReadTo(static_cast<size_t>(index), [&](std::span<const uint8_t> bytes) {
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            return static_cast<bool>(out);
+        });
+        if (status == ZipEntryStatus::SinkFailed) {
+            throw EPackError("cannot write to standard output");
+        }
+        if (status != ZipEntryStatus::Ok) {
+            throw unreadable(status);
+        }
         return Flushed(out);
     }
+    // Into a temporary file, renamed over the output only once the entry read whole.
     TOutputFile temp(*output);
-    {
-        std::ofstream f(temp.Path(), std::ios::binary | std::ios::trunc);
+    std::ofstream f(temp.Path(), std::ios::binary | std::ios::trunc);
+    const auto status = package.ReadTo(static_cast<size_t>(index), [&](std::span<const uint8_t> bytes) {
         f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        f.close();
-        if (!f) {
-            throw EPackError("cannot write " + Show(*output));
-        }
+        return static_cast<bool>(f);
+    });
+    f.close();
+    if (status != ZipEntryStatus::Ok && status != ZipEntryStatus::SinkFailed) {
+        throw unreadable(status);
+    }
+    if (status == ZipEntryStatus::SinkFailed || !f) {
+        throw EPackError("cannot write " + Show(*output));
     }
     temp.Commit();
     return 0;
@@ -142,10 +180,9 @@ int Verify(const fs::path& file, const std::optional<std::string>& password, std
     const TPackageFile package(file, password);
     const auto& zip = package.Zip();
     int errors = 0;
-    std::vector<uint8_t> bytes;
     for (size_t i = 0; i < zip.Count(); ++i) {
-        bytes.clear();
-        const auto status = zip.Read(i, bytes);
+        // Decoded and checked through a fixed buffer, nothing kept.
+        const auto status = package.ReadTo(i, [](std::span<const uint8_t>) { return true; });
         if (status != ZipEntryStatus::Ok) {
             err << "folio-pack: error: " << Utf16ToUtf8(zip.Name(i)) << ": " << ZipEntryStatusMessage(status) << "\n";
             ++errors;
@@ -157,7 +194,7 @@ int Verify(const fs::path& file, const std::optional<std::string>& password, std
         err << "folio-pack: error: no kiv.ini in the package\n";
         ++errors;
     } else {
-        bytes.clear();
+        std::vector<uint8_t> bytes;
         if (zip.Read(static_cast<size_t>(ini), bytes) == ZipEntryStatus::Ok) {
             TAppSettings settings;
             settings.LoadFromBytes({reinterpret_cast<const char*>(bytes.data()), bytes.size()});

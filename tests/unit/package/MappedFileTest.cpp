@@ -37,6 +37,22 @@ TEST(MappedFile, MapsTheFileAsOnDiskAndMovesWithItsOwner)
     EXPECT_FALSE(moved.IsOpen());
 }
 
+// Released pages are read again from the file: the bytes stay what they were.
+TEST(MappedFile, ReleasedPagesReadTheSameAgain)
+{
+    TempDir dir;
+    const std::string content = NoiseBytes(300000, 4);
+    WriteFile(dir / "a.bin", content);
+    TMappedFile file;
+    file.Open((dir / "a.bin").u16string());
+    ASSERT_EQ(AsText(file.Bytes()), content);
+    file.Release(0, 200000);
+    file.Release(4097, 3);           // inside one page: nothing to give back
+    file.Release(250000, size_t(1) << 30); // past the end: up to the end
+    file.Release(400000, 10);        // outside the file: nothing
+    EXPECT_EQ(AsText(file.Bytes()), content);
+}
+
 TEST(MappedFile, EmptyFileIsAnEmptySpanAndAMissingOneAnError)
 {
     TempDir dir;

@@ -406,3 +406,50 @@ TEST(FolioPack, OutputsReplaceTheirTargetsAndSpareFilesOfTheTemporaryNames)
     }
     EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
 }
+
+// A large entry streams out whole; once damaged (a byte near its end, found only by the
+// CRC after most bytes went out), extract leaves an older output as it was and no
+// temporary file, fails on standard output after writing, and verify reports it.
+TEST(FolioPack, ADamagedEntryFailsExtractAndVerifyAndLeavesTheOutputAsItWas)
+{
+    TempDir dir;
+    MakeApp(dir);
+    const std::string big = NoiseBytes(9u << 20, 11);
+    WriteFile(dir / "app/big.bin", big);
+    ASSERT_EQ(Pack(dir, "build app --runtime runtime.exe -o App.exe").Code, 0);
+    ASSERT_EQ(Pack(dir, "extract App.exe web/big.bin -o big.bin").Code, 0);
+    EXPECT_TRUE(ReadFile(dir / "big.bin") == big);
+    const auto whole = Pack(dir, "extract App.exe web/big.bin");
+    EXPECT_EQ(whole.Code, 0);
+    EXPECT_TRUE(whole.Out == big);
+
+    std::string exe = ReadFile(dir / "App.exe");
+    const size_t package = *PeImageEnd(Span(exe));
+    TZipArchive zip;
+    zip.SetPassword(PackagePassword());
+    ASSERT_EQ(zip.Open(Span(exe).subspan(package)), ZipError::None);
+    const auto& e = zip.Entry(static_cast<size_t>(zip.Find(u"web/big.bin")));
+    const size_t local = package + e.LocalOffset;
+    auto u16 = [&](size_t at) { return size_t(uint8_t(exe[at])) | size_t(uint8_t(exe[at + 1])) << 8; };
+    const size_t data = local + 30 + u16(local + 26) + u16(local + 28);
+    exe[data + e.CompressedSize - 1000] ^= 0x20;
+    WriteFile(dir / "App.exe", exe);
+
+    WriteFile(dir / "big.bin", "an older copy");
+    const auto file = Pack(dir, "extract App.exe web/big.bin -o big.bin");
+    EXPECT_EQ(file.Code, 1);
+    EXPECT_NE(file.Err.find("cannot read 'web/big.bin': CRC-32 mismatch"), std::string::npos) << file.Err;
+    EXPECT_EQ(ReadFile(dir / "big.bin"), "an older copy");
+    EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+
+    const auto streamed = Pack(dir, "extract App.exe web/big.bin");
+    EXPECT_EQ(streamed.Code, 1);
+    EXPECT_NE(streamed.Err.find("CRC-32 mismatch"), std::string::npos) << streamed.Err;
+    EXPECT_GT(streamed.Out.size(), 0u); // written before the end showed the damage
+
+    const auto verify = Pack(dir, "verify App.exe");
+    EXPECT_EQ(verify.Code, 1);
+    EXPECT_NE(verify.Err.find("web/big.bin: CRC-32 mismatch"), std::string::npos) << verify.Err;
+    EXPECT_NE(verify.Out.find("1 problem(s)"), std::string::npos) << verify.Out;
+    EXPECT_EQ(Pack(dir, "extract App.exe web/index.html").Out, "<p>hi</p>"); // the others still read
+}
