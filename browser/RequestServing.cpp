@@ -7,6 +7,8 @@
 #include "util/StrUtils.h"
 #include "util/TextCodecs.h"
 
+#include <algorithm>
+
 namespace Folio::Browser {
 
 namespace {
@@ -68,19 +70,97 @@ TServedResponse Failure(int status, std::u16string reason)
     return r;
 }
 
-TServedResponse Success(std::vector<uint8_t> body, std::u16string_view type)
+std::u16string ContentType(std::u16string_view type)
 {
-    TServedResponse r;
-    r.ReasonPhrase = u"OK";
-    r.Headers = u"Content-Type: ";
-    r.Headers += type;
+    std::u16string header = u"Content-Type: ";
+    header += type;
     // Every type says UTF-8, but a WebAssembly module: browsers compile a streamed
     // module only when its type is exactly "application/wasm", without parameters.
     if (!Shared::SameTextAscii(type, u"application/wasm")) {
-        r.Headers += u"; charset=utf-8";
+        header += u"; charset=utf-8";
     }
-    r.Body = std::move(body);
-    return r;
+    return header;
+}
+
+std::u16string Decimal(uint64_t value) { return Shared::Utf8ToUtf16(std::to_string(value)); }
+
+// How a file of size bytes is answered: status, headers and the bytes to send.
+struct TAnswerPlan {
+    TServedResponse Response;
+    uint64_t First = 0;
+    uint64_t Count = 0;
+};
+
+TAnswerPlan PlanAnswer(std::u16string_view type, uint64_t size, bool seekable, std::u16string_view range,
+                       bool streamed)
+{
+    TAnswerPlan plan;
+    plan.Response.ReasonPhrase = u"OK";
+    plan.Response.Headers = ContentType(type);
+    plan.Count = size;
+    const TByteRange asked =
+        seekable && !range.empty() ? ParseRangeHeader(range, size) : TByteRange{};
+    if (seekable) {
+        plan.Response.Headers += u"\r\nAccept-Ranges: bytes";
+    }
+    if (asked.Kind == TByteRange::TKind::Unsatisfiable) {
+        plan.Response = Failure(416, u"Range Not Satisfiable");
+        plan.Response.Headers = u"Content-Range: bytes */" + Decimal(size) + u"\r\nAccept-Ranges: bytes";
+        plan.Count = 0;
+        return plan;
+    }
+    if (asked.Kind == TByteRange::TKind::Part) {
+        plan.Response.StatusCode = 206;
+        plan.Response.ReasonPhrase = u"Partial Content";
+        plan.First = asked.First;
+        plan.Count = asked.Last - asked.First + 1;
+        plan.Response.Headers += u"\r\nContent-Range: bytes " + Decimal(asked.First) + u"-" + Decimal(asked.Last) +
+                                 u"/" + Decimal(size);
+    }
+    // A streamed body's length is not known to the browser otherwise.
+    if (asked.Kind == TByteRange::TKind::Part || streamed) {
+        plan.Response.Headers += u"\r\nContent-Length: " + Decimal(plan.Count);
+    }
+    return plan;
+}
+
+// The answer with the bytes the plan picked from a body held whole.
+TServedResponse AnswerWith(std::vector<uint8_t> body, std::u16string_view type, bool seekable,
+                           std::u16string_view range)
+{
+    TAnswerPlan plan = PlanAnswer(type, body.size(), seekable, range, false);
+    if (plan.Count != body.size()) {
+        body = std::vector<uint8_t>(body.begin() + static_cast<ptrdiff_t>(plan.First),
+                                    body.begin() + static_cast<ptrdiff_t>(plan.First + plan.Count));
+    }
+    plan.Response.Body = std::move(body);
+    return std::move(plan.Response);
+}
+
+bool ParseDecimal(std::u16string_view text, uint64_t& value)
+{
+    if (text.empty()) {
+        return false;
+    }
+    value = 0;
+    for (const char16_t c : text) {
+        if (c < u'0' || c > u'9' || value > (UINT64_MAX - 9) / 10) {
+            return false;
+        }
+        value = value * 10 + static_cast<uint64_t>(c - u'0');
+    }
+    return true;
+}
+
+std::u16string_view TrimBlanks(std::u16string_view text)
+{
+    while (!text.empty() && (text.front() == u' ' || text.front() == u'\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == u' ' || text.back() == u'\t')) {
+        text.remove_suffix(1);
+    }
+    return text;
 }
 
 std::u16string WithBackslashes(std::u16string path)
@@ -164,6 +244,49 @@ TRequestTarget ParseRequestUri(std::u16string_view uri)
     return target;
 }
 
+TByteRange ParseRangeHeader(std::u16string_view header, uint64_t size)
+{
+    const TByteRange whole;
+    TByteRange unsatisfiable;
+    unsatisfiable.Kind = TByteRange::TKind::Unsatisfiable;
+    const size_t equals = header.find(u'=');
+    if (equals == std::u16string_view::npos || !Shared::SameTextAscii(TrimBlanks(header.substr(0, equals)), u"bytes")) {
+        return whole;
+    }
+    const std::u16string_view set = header.substr(equals + 1);
+    const size_t dash = set.find(u'-');
+    if (set.find(u',') != std::u16string_view::npos || dash == std::u16string_view::npos) {
+        return whole;
+    }
+    const std::u16string_view firstText = TrimBlanks(set.substr(0, dash));
+    const std::u16string_view lastText = TrimBlanks(set.substr(dash + 1));
+    uint64_t first = 0;
+    uint64_t last = UINT64_MAX;
+    TByteRange part;
+    part.Kind = TByteRange::TKind::Part;
+    if (firstText.empty()) {
+        // The last n bytes; all of them when the body is shorter.
+        if (!ParseDecimal(lastText, last)) {
+            return whole;
+        }
+        if (last == 0 || size == 0) {
+            return unsatisfiable;
+        }
+        part.First = size - std::min(last, size);
+        part.Last = size - 1;
+        return part;
+    }
+    if (!ParseDecimal(firstText, first) || (!lastText.empty() && (!ParseDecimal(lastText, last) || last < first))) {
+        return whole;
+    }
+    if (first >= size) {
+        return unsatisfiable;
+    }
+    part.First = first;
+    part.Last = std::min(last, size - 1);
+    return part;
+}
+
 std::u16string ServedMimeType(std::u16string_view fileName)
 {
     // The registry may give scripts a type that stops them from running (text/plain,
@@ -213,11 +336,26 @@ std::optional<TServedResponse> ServeFileRequest(std::u16string_view uri, const T
     if (!target.Absolute && !target.Path.empty() && ctx.Archive != nullptr && !ctx.AppDirName.empty()) {
         const int index = ctx.Archive->Find(ctx.AppDirName + u"/" + target.Path);
         if (index >= 0) {
+            const auto& entry = ctx.Archive->Entry(static_cast<size_t>(index));
+            if (entry.UncompressedSize > ctx.StreamAbove) {
+                auto reader = std::make_shared<Shared::TZipEntryReader>(*ctx.Archive, static_cast<size_t>(index));
+                if (reader->Status() != Shared::ZipEntryStatus::Ok) {
+                    return Failure(500, u"Internal Server Error");
+                }
+                TAnswerPlan plan = PlanAnswer(ServedMimeType(fileName), reader->Size(), reader->CanSeek(), ctx.Range, true);
+                if (plan.Response.StatusCode != 416) {
+                    plan.Response.Reader = std::move(reader);
+                    plan.Response.ReaderStart = plan.First;
+                    plan.Response.ReaderLength = plan.Count;
+                }
+                return std::move(plan.Response);
+            }
             std::vector<uint8_t> body;
             if (ctx.Archive->Read(static_cast<size_t>(index), body) != Shared::ZipEntryStatus::Ok) {
                 return Failure(500, u"Internal Server Error");
             }
-            return Success(std::move(body), ServedMimeType(fileName));
+            // Only stored entries seek when streamed; small ones answer alike.
+            return AnswerWith(std::move(body), ServedMimeType(fileName), entry.Method == 0, ctx.Range);
         }
     }
 
@@ -235,7 +373,7 @@ std::optional<TServedResponse> ServeFileRequest(std::u16string_view uri, const T
     if (!bytes) {
         return Failure(500, u"Internal Server Error");
     }
-    return Success(std::move(*bytes), ServedMimeType(fileName));
+    return AnswerWith(std::move(*bytes), ServedMimeType(fileName), true, ctx.Range);
 }
 
 } // namespace Folio::Browser

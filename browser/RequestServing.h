@@ -4,9 +4,11 @@
 #pragma once
 
 #include "package/ZipArchive.h"
+#include "package/ZipEntryReader.h"
 #include "platform/FileSystem.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,21 @@ TRequestTarget ParseRequestUri(std::u16string_view uri);
 // extension, with .js and .mjs always "application/javascript".
 std::u16string ServedMimeType(std::u16string_view fileName);
 
+// The part of a body of a given size that a "Range" header asks for. One range of
+// bytes ("bytes=a-b", "bytes=a-", "bytes=-n") is honoured; several ranges, another
+// unit or text that does not parse ask for the whole body, as browsers accept.
+struct TByteRange {
+    enum class TKind { Whole, Part, Unsatisfiable };
+    TKind Kind = TKind::Whole;
+    uint64_t First = 0; // Part: first and last byte, inclusive, inside the body
+    uint64_t Last = 0;
+};
+TByteRange ParseRangeHeader(std::u16string_view header, uint64_t size);
+
+// Package entries larger than this are streamed as the browser reads them; smaller
+// ones are read whole and checked before the answer, so they never go out partial.
+constexpr uint64_t kStreamedEntryMinimum = 1024 * 1024;
+
 struct TServingContext {
     const Shared::TZipArchive* Archive = nullptr;  // the package; none: nothing from it
     std::u16string AppDirName;                     // archive folder of the web files
@@ -51,13 +68,22 @@ struct TServingContext {
     // Files outside the package are served only to pages of the package: true when
     // the top-level document is a file:/// page, or is being navigated to one.
     bool DiskFilesAllowed = false;
+    std::u16string Range;  // the request's "Range" header; empty: none
+    uint64_t StreamAbove = kStreamedEntryMinimum;  // entries of more bytes are streamed
 };
 
 struct TServedResponse {
     int StatusCode = 200;
     std::u16string ReasonPhrase;    // "OK", "Bad Request", ...
-    std::u16string Headers;         // "Content-Type: text/html; charset=utf-8"; empty on errors
-    std::vector<uint8_t> Body;      // the whole file; empty on errors
+    // "Content-Type: text/html; charset=utf-8", further lines after "\r\n"; empty on
+    // errors. Files that honour ranges say "Accept-Ranges: bytes".
+    std::u16string Headers;
+    std::vector<uint8_t> Body;      // the bytes answered; empty on errors and when streamed
+    // A streamed body: ReaderLength bytes of the entry from ReaderStart, decoded as the
+    // browser reads them (browser/StreamedBody.h). Null when the body is in Body.
+    std::shared_ptr<Shared::TZipEntryReader> Reader;
+    uint64_t ReaderStart = 0;
+    uint64_t ReaderLength = 0;
 };
 
 // Whether the page at uri is one of the package's own, the pages that get native
@@ -73,6 +99,12 @@ bool IsPackagePage(std::u16string_view uri, const TServingContext& ctx);
 // file itself. 200 with the bytes; 500 when a file that is there cannot be read (a
 // damaged entry, a wrong password), never partial bytes; 400 for a refused URI; 403
 // when a file outside the package is asked for while disk files are not allowed.
+// Entries over ctx.StreamAbove bytes are answered with a reader instead of bytes: a
+// failure found while the browser reads (a CRC mismatch at the end) breaks the body.
+// A Range (ctx.Range) is honoured for stored entries and disk files: 206 with
+// "Content-Range: bytes a-b/SIZE" and "Content-Length", or 416 with
+// "Content-Range: bytes */SIZE" when it lies beyond the end; compressed entries,
+// which cannot seek, answer 200 with the whole file.
 std::optional<TServedResponse> ServeFileRequest(std::u16string_view uri, const TServingContext& ctx);
 
 } // namespace Folio::Browser

@@ -1,6 +1,7 @@
 // The appended package (see ExeUtils.h).
 #include "package/ExeUtils.h"
 
+#include "package/MappedFile.h"
 #include "platform/ResourceEditor.h"
 #include "platform/RunningModule.h"
 #include "util/Case.h"
@@ -112,14 +113,37 @@ int64_t TExeUtils::RequireAttached()
     return size;
 }
 
-void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream)
+void TExeUtils::CheckMemoryLimit(int64_t size) const
 {
-    const int64_t size = RequireAttached();
     if (static_cast<uint64_t>(size) > FMemoryLimit) {
         throw EFileError("the package of " + Describe(FExePath) + " (" + std::to_string(size) +
                          " bytes) is too large to load: this process can hold at most " +
                          std::to_string(FMemoryLimit) + " bytes");
     }
+}
+
+std::span<const uint8_t> TExeUtils::MapZipFromExe(TMappedFile& mapping)
+{
+    CheckMemoryLimit(RequireAttached());
+    mapping.Open(FExePath);
+    const auto bytes = mapping.Bytes();
+    // The file may have changed between the size check and the mapping.
+    if (bytes.size() <= FImageEnd) {
+        mapping.Close();
+        throw EFileError(Describe(FExePath) + " has no package after its image");
+    }
+    if (bytes.size() - FImageEnd > FMemoryLimit) {
+        const auto size = static_cast<int64_t>(bytes.size() - FImageEnd);
+        mapping.Close();
+        CheckMemoryLimit(size);
+    }
+    return bytes.subspan(static_cast<size_t>(FImageEnd));
+}
+
+void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream)
+{
+    const int64_t size = RequireAttached();
+    CheckMemoryLimit(size);
     MemoryStream.SetPosition(0);
     MemoryStream.Buffer().reserve(static_cast<size_t>(size));
     CopyAttached([&](const uint8_t* bytes, size_t n) { MemoryStream.Write(bytes, n); }, size);

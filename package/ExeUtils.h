@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -21,6 +22,7 @@ public:
 };
 
 class TExeUtils;
+class TMappedFile;
 // Progress: the sender and a 64-bit count (total bytes, or bytes copied so far).
 using TProgressEvent = std::function<void(TExeUtils* Sender, int64_t Count)>;
 
@@ -44,8 +46,13 @@ public:
     // Copies the appended archive into MemoryStream from position 0. A package larger
     // than the memory limit raises EFileError before anything is read or allocated.
     void GetZipFromExe(TMemoryStream& MemoryStream);
-    // The largest package GetZipFromExe takes into memory. By default, the largest
-    // object the process can hold (under 2 GiB in a 32-bit process).
+    // Maps the executable into mapping and returns the appended archive's bytes inside
+    // it: nothing is copied. Raises EFileError, before anything is mapped, for a package
+    // larger than the memory limit, and when the file cannot be mapped.
+    std::span<const uint8_t> MapZipFromExe(TMappedFile& mapping);
+    // The largest package GetZipFromExe takes into memory, or MapZipFromExe into the
+    // address space. By default, the largest object the process can hold (under 2 GiB
+    // in a 32-bit process).
     void SetMemoryLimit(uint64_t bytes) { FMemoryLimit = bytes; }
     // Writes the appended archive to a new file at ZipPath (replacing one there).
     void ExtractZipFromExe(const std::u16string& ZipPath);
@@ -68,6 +75,8 @@ private:
     int64_t AttachedSize() const;
     // The attached size; when nothing is attached, tells so (OnNothingAttached).
     int64_t RequireAttached();
+    // Raises EFileError for a package of size bytes over the memory limit.
+    void CheckMemoryLimit(int64_t size) const;
     // Reads size bytes from in in chunks of ChunkSize, giving each to sink and
     // reporting progress; a source that ends early raises EFileError.
     template <typename Sink>

@@ -24,24 +24,22 @@ TLoadResult OpenPackage(TExeUtils& exe, TApplication& app)
     }
     app.AppArchive.SetPassword(PackagePassword());
     // A package that cannot be held ends start-up as an unreadable one does, and
-    // leaves no half-filled stream behind.
+    // leaves nothing mapped behind.
     auto unreadable = [&](std::string error) {
         app.Error = std::move(error);
         app.AppArchive.Close();
-        app.Stream = {};
+        app.Mapping.Close();
         return TLoadResult::PackageUnreadable;
     };
+    // The package's pages are read from the file only when the archive touches them:
+    // opening reads the directory, and each entry is read when it is served.
+    std::span<const uint8_t> package;
     try {
-        exe.GetZipFromExe(app.Stream);
+        package = exe.MapZipFromExe(app.Mapping);
     } catch (const EFileError& e) {
         return unreadable(e.what());
-    } catch (const std::bad_alloc&) {
-        return unreadable("The package does not fit in memory");
-    } catch (const std::length_error&) {
-        return unreadable("The package does not fit in memory");
     }
-    app.Stream.SetPosition(0);
-    const ZipError error = app.AppArchive.Open(app.Stream.Bytes());
+    const ZipError error = app.AppArchive.Open(package);
     if (error == ZipError::TooLarge) {
         return unreadable(ZipErrorMessage(error));
     }

@@ -5,7 +5,7 @@
 
 #include "package/AppSettings.h"
 #include "package/ExeUtils.h"
-#include "package/MemoryStream.h"
+#include "package/MappedFile.h"
 #include "package/ZipArchive.h"
 
 #include <memory>
@@ -14,14 +14,15 @@
 namespace Folio::Runtime {
 
 // The process-wide values of start-up. Members go in reverse order of their clean-up:
-// the archive first, then its bytes, the package reader and the settings, then the texts.
+// the archive first, then the mapping it reads, the package reader and the settings,
+// then the texts.
 struct TApplication {
     std::u16string AppID, AppName, AppDirName, AppIndexHtml;
     std::u16string AppDataFolder; // the local application-data folder, AppID and "\"
     std::u16string LoaderFolder;  // AppDataFolder and "Win32\"
     Shared::TAppSettings AppSettings;
     std::unique_ptr<Shared::TExeUtils> PackageReader;
-    Shared::TMemoryStream Stream; // the archive's bytes; AppArchive reads from them
+    Shared::TMappedFile Mapping;  // the executable, mapped read-only; AppArchive reads in place
     Shared::TZipArchive AppArchive;
     std::string Error;            // why the package could not be opened
 };
@@ -32,7 +33,7 @@ TApplication& Application();
 enum class TLoadResult {
     Loaded,
     NothingAttached,   // no package after the image
-    PackageUnreadable, // the executable file could not be read, or the package cannot fit in memory
+    PackageUnreadable, // the executable file could not be mapped, or the package cannot fit in memory
     ArchiveInvalid,    // the appended bytes are not an archive the reader opens
     NoSettings,        // "kiv.ini" missing, unreadable or empty
     IdentityMissing,   // ID, Name or DirName empty, or an ID that cannot name a folder

@@ -4,6 +4,7 @@
 #include "browser/ComBase.h"
 #include "browser/RequestServing.h"
 #include "browser/win32/EdgeBrowserSite.h"
+#include "browser/win32/EntryStream.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemInfo.h"
 #include "platform/win32/Handles.h"
@@ -208,14 +209,27 @@ void TBrowserForm::EdgeBrowserWebResourceRequested(TWebResourceRequestedEventArg
     context.AppDirPath = AppDirPath;
     context.FileSystem = &Platform::SystemFileSystem();
     context.DiskFilesAllowed = OnPackagePage();
+    // Media elements ask for parts of a file as they play and seek.
+    ComPtr<ICoreWebView2HttpRequestHeaders> headers;
+    BOOL hasRange = FALSE;
+    TCoTaskString range;
+    if (SUCCEEDED(request->get_Headers(&headers)) && headers && SUCCEEDED(headers->Contains(L"Range", &hasRange)) &&
+        hasRange && SUCCEEDED(headers->GetHeader(L"Range", range.Put()))) {
+        context.Range = range.Text();
+    }
     const auto served = Browser::ServeFileRequest(uri.Text(), context);
     ICoreWebView2Environment* environment = FEdgeBrowser->EnvironmentInterface();
     if (!served || !environment) {
         return; // the browser goes on with its own handling
     }
-    // The stream holds its own copy of the bytes, which lives until the browser lets go.
+    // A streamed body is decoded as the browser reads it, on its threads; otherwise the
+    // stream holds its own copy of the bytes, which lives until the browser lets go.
     ComPtr<IStream> stream;
-    *stream.ReleaseAndGetAddressOf() = SHCreateMemStream(served->Body.data(), UINT(served->Body.size()));
+    if (served->Reader) {
+        stream = Win32::CreateEntryStream(served->Reader, served->ReaderStart, served->ReaderLength);
+    } else {
+        *stream.ReleaseAndGetAddressOf() = SHCreateMemStream(served->Body.data(), UINT(served->Body.size()));
+    }
     if (!stream) {
         return;
     }

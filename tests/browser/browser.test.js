@@ -39,6 +39,21 @@ function png() {
 // (module (func (export "add") (param i32 i32) (result i32) local.get 0 local.get 1 i32.add))
 const ADD_WASM = Buffer.from("0061736d0100000001070160027f7f017f030201000707010361646400000a09010700200020016a0b", "hex");
 
+// A sound large enough to be streamed from the package (over 1 MiB): 8-bit mono PCM at
+// 8 kHz, 200 seconds of a tone.
+const TONE_SECONDS = 200;
+function toneWav() {
+  const samples = 8000 * TONE_SECONDS;
+  const header = Buffer.alloc(44);
+  header.write("RIFF", 0); header.writeUInt32LE(36 + samples, 4); header.write("WAVE", 8);
+  header.write("fmt ", 12); header.writeUInt32LE(16, 16); header.writeUInt16LE(1, 20); header.writeUInt16LE(1, 22);
+  header.writeUInt32LE(8000, 24); header.writeUInt32LE(8000, 28); header.writeUInt16LE(1, 32); header.writeUInt16LE(8, 34);
+  header.write("data", 36); header.writeUInt32LE(samples, 40);
+  const body = Buffer.alloc(samples);
+  for (let i = 0; i < samples; i++) body[i] = 128 + Math.round(60 * Math.sin(i * 2 * Math.PI * 440 / 8000));
+  return Buffer.concat([header, body]);
+}
+
 // The test app with its binary files: a font of Wine's, the PNG and the module.
 function stageTestApp(work) {
   const app = path.join(work, "app");
@@ -48,6 +63,8 @@ function stageTestApp(work) {
   fs.mkdirSync(path.join(app, "img"));
   fs.writeFileSync(path.join(app, "img/dot.png"), png());
   fs.writeFileSync(path.join(app, "add.wasm"), ADD_WASM);
+  fs.mkdirSync(path.join(app, "media"));
+  fs.writeFileSync(path.join(app, "media/tone.wav"), toneWav());
   return app;
 }
 
@@ -165,6 +182,15 @@ describe("test app in Chromium", () => {
   // parameters: the runtime sends that type alone.
   it("compiles the .wasm module with streaming compilation", () => {
     assert.deepEqual(results.wasmStreaming, { ok: true, value: 42 });
+  });
+
+  // Media ask for parts of a file: a Range request gets 206 and those bytes, and a
+  // packaged sound seeks to its middle.
+  it("answers Range requests, so media elements seek", () => {
+    const size = 44 + 8000 * TONE_SECONDS;
+    assert.deepEqual(results.range, { status: 206, contentRange: `bytes 1000-1009/${size}`, same: true });
+    assert.deepEqual(results.audio, { ok: true, value: { duration: TONE_SECONDS, at: TONE_SECONDS / 2 } });
+    assert.ok(session.relay.served.some((s) => s.url === "file:///media/tone.wav" && s.status === 206));
   });
 
   // One function of each family.

@@ -201,7 +201,12 @@ class Relay {
         const url = params.request.url;
         const navigation = params.resourceType === "Document" && params.frameId === this.mainFrame;
         this.paused.set(id, { requestId: params.requestId, url, type: params.resourceType, navigation });
-        this.toStandin({ op: "request", id, url, context: CONTEXTS[params.resourceType] ?? 16, navigation });
+        // Media elements ask for parts of a file: the Range header goes on to the runtime.
+        const headers = params.request.headers || {};
+        const rangeName = Object.keys(headers).find((name) => name.toLowerCase() === "range");
+        const message = { op: "request", id, url, context: CONTEXTS[params.resourceType] ?? 16, navigation };
+        if (rangeName) message.range = headers[rangeName];
+        this.toStandin(message);
         break;
       }
       case "Page.frameNavigated": this.frames.set(params.frame.id, params.frame.url); break;

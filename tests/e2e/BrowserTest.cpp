@@ -35,7 +35,8 @@ struct WithStandin : ::testing::Test {
         std::error_code ec;
         fs::remove_all(LocalAppData() / Id, ec);
     }
-    fs::path Package(const std::string& extra = "", const std::string& injected = "")
+    fs::path Package(const std::string& extra = "", const std::string& injected = "",
+                     const std::vector<std::pair<std::string, std::string>>& more = {})
     {
         std::vector<std::pair<std::string, std::string>> entries = {
             {"kiv.ini", "[App]\nID=" + Id + "\nName=Browser " + Id + "\nDirName=web\n" + extra},
@@ -51,6 +52,7 @@ struct WithStandin : ::testing::Test {
         if (!injected.empty()) {
             entries.push_back({"kiv-webviewjs", injected});
         }
+        entries.insert(entries.end(), more.begin(), more.end());
         PackRaw(kRuntime, Work / "App.exe", entries);
         return Work / "App.exe";
     }
@@ -193,6 +195,71 @@ TEST_F(WithStandin, ServesThePackageAndClosesWhenThePageAgrees)
     EXPECT_EQ(Find(lines, "script-injected")->Text("sha256"), Sha256Hex(script));
     // The close query ran in the page.
     EXPECT_NE(Find(lines, "script-executed", "script", "kiv.events.onCloseQuery();"), nullptr);
+}
+
+TEST_F(WithStandin, RangeRequestsGetTheirPartsFromTheMappedPackage)
+{
+    // Larger than what is read whole first: streamed from the package as it is read.
+    std::string clip(1600000, '\0');
+    for (size_t i = 0; i < clip.size(); ++i) {
+        clip[i] = char((i * 2654435761u) >> 13);
+    }
+    const TProcess process = Run(Package("", "", {{"web/clip.mp4", clip}, {"web/small.txt", "0123456789"}}),
+                                 "request-range file:///clip.mp4 bytes=1000-1999\n"
+                                 "request file:///clip.mp4 media\n"
+                                 "request-range file:///clip.mp4 bytes=-100\n"
+                                 "request-range file:///clip.mp4 bytes=800000-\n"
+                                 "request-range file:///clip.mp4 bytes=1600000-\n"
+                                 "request-range file:///small.txt bytes=2-4\n"
+                                 "wait 500\n" +
+                                     kCloseAnswer + "close\n");
+    ASSERT_NE(WaitForWindow(process, IsMainWindow), nullptr);
+    ASSERT_TRUE(WaitFor("scenario-done", 40000)) << ReadBytes(Log);
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+
+    const struct {
+        std::string Url, Status;
+        std::vector<std::string> Headers; // after Content-Type
+        std::string Body;
+    } expected[] = {
+        {"file:///clip.mp4", "206", {"Accept-Ranges: bytes", "Content-Range: bytes 1000-1999/1600000", "Content-Length: 1000"},
+         clip.substr(1000, 1000)},
+        {"file:///clip.mp4", "200", {"Accept-Ranges: bytes", "Content-Length: 1600000"}, clip},
+        {"file:///clip.mp4", "206",
+         {"Accept-Ranges: bytes", "Content-Range: bytes 1599900-1599999/1600000", "Content-Length: 100"},
+         clip.substr(1599900)},
+        {"file:///clip.mp4", "206",
+         {"Accept-Ranges: bytes", "Content-Range: bytes 800000-1599999/1600000", "Content-Length: 800000"},
+         clip.substr(800000)},
+        {"file:///clip.mp4", "416", {"Accept-Ranges: bytes"}, ""},
+        {"file:///small.txt", "206", {"Accept-Ranges: bytes", "Content-Range: bytes 2-4/10", "Content-Length: 3"}, "234"},
+    };
+    std::vector<const TLogLine*> responses;
+    const auto lines = Lines();
+    for (const auto& line : lines) {
+        if (line.Event == "response" && line.Text("url") != "file:///index.html") {
+            responses.push_back(&line);
+        }
+    }
+    ASSERT_EQ(responses.size(), std::size(expected)) << ReadBytes(Log);
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const auto& e = expected[i];
+        const TLogLine& r = *responses[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r.Text("url"), e.Url);
+        EXPECT_EQ(r.Text("status"), e.Status);
+        auto headers = r.Strings("headers");
+        if (e.Status == "416") {
+            EXPECT_EQ(headers, (std::vector<std::string>{"Content-Range: bytes */1600000", "Accept-Ranges: bytes"}));
+        } else {
+            ASSERT_FALSE(headers.empty());
+            EXPECT_EQ(headers[0].rfind("Content-Type: ", 0), 0u) << headers[0];
+            EXPECT_EQ(std::vector<std::string>(headers.begin() + 1, headers.end()), e.Headers);
+        }
+        EXPECT_EQ(r.Text("length"), std::to_string(e.Body.size()));
+        EXPECT_EQ(r.Text("sha256"), Sha256Hex(e.Body));
+        EXPECT_EQ(r.Text("readFailed"), "(absent)");
+    }
 }
 
 TEST_F(WithStandin, BridgeAnswersOnlyThePackagesPages)

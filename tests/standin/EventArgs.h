@@ -79,8 +79,8 @@ private:
 class TWebResourceRequestedArgs final : public TComObject<ICoreWebView2WebResourceRequestedEventArgs> {
 public:
     TWebResourceRequestedArgs(std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context,
-                              std::shared_ptr<TDeferralGate> gate)
-        : FRequest(MakeObject<TWebResourceRequest>(std::move(uri))), FContext(context), FGate(std::move(gate)) {}
+                              std::shared_ptr<TDeferralGate> gate, const THeaderList& headers = {})
+        : FRequest(MakeObject<TWebResourceRequest>(std::move(uri), headers)), FContext(context), FGate(std::move(gate)) {}
     ComPtr<ICoreWebView2WebResourceResponse> Response() const { return FResponse; }
 
     HRESULT STDMETHODCALLTYPE get_Request(ICoreWebView2WebResourceRequest** request) noexcept override

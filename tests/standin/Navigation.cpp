@@ -118,7 +118,8 @@ void TWebView::RunNavigation(std::u16string uri, UINT64 id)
     });
 }
 
-void TWebView::Request(std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, TResponded responded)
+void TWebView::Request(std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, TResponded responded,
+                       const std::u16string& range)
 {
     bool filtered = false;
     for (const auto& filter : FFilters) {
@@ -131,7 +132,11 @@ void TWebView::Request(std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT con
         return;
     }
     auto gate = std::make_shared<TDeferralGate>(FQueue);
-    auto args = MakeObject<TWebResourceRequestedArgs>(uri, context, gate);
+    THeaderList headers;
+    if (!range.empty()) {
+        headers.emplace_back(u"Range", range);
+    }
+    auto args = MakeObject<TWebResourceRequestedArgs>(uri, context, gate, headers);
     FWebResourceRequested.Raise(this, args.Get());
     ComPtr<TWebView> self(this);
     gate->AfterHandlers([self, args, uri, responded] {

@@ -53,7 +53,7 @@ void TWebView::RunStep(const TStep& step)
     switch (step.Command) {
     case ECommand::Request:
         Request(step.Uri, static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(step.Kind),
-                [goOn](bool, const TServed&) { goOn(); });
+                [goOn](bool, const TServed&) { goOn(); }, step.Range);
         return;
     case ECommand::Message:
         FReplies = 0;

@@ -92,7 +92,8 @@ void TWebView::RelayReceived(const std::string& line)
     const std::u16string op = Text(message, "op");
     if (op == u"request") {
         RelayRequest(UINT64(Number(message, "id")), Text(message, "url"),
-                     static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(Number(message, "context")), Flag(message, "navigation"));
+                     static_cast<COREWEBVIEW2_WEB_RESOURCE_CONTEXT>(Number(message, "context")), Flag(message, "navigation"),
+                     Text(message, "range"));
     } else if (op == u"loaded") {
         RelayLoaded(Text(message, "url"));
     } else if (op == u"message") {
@@ -129,7 +130,8 @@ void TWebView::RelayReceived(const std::string& line)
     }
 }
 
-void TWebView::RelayRequest(UINT64 id, std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, bool navigation)
+void TWebView::RelayRequest(UINT64 id, std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, bool navigation,
+                            const std::u16string& range)
 {
     ComPtr<TWebView> self(this);
     if (navigation) {
@@ -168,7 +170,7 @@ void TWebView::RelayRequest(UINT64 id, std::u16string uri, COREWEBVIEW2_WEB_RESO
                                .Strings("headers", served.Headers)
                                .Base64("body", served.Body)
                                .Text());
-    });
+    }, range);
 }
 
 void TWebView::RelayLoaded(std::u16string uri)

@@ -215,8 +215,19 @@ HRESULT THeaders::AppendHeader(LPCWSTR name, LPCWSTR value) noexcept
 
 // --- request and response ---
 
-TWebResourceRequest::TWebResourceRequest(std::u16string uri)
-    : FUri(std::move(uri)), FHeaders(MakeObject<THeaders>(THeaderList{{u"Accept", u"*/*"}}))
+namespace {
+
+THeaderList RequestHeaders(const THeaderList& headers)
+{
+    THeaderList all{{u"Accept", u"*/*"}};
+    all.insert(all.end(), headers.begin(), headers.end());
+    return all;
+}
+
+} // namespace
+
+TWebResourceRequest::TWebResourceRequest(std::u16string uri, const THeaderList& headers)
+    : FUri(std::move(uri)), FHeaders(MakeObject<THeaders>(RequestHeaders(headers)))
 {
 }
 

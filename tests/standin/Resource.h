@@ -42,7 +42,8 @@ private:
 
 class TWebResourceRequest final : public TComObject<ICoreWebView2WebResourceRequest> {
 public:
-    explicit TWebResourceRequest(std::u16string uri);
+    // The request carries "Accept: */*" and then the given headers.
+    explicit TWebResourceRequest(std::u16string uri, const THeaderList& headers = {});
 
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) noexcept override { return OutString(FUri, uri); }
     HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR) noexcept override { return E_NOTIMPL; }

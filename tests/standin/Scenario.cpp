@@ -119,6 +119,13 @@ std::string ParseLine(std::string_view command, std::string_view rest, TStep& st
         }
         return {};
     }
+    if (command == "request-range") {
+        step.Command = ECommand::Request;
+        step.Kind = 4; // media, as a <video> asks
+        step.Uri = Utf8ToUtf16(word());
+        step.Range = Utf8ToUtf16(rest);
+        return step.Range.empty() ? "request-range needs a URL and a Range header" : std::string();
+    }
     if (command == "message" || command == "on-script") {
         const bool onScript = command == "on-script";
         step.Command = onScript ? ECommand::OnScript : ECommand::Message;

@@ -24,6 +24,7 @@ struct TStep {
     std::u16string Text;        // message, on-script: the JSON; title: the title
     std::u16string Match;       // on-script: the text the runtime's script must contain
     int32_t Kind = 0;           // request: resource context; permission, process-failed: the kind
+    std::u16string Range;       // request-range: the request's "Range" header
     uint32_t Milliseconds = 0;  // wait, wait-reply
 };
 

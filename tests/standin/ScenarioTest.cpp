@@ -104,3 +104,14 @@ TEST(StandinScenario, SectionsBelongToEnvironmentsInOrder)
     // Without sections every environment plays the whole file.
     EXPECT_EQ(ParseScenario("close\ntitle x\n", 4).Steps.size(), 2u);
 }
+
+TEST(StandinScenario, RangeRequestsCarryTheirHeader)
+{
+    const TScenario scenario = ParseScenario("request-range file:///v.mp4 bytes=0-99\nrequest-range file:///v.mp4\n");
+    ASSERT_EQ(scenario.Steps.size(), 1u);
+    EXPECT_EQ(scenario.Steps[0].Command, ECommand::Request);
+    EXPECT_TRUE(scenario.Steps[0].Uri == u"file:///v.mp4");
+    EXPECT_TRUE(scenario.Steps[0].Range == u"bytes=0-99");
+    EXPECT_EQ(ResourceContextName(scenario.Steps[0].Kind), "media");
+    EXPECT_EQ(scenario.Errors, std::vector<std::string>{"line 2: request-range needs a URL and a Range header"});
+}

@@ -146,7 +146,9 @@ private:
 
     // Navigation.cpp
     void RunNavigation(std::u16string uri, UINT64 id);
-    void Request(std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, TResponded responded);
+    // range: the request's "Range" header; empty: none.
+    void Request(std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, TResponded responded,
+                 const std::u16string& range = {});
     void ReadResponse(std::u16string uri, ComPtr<ICoreWebView2WebResourceResponse> response, TResponded responded);
     void ChangeTitle(std::u16string title);
     void RaiseWebMessage(std::u16string source, std::u16string json);
@@ -154,7 +156,8 @@ private:
     // RelayView.cpp
     void StartRelay();
     void RelayReceived(const std::string& line);
-    void RelayRequest(UINT64 id, std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, bool navigation);
+    void RelayRequest(UINT64 id, std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, bool navigation,
+                      const std::u16string& range);
     void RelayLoaded(std::u16string uri);
     void RelayNewWindow(std::u16string uri);
 

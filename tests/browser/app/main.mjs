@@ -20,6 +20,22 @@ async function checks() {
   results.wasmAdd = instance.exports.add(2, 3);
   results.wasmStreaming = await settle(WebAssembly.compileStreaming(fetch("add.wasm"))
     .then((module) => WebAssembly.instantiate(module)).then((i) => i.exports.add(20, 22)));
+  // The whole sound, then ten bytes of it, then the sound played from its middle.
+  const tone = new Uint8Array(await (await fetch("media/tone.wav")).arrayBuffer());
+  const part = await fetch("media/tone.wav", { headers: { Range: "bytes=1000-1009" } });
+  const partBytes = new Uint8Array(await part.arrayBuffer());
+  results.range = {
+    status: part.status,
+    contentRange: part.headers.get("Content-Range"),
+    same: partBytes.length === 10 && partBytes.every((b, i) => b === tone[1000 + i]),
+  };
+  results.audio = await settle(new Promise((resolve, reject) => {
+    const audio = new Audio("media/tone.wav");
+    audio.preload = "auto";
+    audio.onerror = () => reject(new Error(`media error ${audio.error && audio.error.code}`));
+    audio.onloadedmetadata = () => { audio.currentTime = audio.duration / 2; };
+    audio.onseeked = () => resolve({ duration: Math.round(audio.duration), at: Math.round(audio.currentTime) });
+  }), 20000);
   await document.fonts.load('24px "Packaged"');
   results.font = document.fonts.check('24px "Packaged"');
   const logo = document.getElementById("logo");

@@ -1,5 +1,6 @@
 // The appended package: image end, the attached test, and the copies both ways.
 #include "package/ExeUtils.h"
+#include "package/MappedFile.h"
 #include "package/PeImage.h"
 #include "tests/support/PeBuilder.h"
 #include "tests/support/TempDir.h"
@@ -59,6 +60,17 @@ TEST(ExeUtils, AttachedOnlyWhenTheFileGoesPastTheImage)
     EXPECT_THROW(bare.GetZipFromExe(none), EFileError);
     EXPECT_TRUE(told);
     EXPECT_EQ(none.Size(), 0u);
+
+    // Mapped in place: the bytes after the image, and nothing mapped when there are none.
+    TMappedFile mapping;
+    const auto package = one.MapZipFromExe(mapping);
+    EXPECT_EQ(std::string(package.begin(), package.end()), "Z");
+    EXPECT_EQ(package.data(), mapping.Bytes().data() + 0x400);
+    told = false;
+    TMappedFile nothing;
+    EXPECT_THROW(bare.MapZipFromExe(nothing), EFileError);
+    EXPECT_TRUE(told);
+    EXPECT_FALSE(nothing.IsOpen());
 }
 
 TEST(ExeUtils, AppendThenReadBackInWholeChunks)

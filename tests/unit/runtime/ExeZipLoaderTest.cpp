@@ -1,5 +1,5 @@
 // Opening the package at start-up when it cannot be held in memory: refused with a
-// clear error as an unreadable package, the stream and the archive left empty. The
+// clear error as an unreadable package, nothing left mapped and the archive empty. The
 // 32-bit runtime's limits are given through the memory-limit seams.
 #include "package/Calculations.h"
 #include "package/PeImage.h"
@@ -41,7 +41,7 @@ void ExpectRefused(const TApplication& app, TLoadResult result, const std::strin
 {
     EXPECT_EQ(result, TLoadResult::PackageUnreadable) << what;
     EXPECT_NE(app.Error.find(message), std::string::npos) << what << ": " << app.Error;
-    EXPECT_EQ(app.Stream.Size(), 0u) << what;
+    EXPECT_FALSE(app.Mapping.IsOpen()) << what;
     EXPECT_FALSE(app.AppArchive.IsOpen()) << what;
     EXPECT_EQ(app.AppArchive.Count(), 0u) << what;
 }
@@ -51,10 +51,15 @@ void ExpectRefused(const TApplication& app, TLoadResult result, const std::strin
 TEST(OpenPackage, LoadsAPackageThatFits)
 {
     TempDir dir;
-    TExeUtils exe(Utf8ToUtf16(MakeExe(dir, PackageOf("[App]\nID=a.b\nName=A\nDirName=w\n"))), kImageEnd);
+    const std::string package = PackageOf("[App]\nID=a.b\nName=A\nDirName=w\n");
+    TExeUtils exe(Utf8ToUtf16(MakeExe(dir, package)), kImageEnd);
+    exe.SetMemoryLimit(package.size()); // exactly at the limit still loads
     TApplication app;
     ASSERT_EQ(OpenPackage(exe, app), TLoadResult::Loaded) << app.Error;
     EXPECT_EQ(app.AppID, u"a.b");
+    // The archive reads the executable in place, its package after the image.
+    ASSERT_TRUE(app.Mapping.IsOpen());
+    EXPECT_EQ(app.Mapping.Bytes().size(), kImageEnd + package.size());
 }
 
 TEST(OpenPackage, PackageLargerThanTheProcessCanHoldIsRefused)
