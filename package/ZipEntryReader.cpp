@@ -343,6 +343,11 @@ bool TZipEntryReader::TState::Decode()
         Decoded = true;
         if (const auto status = Archive.Read(Index, Whole); status != ZipEntryStatus::Ok) {
             Fail(status);
+        } else if (Whole.size() != Size()) {
+            // The archive was opened again over other data since this reader opened:
+            // its entry at this index is not the one whose size the reads are bound by.
+            std::vector<uint8_t>().swap(Whole);
+            Fail(ZipEntryStatus::Damaged);
         }
     }
     return Status == ZipEntryStatus::Ok;

@@ -15,7 +15,9 @@ namespace Folio::Shared {
 class TZipEntryReader {
 public:
     // Opens the entry: locates its data and checks the password. Status() tells
-    // whether that worked; a reader that failed reads nothing.
+    // whether that worked; a reader that failed reads nothing. The archive must stay
+    // open over the same data while the reader is used: stored and deflated entries are
+    // read straight from that data, other methods through the archive on the first read.
     TZipEntryReader(const TZipArchive& archive, size_t index);
     ~TZipEntryReader();
     TZipEntryReader(const TZipEntryReader&) = delete;

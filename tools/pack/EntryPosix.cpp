@@ -2,6 +2,7 @@
 #include "tools/pack/Main.h"
 #include "util/TextCodecs.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,6 +18,9 @@ int main(int argc, char** argv)
             }
         }
     }
+    // Past a file size limit (ulimit -f) a write fails with EFBIG, which ends the command
+    // with a message and no temporary file left, instead of killing the process.
+    signal(SIGXFSZ, SIG_IGN);
     std::vector<std::u16string> args;
     for (int i = 0; i < argc; ++i) {
         args.push_back(Folio::Shared::Utf8ToUtf16(argv[i]));

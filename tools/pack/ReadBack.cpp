@@ -14,6 +14,14 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <sstream>
+
+#ifndef _WIN32
+#include <atomic>
+#include <csignal>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace Folio::Pack {
 
@@ -24,18 +32,77 @@ namespace {
 
 std::string Show(const fs::path& p) { return "'" + Utf16ToUtf8(p.u16string()) + "'"; }
 
+#ifndef _WIN32
+// A mapped file cut short by another program raises SIGBUS where its lost pages are
+// read. Rather than dying there (leaving a temporary file, output half written), the
+// process gets zero pages in their place and a note: the read runs to its end and the
+// command then fails with a message. Windows refuses to cut a mapped file short.
+std::atomic<uintptr_t> GMappedBegin{0}, GMappedEnd{0};
+uintptr_t GPageSize = 0;
+volatile sig_atomic_t GFileCut = 0;
+
+void OnBusError(int, siginfo_t* info, void*)
+{
+    const auto at = reinterpret_cast<uintptr_t>(info->si_addr);
+    if (at >= GMappedBegin.load() && at < GMappedEnd.load()) {
+        void* page = reinterpret_cast<void*>(at / GPageSize * GPageSize);
+        if (mmap(page, GPageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+            GFileCut = 1;
+            return;
+        }
+    }
+    signal(SIGBUS, SIG_DFL); // not ours: the access faults again, and ends the process
+}
+
+void GuardMapping(std::span<const uint8_t> bytes)
+{
+    static const bool installed = [] {
+        GPageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+        struct sigaction action{};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGBUS, &action, nullptr) == 0;
+    }();
+    (void)installed;
+    GMappedEnd = 0;
+    GMappedBegin = reinterpret_cast<uintptr_t>(bytes.data());
+    GMappedEnd = reinterpret_cast<uintptr_t>(bytes.data() + bytes.size());
+}
+
+void UnguardMapping() { GMappedEnd = 0; }
+
+bool MappingCut() { return GFileCut != 0; }
+#else
+void GuardMapping(std::span<const uint8_t>) {}
+void UnguardMapping() {}
+bool MappingCut() { return false; }
+#endif
+
 // A file's package, opened in place in a read-only mapping of the file: the whole file
 // if it is a ZIP, the tail after the image if it is an executable.
 class TPackageFile {
 public:
-    TPackageFile(const fs::path& path, const std::optional<std::string>& password)
+    TPackageFile(const fs::path& path, const std::optional<std::string>& password) : FPath(path)
     {
+        std::span<const uint8_t> data;
         try {
             FFile.Open(path.u16string());
+            data = FFile.Bytes();
+            GuardMapping(data);
         } catch (const EFileError&) {
-            throw EPackError("cannot read " + Show(path));
+            // A pipe or a device (a shell's <(...), /dev/stdin) cannot be mapped: read whole.
+            std::error_code ec;
+            const auto type = fs::status(path, ec).type();
+            std::ifstream in(path, std::ios::binary);
+            std::ostringstream s;
+            if (ec || type == fs::file_type::regular || type == fs::file_type::directory || !in ||
+                !(s << in.rdbuf())) {
+                throw EPackError("cannot read " + Show(path));
+            }
+            FBytes = std::move(s).str();
+            data = {reinterpret_cast<const uint8_t*>(FBytes.data()), FBytes.size()};
         }
-        std::span<const uint8_t> data = FFile.Bytes();
         if (const auto end = PeImageEnd(data)) {
             if (*end >= data.size()) {
                 throw EPackError(Show(path) + " is an executable with no package attached");
@@ -45,8 +112,21 @@ public:
         }
         FZip.SetPasswordBytes(password ? *password : Utf16ToAnsi(PackagePassword()));
         const ZipError error = FZip.Open(data);
+        CheckWhole();
         if (error != ZipError::None) {
             throw EPackError(Show(path) + ": " + ZipErrorMessage(error));
+        }
+    }
+    ~TPackageFile() { UnguardMapping(); }
+    TPackageFile(const TPackageFile&) = delete;
+    TPackageFile& operator=(const TPackageFile&) = delete;
+
+    // Fails the command when the file was cut short while it was read: the bytes read
+    // from its lost part were zeros, not the package's.
+    void CheckWhole() const
+    {
+        if (MappingCut()) {
+            throw EPackError(Show(FPath) + " was cut short while it was read (changed by another program?)");
         }
     }
 
@@ -62,7 +142,7 @@ public:
         const uint64_t start = FPackageOffset + e.LocalOffset;
         const uint64_t end = FPackageOffset + e.Limit;
         uint64_t produced = 0, released = start;
-        return FZip.ReadTo(index, [&](std::span<const uint8_t> bytes) {
+        const auto status = FZip.ReadTo(index, [&](std::span<const uint8_t> bytes) {
             produced += bytes.size();
             // Where the decoder is in the data, estimated from the share of the output
             // made so far and kept a margin behind: a page given back too early is
@@ -76,9 +156,13 @@ public:
             }
             return sink(bytes);
         });
+        CheckWhole();
+        return status;
     }
 
 private:
+    fs::path FPath;
+    std::string FBytes; // a file that cannot be mapped, read whole
     TMappedFile FFile;
     TZipArchive FZip;
     uint64_t FPackageOffset = 0;
@@ -123,6 +207,7 @@ int List(const fs::path& file, const std::optional<std::string>& password, std::
         out << line << Utf16ToUtf8(zip.Name(i)) << "\n";
         total += e.UncompressedSize;
     }
+    package.CheckWhole();
     out << zip.Count() << " entries, " << total << " bytes";
     if (package.PackageOffset() > 0) {
         out << ", package at offset " << package.PackageOffset();
@@ -210,6 +295,7 @@ int Verify(const fs::path& file, const std::optional<std::string>& password, std
             }
         }
     }
+    package.CheckWhole();
     if (zip.Find(u"WebView2LoaderWin32.dll") < 0) {
         err << "folio-pack: warning: no WebView2LoaderWin32.dll: the browser runtime will be reported missing\n";
     }

@@ -200,3 +200,41 @@ TEST(ZipEntryReader, ReadersOfOneArchiveOnSeveralThreads)
         EXPECT_EQ(failures[t], 0) << "thread " << t;
     }
 }
+
+// A reader of an entry decoded whole (other methods) kept while its archive is closed
+// and opened over other data: its first read decodes what the archive now holds at
+// that index, which must not hand out more bytes than were decoded.
+TEST(ZipEntryReader, AReaderKeptPastItsArchiveReopenedReadsNothingElse)
+{
+    std::string text;
+    for (int i = 0; i < 40; ++i) {
+        text += "folio ";
+    }
+    text += "end\n";
+    const char* lzma = "1a0205005d0010000000331bc9cdfc0f39844666a705a7afa73a9ffff3a04000";
+    auto large = Stored("e", text);
+    large.Method = 14;
+    large.Flags = 2;
+    large.Data.clear();
+    for (size_t i = 0; lzma[i]; i += 2) {
+        large.Data.push_back(static_cast<char>(std::stoi(std::string(lzma + i, 2), nullptr, 16)));
+    }
+    // Deflate's fixed codes for two literals read alike as Deflate64.
+    auto small = Deflated("e", "ab");
+    small.Method = 9;
+    const std::string first = BuildZip({large}).Bytes, second = BuildZip({small}).Bytes;
+
+    TZipArchive zip;
+    ASSERT_EQ(zip.Open(Span(first)), ZipError::None);
+    TZipEntryReader reader(zip, 0);
+    ASSERT_EQ(reader.Status(), ZipEntryStatus::Ok);
+    zip.Close();
+    ASSERT_EQ(zip.Open(Span(second)), ZipError::None);
+    std::vector<uint8_t> now;
+    ASSERT_EQ(zip.Read(0, now), ZipEntryStatus::Ok);
+    ASSERT_EQ(std::string(now.begin(), now.end()), "ab");
+    std::string got(text.size(), '\0');
+    const size_t n = reader.Read(reinterpret_cast<uint8_t*>(got.data()), got.size());
+    EXPECT_EQ(n, 0u);
+    EXPECT_NE(reader.Status(), ZipEntryStatus::Ok);
+}

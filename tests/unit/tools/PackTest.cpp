@@ -453,3 +453,41 @@ TEST(FolioPack, ADamagedEntryFailsExtractAndVerifyAndLeavesTheOutputAsItWas)
     EXPECT_NE(verify.Out.find("1 problem(s)"), std::string::npos) << verify.Out;
     EXPECT_EQ(Pack(dir, "extract App.exe web/index.html").Out, "<p>hi</p>"); // the others still read
 }
+
+// The package cut short by another program while extract streams it: the bytes of the
+// lost part cannot be read (SIGBUS on the mapping), and the command fails saying so.
+// The reader of the output truncates the file once the first bytes arrive, while most
+// of the entry is still to be read.
+TEST(FolioPack, APackageCutShortWhileReadFailsTheCommand)
+{
+    TempDir dir;
+    WriteFile(dir / "src/big.bin", NoiseBytes(4u << 20, 12));
+    ASSERT_TRUE(RunIn(dir / "src", "zip -q -0 ../p.zip big.bin"));
+    const std::string command = "cd '" + dir.Path().string() + "' && { '" + kPack +
+                                "' extract p.zip big.bin 2>err.txt; echo $? >code.txt; } | "
+                                "{ head -c 1 >/dev/null; truncate -s 1000 p.zip; cat >/dev/null; }";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadFile(dir / "code.txt"), "1\n");
+    const std::string err = ReadFile(dir / "err.txt");
+    EXPECT_NE(err.find("'p.zip' was cut short while it was read"), std::string::npos) << err;
+}
+
+// Inputs that cannot be mapped (a pipe) are read whole; a write past the file size
+// limit fails the command like a full disk, with nothing left behind.
+TEST(FolioPack, PipedInputsAreReadAndAFileSizeLimitFailsExtractCleanly)
+{
+    TempDir dir;
+    WriteFile(dir / "src/a.txt", "plain");
+    WriteFile(dir / "src/big.bin", NoiseBytes(1u << 20, 13));
+    ASSERT_TRUE(RunIn(dir / "src", "zip -q ../p.zip a.txt big.bin"));
+    EXPECT_EQ(Pack(dir, "extract /dev/stdin a.txt", "cat p.zip |").Out, "plain");
+    const auto list = Pack(dir, "list /dev/stdin", "cat p.zip |");
+    EXPECT_EQ(list.Code, 0) << list.Err;
+    EXPECT_NE(list.Out.find("2 entries"), std::string::npos) << list.Out;
+
+    const auto limited = Pack(dir, "extract p.zip big.bin -o big.bin", "ulimit -f 100;");
+    EXPECT_EQ(limited.Code, 1);
+    EXPECT_NE(limited.Err.find("cannot write 'big.bin'"), std::string::npos) << limited.Err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "big.bin"));
+    EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+}
