@@ -196,12 +196,11 @@ struct TSevenZipMethod {
     bool Readable;
 };
 
-// PPMd (98) has no decoder here yet: its entries stay unreadable.
 constexpr TSevenZipMethod kSevenZipMethods[] = {
     {"Deflate64", 9, true},
     {"BZip2", 12, true},
     {"LZMA", 14, true},
-    {"PPMd", 98, false},
+    {"PPMd", 98, true},
 };
 
 uint16_t U16At(const std::string& s, size_t at) { return static_cast<uint16_t>(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8); }
