@@ -168,15 +168,16 @@ int TPpmdModel::DecodeSymbol(TRangeDecoder& rc)
     // Escaped: shorter contexts, each coding only the symbols not ruled out yet.
     for (;;) {
         const unsigned numMasked = NumStats(FMinContext);
+        unsigned walk = 0;
         do {
             ++FOrderFall;
             if (U32(FMinContext + 8) == 0) {
                 return -1;
             }
             FMinContext = Suffix(FMinContext);
-        } while (NumStats(FMinContext) == numMasked);
+        } while (NumStats(FMinContext) == numMasked && ++walk < 256);
         const unsigned numStats = NumStats(FMinContext);
-        if (numStats < numMasked || FBroken) {
+        if (numStats <= numMasked || FBroken) {
             FBroken = true; // a shorter context always holds its longer one's symbols
             return -2;
         }
@@ -271,7 +272,7 @@ ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
         size_t n = 0;
         for (; n < room; ++n) {
             symbol = model->DecodeSymbol(rc);
-            if (symbol < 0 || rc.In.Overrun != 0) {
+            if (symbol < 0 || rc.In.Overrun != 0 || model->Broken()) {
                 break;
             }
             to[n] = static_cast<uint8_t>(symbol);

@@ -182,6 +182,10 @@ void TPpmdModel::GlueFreeBlocks()
         if (units == 0) {
             continue;
         }
+        if (units > (FEnd - node) / kUnit) {
+            FBroken = true; // a run past the end: never from blocks the model freed
+            return;
+        }
         for (; units > 128; units -= 128, node += 128 * kUnit) {
             InsertNode(node, kIndexes - 1);
         }

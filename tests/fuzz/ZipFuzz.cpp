@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The first byte picks the size the stream must decode to (under 16 KiB: fast runs).
         if (size > 1) {
             const uint64_t expected = uint64_t(data[0]) * 64;
-            for (const uint16_t method : {kMethodDeflate64, kMethodBzip2, kMethodLzma}) {
+            for (const uint16_t method : {kMethodDeflate64, kMethodBzip2, kMethodLzma, kMethodPpmd}) {
                 std::vector<uint8_t> out;
                 TMethodOutput output(out, std::min(expected, MethodMaxSize(method, size - 1)));
                 const auto status = DecodeMethod(method, 2, {data + 1, size - 1}, output);
