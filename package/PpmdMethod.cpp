@@ -6,6 +6,7 @@
 #include "package/PpmdModel.h"
 #include "package/ZipMethods.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 
@@ -230,9 +231,10 @@ int TPpmdModel::DecodeSymbol(TRangeDecoder& rc)
 
 } // namespace Ppmd
 
-ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
+namespace Ppmd {
+
+ZipEntryStatus Decode(std::span<const uint8_t> in, TMethodOutput& out, uint32_t memory)
 {
-    using namespace Ppmd;
     if (in.size() < 2) {
         return ZipEntryStatus::Damaged;
     }
@@ -252,7 +254,7 @@ ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
     // Up to 256 MiB that the stream asks for: no memory for it is the reader's limit,
     // as for LZMA's dictionary, not damaged data.
     std::unique_ptr<TPpmdModel> model(new (std::nothrow) TPpmdModel);
-    if (!model || !model->Allocate(megabytes << 20)) {
+    if (!model || !model->Allocate(memory != 0 ? std::max(memory, kMinMemory) : megabytes << 20)) {
         return ZipEntryStatus::SizeMismatch;
     }
     TRangeDecoder rc;
@@ -296,5 +298,9 @@ ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
     }
     return rc.Code == 0 && rc.In.Next == rc.In.End ? ZipEntryStatus::Ok : ZipEntryStatus::Damaged;
 }
+
+} // namespace Ppmd
+
+ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out) { return Ppmd::Decode(in, out, 0); }
 
 } // namespace Folio::Shared

@@ -5,6 +5,8 @@
 // the model reach outside its block.
 #pragma once
 
+#include "package/ZipMethods.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -26,6 +28,12 @@ enum : unsigned { kRestoreRestart = 0, kRestoreCutOff = 1 };
 // Classes of a context's symbol count - 1 (0-4 alone, then runs of 1, 2, 3... counts):
 // rows of the binary and escape estimates.
 extern const std::array<uint8_t, 260> kNumStatsClass;
+
+// Decodes a method 98 payload. `memory`, when not 0, replaces the model size the stream
+// asks for (at least kMinMemory): only the fuzz target does so, to make the model fill
+// its memory (and restart or cut off) within the short outputs it decodes.
+constexpr uint32_t kMinMemory = 16 << 10;
+ZipEntryStatus Decode(std::span<const uint8_t> in, TMethodOutput& out, uint32_t memory);
 
 // Input for the range decoder: bytes past the end read as zero and are counted, so a
 // stream that stops early is seen once the symbol at hand is done.
