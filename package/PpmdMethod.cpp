@@ -2,7 +2,8 @@
 // memory, what to do when memory runs out), then the range-coded symbols. 7-Zip's
 // encoder ends the data with an escape out of the order-0 context and flushes the coder:
 // we ask for that end mark after the entry's size and, as 7-Zip's own reader does, for
-// every input byte to be used and none past the end.
+// every input byte to be used and none past the end. Here too: a symbol's decoding from
+// its context and the frequency updates that follow it.
 #include "package/PpmdModel.h"
 #include "package/ZipMethods.h"
 
@@ -23,6 +24,83 @@ constexpr uint8_t kExpEscape[16] = {25, 14, 9, 7, 5, 5, 4, 4, 4, 3, 3, 3, 2, 2, 
 unsigned SuffixClass(unsigned numStats) { return numStats == 0 ? 0 : numStats == 1 ? 2 : numStats < 11 ? 4 : 6; }
 
 } // namespace
+
+// A frequency passed the limit: halve them all (keeping them sorted, the found state
+// first) and drop the states that reach zero.
+void TPpmdModel::Rescale()
+{
+    const uint32_t stats = Stats(FMinContext);
+    uint32_t s = FFoundState;
+    {
+        uint8_t t[kState];
+        std::memcpy(t, FMem + s, kState);
+        for (; s != stats; s -= kState) {
+            CopyState(s, s - kState);
+        }
+        std::memcpy(FMem + s, t, kState);
+    }
+    unsigned escFreq = SummFreq(FMinContext) - Freq(s);
+    const unsigned adder = FOrderFall != 0;
+    Freq(s) = static_cast<uint8_t>((static_cast<uint8_t>(Freq(s) + 4) + adder) >> 1);
+    unsigned sumFreq = Freq(s);
+    unsigned i = NumStats(FMinContext);
+    do {
+        s += kState;
+        escFreq -= Freq(s);
+        Freq(s) = static_cast<uint8_t>((Freq(s) + adder) >> 1);
+        sumFreq += Freq(s);
+        if (Freq(s) > Freq(s - kState)) {
+            uint8_t t[kState];
+            std::memcpy(t, FMem + s, kState);
+            uint32_t s1 = s;
+            do {
+                CopyState(s1, s1 - kState);
+                s1 -= kState;
+            } while (s1 != stats && t[1] > Freq(s1 - kState));
+            std::memcpy(FMem + s1, t, kState);
+        }
+    } while (--i);
+
+    if (Freq(s) == 0) {
+        const unsigned numStats = NumStats(FMinContext);
+        do {
+            ++i;
+            s -= kState;
+        } while (Freq(s) == 0);
+        escFreq += i;
+        NumStats(FMinContext) = static_cast<uint8_t>(numStats - i);
+        if (NumStats(FMinContext) == 0) {
+            uint8_t t[kState];
+            std::memcpy(t, FMem + stats, kState);
+            if (escFreq == 0) {
+                FBroken = true;
+                escFreq = 1;
+            }
+            // Kept to a byte before the cap, as the encoder does.
+            t[1] = static_cast<uint8_t>((2 * t[1] + escFreq - 1) / escFreq);
+            t[1] = std::min<uint8_t>(t[1], kMaxFreq / 3);
+            InsertNode(stats, U2I((numStats + 2) >> 1));
+            Flags(FMinContext) = static_cast<uint8_t>((Flags(FMinContext) & 0x10) + HighFlag(t[0]));
+            FFoundState = OneState(FMinContext);
+            std::memcpy(FMem + FFoundState, t, kState);
+            return;
+        }
+        const unsigned n0 = (numStats + 2) >> 1, n1 = (NumStats(FMinContext) + 2u) >> 1;
+        if (n0 != n1) {
+            SetStats(FMinContext, ShrinkUnits(stats, n0, n1));
+        }
+        s = Stats(FMinContext);
+        unsigned flags = (Flags(FMinContext) & ~0x08u) | HighFlag(Sym(s));
+        for (i = NumStats(FMinContext); i != 0; --i) {
+            s += kState;
+            flags |= HighFlag(Sym(s));
+        }
+        Flags(FMinContext) = static_cast<uint8_t>(flags);
+    }
+    SetSummFreq(FMinContext, sumFreq + escFreq - (escFreq >> 1));
+    Flags(FMinContext) |= 0x04;
+    FFoundState = Stats(FMinContext);
+}
 
 void TPpmdModel::NextContext()
 {

@@ -1,5 +1,6 @@
 // The order-N context model of PPMd variant I revision 1 (ZIP method 98) and the
-// carry-less range decoder it is read with. Private to PpmdModel.cpp and PpmdMethod.cpp.
+// carry-less range decoder it is read with: shared by PpmdModel.cpp, PpmdUpdate.cpp and
+// PpmdMethod.cpp, and seen by the fuzz target, nothing else.
 // The model lives in one block of memory addressed by 32-bit offsets (0 is "none");
 // every offset read back from that memory is checked before use, so no input can make
 // the model reach outside its block.
@@ -16,7 +17,6 @@
 namespace Folio::Shared::Ppmd {
 
 constexpr unsigned kMinOrder = 2;
-constexpr unsigned kMaxOrder = 16;
 constexpr unsigned kIndexes = 38;  // block sizes the sub-allocator keeps lists for
 constexpr uint32_t kUnit = 12;     // a context, a free-block header, or two symbol states
 constexpr uint32_t kState = 6;     // symbol, frequency, 32-bit successor (16-bit aligned)
@@ -28,6 +28,9 @@ enum : unsigned { kRestoreRestart = 0, kRestoreCutOff = 1 };
 // Classes of a context's symbol count - 1 (0-4 alone, then runs of 1, 2, 3... counts):
 // rows of the binary and escape estimates.
 extern const std::array<uint8_t, 260> kNumStatsClass;
+
+// The flag bit a context keeps for holding a symbol of 0x40 or more (letters and up).
+inline uint8_t HighFlag(uint8_t symbol) { return symbol >= 0x40 ? 0x08 : 0; }
 
 // Decodes a method 98 payload. `memory`, when not 0, replaces the model size the stream
 // asks for (at least kMinMemory): only the fuzz target does so, to make the model fill

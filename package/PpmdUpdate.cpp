@@ -1,7 +1,8 @@
-// PPMd variant I, revision 1: what the model learns from each decoded symbol (new
-// contexts and states, frequency updates and rescaling) and how it recovers when its
-// memory is full (restart from scratch, or cut the tree down to what recent text used).
-// The encoder runs the same rules, so each constant and comparison is part of the format.
+// PPMd variant I, revision 1: the model's start, what it learns from each decoded symbol
+// (new contexts, and the symbol added to the contexts that escaped) and how it recovers
+// when its memory is full (restart from scratch, or cut the tree down to what recent text
+// used). The encoder runs the same rules, so each constant and comparison is part of the
+// format.
 #include "package/PpmdModel.h"
 
 #include <algorithm>
@@ -15,8 +16,6 @@ constexpr uint16_t kInitBinEsc[8] = {0x3CDD, 0x1F3F, 0x59BF, 0x48F3, 0x64A1, 0x5
 constexpr unsigned kPeriodBits = 7;
 // Context chains are never longer than the order; past this the model is broken.
 constexpr unsigned kMaxWalk = 256;
-
-uint8_t HighFlag(uint8_t symbol) { return symbol >= 0x40 ? 0x08 : 0; }
 
 } // namespace
 
@@ -451,83 +450,6 @@ void TPpmdModel::UpdateModel()
         NumStats(c) = static_cast<uint8_t>(ns1 + 1);
     }
     FMaxContext = FMinContext = Checked(fSuccessor);
-}
-
-// A frequency passed the limit: halve them all (keeping them sorted, the found state
-// first) and drop the states that reach zero.
-void TPpmdModel::Rescale()
-{
-    const uint32_t stats = Stats(FMinContext);
-    uint32_t s = FFoundState;
-    {
-        uint8_t t[kState];
-        std::memcpy(t, FMem + s, kState);
-        for (; s != stats; s -= kState) {
-            CopyState(s, s - kState);
-        }
-        std::memcpy(FMem + s, t, kState);
-    }
-    unsigned escFreq = SummFreq(FMinContext) - Freq(s);
-    const unsigned adder = FOrderFall != 0;
-    Freq(s) = static_cast<uint8_t>((static_cast<uint8_t>(Freq(s) + 4) + adder) >> 1);
-    unsigned sumFreq = Freq(s);
-    unsigned i = NumStats(FMinContext);
-    do {
-        s += kState;
-        escFreq -= Freq(s);
-        Freq(s) = static_cast<uint8_t>((Freq(s) + adder) >> 1);
-        sumFreq += Freq(s);
-        if (Freq(s) > Freq(s - kState)) {
-            uint8_t t[kState];
-            std::memcpy(t, FMem + s, kState);
-            uint32_t s1 = s;
-            do {
-                CopyState(s1, s1 - kState);
-                s1 -= kState;
-            } while (s1 != stats && t[1] > Freq(s1 - kState));
-            std::memcpy(FMem + s1, t, kState);
-        }
-    } while (--i);
-
-    if (Freq(s) == 0) {
-        const unsigned numStats = NumStats(FMinContext);
-        do {
-            ++i;
-            s -= kState;
-        } while (Freq(s) == 0);
-        escFreq += i;
-        NumStats(FMinContext) = static_cast<uint8_t>(numStats - i);
-        if (NumStats(FMinContext) == 0) {
-            uint8_t t[kState];
-            std::memcpy(t, FMem + stats, kState);
-            if (escFreq == 0) {
-                FBroken = true;
-                escFreq = 1;
-            }
-            // Kept to a byte before the cap, as the encoder does.
-            t[1] = static_cast<uint8_t>((2 * t[1] + escFreq - 1) / escFreq);
-            t[1] = std::min<uint8_t>(t[1], kMaxFreq / 3);
-            InsertNode(stats, U2I((numStats + 2) >> 1));
-            Flags(FMinContext) = static_cast<uint8_t>((Flags(FMinContext) & 0x10) + HighFlag(t[0]));
-            FFoundState = OneState(FMinContext);
-            std::memcpy(FMem + FFoundState, t, kState);
-            return;
-        }
-        const unsigned n0 = (numStats + 2) >> 1, n1 = (NumStats(FMinContext) + 2u) >> 1;
-        if (n0 != n1) {
-            SetStats(FMinContext, ShrinkUnits(stats, n0, n1));
-        }
-        s = Stats(FMinContext);
-        unsigned flags = (Flags(FMinContext) & ~0x08u) | HighFlag(Sym(s));
-        for (i = NumStats(FMinContext); i != 0; --i) {
-            s += kState;
-            flags |= HighFlag(Sym(s));
-        }
-        Flags(FMinContext) = static_cast<uint8_t>(flags);
-    }
-    SetSummFreq(FMinContext, sumFreq + escFreq - (escFreq >> 1));
-    Flags(FMinContext) |= 0x04;
-    FFoundState = Stats(FMinContext);
 }
 
 } // namespace Folio::Shared::Ppmd
