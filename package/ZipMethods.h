@@ -1,7 +1,8 @@
 // Decoders for the ZIP compression methods beyond stored and deflate: bzip2 (12) and
-// LZMA (14) through Debian's libbz2 and liblzma, Deflate64 (9) and PPMd (98) of our own. Each reads a
-// whole decrypted payload and writes into a TMethodOutput, which grows only as decoded
-// bytes arrive, so a size claim that the data does not back up allocates nothing more.
+// LZMA (14) through Debian's libbz2 and liblzma, Deflate64 (9) and PPMd (98) of our own.
+// Each reads a whole decrypted payload and writes into a TMethodOutput, which grows only
+// as decoded bytes arrive, so a size claim that the data does not back up allocates
+// nothing more.
 #pragma once
 
 #include "package/ZipArchive.h"
