@@ -330,8 +330,9 @@ TEST(ZipPeers, SevenZipMethodsDamagedAndTruncated)
 }
 
 // An empty PPMd entry (7-Zip writes one only from standard input: the end mark alone),
-// plain and encrypted, and parameter words no PPMd decoder takes: order 1, restore
-// methods 2 (freeze, which 7-Zip does not write either) and 15.
+// plain and encrypted; parameter words no PPMd decoder takes: order 1, restore methods 2
+// (freeze, which 7-Zip does not write either) and 15; and a byte after the coder's last,
+// which 7z t calls a data error too.
 TEST(ZipPeers, SevenZipPpmdEmptyAndParameterWords)
 {
     ASSERT_TRUE(FolioTest::HaveTool("7z"));
@@ -373,6 +374,18 @@ TEST(ZipPeers, SevenZipPpmdEmptyAndParameterWords)
         EXPECT_EQ(zip.Read(0, out), expected) << std::hex << changed;
         EXPECT_EQ(std::string(out.begin(), out.end()), expected == ZipEntryStatus::Ok ? Files().at("index.html") : "");
     }
+    // One byte more in the entry's data, the sizes and the directory's offset to match.
+    const uint32_t packed = U32At(original, 18);
+    std::string longer = original.substr(0, at + packed) + '\0' + original.substr(at + packed);
+    const size_t central = longer.find("PK\x01\x02"), end = longer.find("PK\x05\x06");
+    ASSERT_EQ(central, at + packed + 1);
+    PutU32(longer, 18, packed + 1);
+    PutU32(longer, central + 20, packed + 1);
+    PutU32(longer, end + 16, U32At(longer, end + 16) + 1);
+    TZipArchive zip;
+    ASSERT_EQ(zip.Open({reinterpret_cast<const uint8_t*>(longer.data()), longer.size()}), ZipError::None);
+    std::vector<uint8_t> out;
+    EXPECT_EQ(zip.Read(0, out), ZipEntryStatus::Damaged);
 }
 
 TEST(ZipPeers, UnixNamesInUtf8WithoutTheFlag)
