@@ -64,7 +64,7 @@ void TMethodOutput::Finish(bool keep)
 
 bool MethodSupported(uint16_t method)
 {
-    return method == kMethodDeflate64 || method == kMethodBzip2 || method == kMethodLzma;
+    return method == kMethodDeflate64 || method == kMethodBzip2 || method == kMethodLzma || method == kMethodPpmd;
 }
 
 uint64_t MethodMaxSize(uint16_t method, uint64_t compressed)
@@ -82,6 +82,12 @@ uint64_t MethodMaxSize(uint16_t method, uint64_t compressed)
         // A repeated match of 273 bytes is 14 binary decisions, and a decision that the
         // model has settled on costs 0.022 bits or more: under 7100 bytes a byte.
         return SaturatingMulAdd(compressed, 8192, 1 << 16);
+    case kMethodPpmd:
+        // The range decoder holds under 32 bits of range after its first 4 bytes and
+        // gains 8 with each further one; a symbol uses at least log2(16384 / 16352) bits
+        // of it, 16352 being the most a binary context's probability reaches (a state's
+        // share elsewhere is at most 255/256). So n bytes give at most 8n * 354.6 symbols.
+        return SaturatingMulAdd(compressed, 8 * 355, 0);
     default:
         return 0;
     }
@@ -93,6 +99,7 @@ ZipEntryStatus DecodeMethod(uint16_t method, uint16_t flags, std::span<const uin
     case kMethodDeflate64: return DecodeDeflate64(in, out);
     case kMethodBzip2: return DecodeBzip2(in, out);
     case kMethodLzma: return DecodeLzma(in, (flags & 2) != 0, out);
+    case kMethodPpmd: return DecodePpmd(in, out);
     default: return ZipEntryStatus::UnsupportedMethod;
     }
 }

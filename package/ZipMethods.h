@@ -1,7 +1,8 @@
 // Decoders for the ZIP compression methods beyond stored and deflate: bzip2 (12) and
-// LZMA (14) through Debian's libbz2 and liblzma, Deflate64 (9) of our own. Each reads a
-// whole decrypted payload and writes into a TMethodOutput, which grows only as decoded
-// bytes arrive, so a size claim that the data does not back up allocates nothing more.
+// LZMA (14) through Debian's libbz2 and liblzma, Deflate64 (9) and PPMd (98) of our own.
+// Each reads a whole decrypted payload and writes into a TMethodOutput, which grows only
+// as decoded bytes arrive, so a size claim that the data does not back up allocates
+// nothing more.
 #pragma once
 
 #include "package/ZipArchive.h"
@@ -19,6 +20,7 @@ enum : uint16_t {
     kMethodDeflate64 = 9,
     kMethodBzip2 = 12,
     kMethodLzma = 14,
+    kMethodPpmd = 98,
 };
 
 // The decoded bytes of one entry, appended to a vector. Room is made on demand and
@@ -70,5 +72,8 @@ ZipEntryStatus DecodeMethod(uint16_t method, uint16_t flags, std::span<const uin
 ZipEntryStatus DecodeBzip2(std::span<const uint8_t> in, TMethodOutput& out);
 ZipEntryStatus DecodeLzma(std::span<const uint8_t> in, bool endMarker, TMethodOutput& out);
 ZipEntryStatus DecodeDeflate64(std::span<const uint8_t> in, TMethodOutput& out);
+// PPMd variant I revision 1; a parameter word that asks for restore method 2 or more
+// is UnsupportedMethod, order 1 Damaged.
+ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out);
 
 } // namespace Folio::Shared

@@ -187,6 +187,7 @@ const char* MethodName(uint16_t method)
     case 9: return "deflate64";
     case 12: return "bzip2";
     case 14: return "lzma";
+    case 98: return "ppmd";
     default: return "other";
     }
 }

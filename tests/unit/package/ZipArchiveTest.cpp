@@ -155,8 +155,10 @@ TEST(ZipArchive, DeflatedEntriesAndTheirFailures)
     longClaim.UncompressedSize = 6000;
     auto damaged = Deflated("damaged", text);
     damaged.Data[0] = static_cast<char>(0xFF); // reserved block type
-    auto odd = Stored("ppmd", "\x06\x00\x00\x00");
-    odd.Method = 98;
+    auto odd = Stored("wavpack", "\x06\x00\x00\x00");
+    odd.Method = 97;
+    auto ppmd = Stored("ppmd", "\x06\x00\x00\x00"); // a parameter word, then half the coder's start
+    ppmd.Method = 98;
     auto bzip2 = Stored("bzip2", "BZh");
     bzip2.Method = 12;
     auto badCrc = Stored("badcrc", "abc");
@@ -164,7 +166,7 @@ TEST(ZipArchive, DeflatedEntriesAndTheirFailures)
     auto lying = Stored("lying", "abc");
     lying.UncompressedSize = 4;
 
-    const auto z = BuildZip({Deflated("ok", text), bomb, shortClaim, longClaim, damaged, odd, bzip2, badCrc, lying});
+    const auto z = BuildZip({Deflated("ok", text), bomb, shortClaim, longClaim, damaged, odd, ppmd, bzip2, badCrc, lying});
     TZipArchive zip;
     ASSERT_EQ(zip.Open(Span(z.Bytes)), ZipError::None);
     EXPECT_EQ(ReadAll(zip, u"ok"), text);
@@ -172,7 +174,8 @@ TEST(ZipArchive, DeflatedEntriesAndTheirFailures)
     EXPECT_EQ(ReadAll(zip, u"short", ZipEntryStatus::SizeMismatch), "");
     EXPECT_EQ(ReadAll(zip, u"long", ZipEntryStatus::SizeMismatch), "");
     EXPECT_EQ(ReadAll(zip, u"damaged", ZipEntryStatus::Damaged), "");
-    EXPECT_EQ(ReadAll(zip, u"ppmd", ZipEntryStatus::UnsupportedMethod), "");
+    EXPECT_EQ(ReadAll(zip, u"wavpack", ZipEntryStatus::UnsupportedMethod), "");
+    EXPECT_EQ(ReadAll(zip, u"ppmd", ZipEntryStatus::Damaged), "");
     EXPECT_EQ(ReadAll(zip, u"bzip2", ZipEntryStatus::Damaged), "");
     EXPECT_EQ(ReadAll(zip, u"badcrc", ZipEntryStatus::CrcMismatch), "");
     EXPECT_EQ(ReadAll(zip, u"lying", ZipEntryStatus::SizeMismatch), "");
