@@ -11,6 +11,8 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -192,7 +194,14 @@ ZipEntryStatus DecodeBzip2(std::span<const uint8_t> in, TMethodOutput& out, cons
     // Small entries lose more to starting threads than they gain, a single block has
     // nothing to share, and one core gains nothing (unless asked to, as the tests do).
     if (in.size() >= settings.ParallelFrom && (threads > 1 || settings.Threads == 1)) {
-        if (const auto blocks = FindBzip2Blocks(in); blocks && blocks->size() >= 2) {
+        // The list of blocks can be long (a few dozen bytes a block); when memory for it
+        // runs out, sequential decoding needs none.
+        std::optional<std::vector<TBzip2Block>> blocks;
+        try {
+            blocks = FindBzip2Blocks(in);
+        } catch (const std::bad_alloc&) {
+        }
+        if (blocks && blocks->size() >= 2) {
             if (DecodeBlocks(in, *blocks, threads, out)) {
                 if (parallel) {
                     *parallel = true;
