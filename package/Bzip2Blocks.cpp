@@ -204,8 +204,10 @@ bool DecodeBzip2Block(std::span<const uint8_t> in, const TBzip2Block& block, siz
         bz_stream& s = decoder.S;
         s.next_in = reinterpret_cast<char*>(stream.data());
         s.avail_in = static_cast<unsigned>(stream.size());
-        // Most blocks give about their level's size; long runs give more, up to the limit.
-        const size_t initial = std::min<size_t>(size_t(block.Level) * 100000 + 64, limit + 1);
+        // Most blocks give a few times their compressed size, up to their level's size;
+        // long runs give more, up to the limit. A buffer sized from the block's own bits
+        // keeps a block of a few bytes from clearing one of a whole block's size.
+        const size_t initial = std::min({size_t(block.Level) * 100000 + 64, limit + 1, whole * 8 + 4096});
         out.resize(initial);
         size_t produced = 0;
         int rc = BZ_OK;

@@ -114,3 +114,17 @@ TEST(Bzip2Memory, LargeAllocationsRefused)
         EXPECT_TRUE(std::string(out.begin(), out.end()) == Letters(c.Letters)) << c.Name;
     }
 }
+
+// A block of one byte, with room allowed for a whole block: its buffer, cleared for
+// every block, stays near the block's own size.
+TEST(Bzip2Memory, TinyBlockSmallBuffer)
+{
+    const std::string in = OneLetterBlocks(2);
+    const auto blocks = FindBzip2Blocks(Span(in));
+    ASSERT_TRUE(blocks.has_value());
+    ASSERT_EQ(blocks->size(), 2u);
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(DecodeBzip2Block(Span(in), (*blocks)[1], size_t(1) << 30, out));
+    EXPECT_EQ(std::string(out.begin(), out.end()), "b");
+    EXPECT_LT(out.capacity(), size_t(64) << 10);
+}
