@@ -15,11 +15,16 @@ namespace {
 
 // Allocations larger than this fail while it is not 0.
 std::atomic<size_t> gAllocationCap{0};
+// The allocation, counted from gAllocations' reset to 0, that fails; -1: none.
+std::atomic<long> gAllocations{0}, gFailingAllocation{-1};
 
 void* Allocate(std::size_t size) noexcept
 {
     const size_t cap = gAllocationCap.load(std::memory_order_relaxed);
-    return cap != 0 && size > cap ? nullptr : std::malloc(size ? size : 1);
+    if (gAllocations.fetch_add(1) == gFailingAllocation.load() || (cap != 0 && size > cap)) {
+        return nullptr;
+    }
+    return std::malloc(size ? size : 1);
 }
 
 } // namespace
@@ -112,6 +117,31 @@ TEST(Bzip2Memory, LargeAllocationsRefused)
         EXPECT_EQ(status, ZipEntryStatus::Ok) << c.Name;
         EXPECT_EQ(parallel, c.Parallel) << c.Name;
         EXPECT_TRUE(std::string(out.begin(), out.end()) == Letters(c.Letters)) << c.Name;
+    }
+}
+
+// Each allocation in turn refused, on whichever thread makes it: the entry decodes all
+// the same, on threads or not, and nothing is thrown (a thread started when the next
+// one's state could not be had is joined, not left to end the program).
+TEST(Bzip2Memory, EachAllocationRefused)
+{
+    const std::string in = OneLetterBlocks(6);
+    for (long k = 0;; ++k) {
+        std::vector<uint8_t> out;
+        out.reserve(64);
+        TMethodOutput output(out, 6);
+        ZipEntryStatus status = ZipEntryStatus::Damaged;
+        gAllocations = 0;
+        gFailingAllocation = k;
+        EXPECT_NO_THROW(status = DecodeBzip2(Span(in), output, TBzip2Settings{8, 0})) << k;
+        gFailingAllocation = -1;
+        const bool refused = gAllocations > k;
+        output.Finish(status == ZipEntryStatus::Ok);
+        EXPECT_EQ(status, ZipEntryStatus::Ok) << k;
+        EXPECT_EQ(std::string(out.begin(), out.end()), "abcdef") << k;
+        if (!refused) {
+            break;
+        }
     }
 }
 
