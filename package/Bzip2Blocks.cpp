@@ -38,13 +38,14 @@ struct TMagic {
     bool End;
 };
 
-// Every magic of either kind in `in`, by bit position. A magic in the last six bytes is
-// missed: no stream ends there (its end magic is followed by a 32-bit CRC).
-std::vector<TMagic> FindMagics(std::span<const uint8_t> in)
+// The first magic of either kind at or after bit `from`. Looked for as the blocks are
+// placed, so that magics past them (in data after the streams, say) are never held. A
+// magic in the last six bytes is missed: no stream ends there (its end magic is followed
+// by a 32-bit CRC).
+std::optional<TMagic> NextMagic(std::span<const uint8_t> in, uint64_t from)
 {
-    std::vector<TMagic> found;
     const uint8_t* d = in.data();
-    for (size_t p = 0; p + 7 <= in.size(); ++p) {
+    for (size_t p = size_t(from / 8); p + 7 <= in.size(); ++p) {
         unsigned shifts = kSecondByte[d[p + 1]];
         if (shifts == 0 || (shifts &= kThirdByte[d[p + 2]]) == 0) {
             continue;
@@ -54,15 +55,20 @@ std::vector<TMagic> FindMagics(std::span<const uint8_t> in)
             window = window << 8 | d[p + k];
         }
         for (unsigned s = 0; s < 8; ++s) {
+            const uint64_t bit = uint64_t(p) * 8 + s;
             const uint64_t bits = (window >> (8 - s)) & kMagicMask;
+            if (bit < from) {
+                continue;
+            }
             if ((shifts >> s & 1) && bits == kBlockMagic) {
-                found.push_back({uint64_t(p) * 8 + s, false});
-            } else if ((shifts >> (8 + s) & 1) && bits == kEndMagic) {
-                found.push_back({uint64_t(p) * 8 + s, true});
+                return TMagic{bit, false};
+            }
+            if ((shifts >> (8 + s) & 1) && bits == kEndMagic) {
+                return TMagic{bit, true};
             }
         }
     }
-    return found;
+    return std::nullopt;
 }
 
 // Reads `count` bits (up to 32) from bit `at`; the caller checks they are in the input.
@@ -127,42 +133,36 @@ private:
 
 std::optional<std::vector<TBzip2Block>> FindBzip2Blocks(std::span<const uint8_t> in)
 {
-    const std::vector<TMagic> magics = FindMagics(in);
     const uint64_t inBits = uint64_t(in.size()) * 8;
     std::vector<TBzip2Block> blocks;
-    size_t next = 0; // the first magic not yet placed
     for (size_t at = 0; IsStreamHeader(in, at);) {
         const uint8_t level = uint8_t(in[at + 3] - '0');
         uint64_t bit = uint64_t(at) * 8 + 32;
-        // Magics seen in a previous stream's padding or CRC belong to no block.
-        while (next < magics.size() && magics[next].Bit < bit) {
-            ++next;
-        }
         uint32_t combined = 0;
         for (;;) {
-            if (next == magics.size() || magics[next].Bit != bit || bit + 80 > inBits) {
+            const auto magic = NextMagic(in, bit);
+            if (!magic || magic->Bit != bit || bit + 80 > inBits) {
                 return std::nullopt;
             }
             const uint32_t crc = BitsAt(in, bit + 48, 32);
-            if (magics[next].End) {
+            if (magic->End) {
                 if (crc != combined) {
                     return std::nullopt;
                 }
                 at = size_t((bit + 80 + 7) / 8);
-                ++next;
                 break;
             }
-            if (next + 1 == magics.size()) {
+            const auto next = NextMagic(in, bit + 1);
+            if (!next) {
                 return std::nullopt;
             }
-            const uint64_t end = magics[next + 1].Bit;
+            const uint64_t end = next->Bit;
             if (end < bit + 80 || end - bit > MaxBlockBits(level)) {
                 return std::nullopt;
             }
             blocks.push_back({bit, end, crc, level});
             combined = (combined << 1 | combined >> 31) ^ crc;
             bit = end;
-            ++next;
         }
     }
     return blocks;
@@ -204,8 +204,10 @@ bool DecodeBzip2Block(std::span<const uint8_t> in, const TBzip2Block& block, siz
         bz_stream& s = decoder.S;
         s.next_in = reinterpret_cast<char*>(stream.data());
         s.avail_in = static_cast<unsigned>(stream.size());
-        // Most blocks give about their level's size; long runs give more, up to the limit.
-        const size_t initial = std::min<size_t>(size_t(block.Level) * 100000 + 64, limit + 1);
+        // Most blocks give a few times their compressed size, up to their level's size;
+        // long runs give more, up to the limit. A buffer sized from the block's own bits
+        // keeps a block of a few bytes from clearing one of a whole block's size.
+        const size_t initial = std::min({size_t(block.Level) * 100000 + 64, limit + 1, whole * 8 + 4096});
         out.resize(initial);
         size_t produced = 0;
         int rc = BZ_OK;

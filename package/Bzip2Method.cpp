@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -150,13 +151,15 @@ bool DecodeBlocks(std::span<const uint8_t> in, const std::vector<TBzip2Block>& b
         }
     };
 
+    // Started threads are joined however the others fail to start (no memory for their
+    // state, or the system's refusal): those there are do the work.
     std::vector<std::thread> helpers;
     try {
         for (unsigned k = 1; k < threads && k < blocks.size(); ++k) {
             helpers.emplace_back(work);
         }
     } catch (const std::system_error&) {
-        // Fewer threads than asked: those there are do the work.
+    } catch (const std::bad_alloc&) {
     }
     work();
     for (auto& helper : helpers) {
@@ -192,15 +195,20 @@ ZipEntryStatus DecodeBzip2(std::span<const uint8_t> in, TMethodOutput& out, cons
     // Small entries lose more to starting threads than they gain, a single block has
     // nothing to share, and one core gains nothing (unless asked to, as the tests do).
     if (in.size() >= settings.ParallelFrom && (threads > 1 || settings.Threads == 1)) {
-        if (const auto blocks = FindBzip2Blocks(in); blocks && blocks->size() >= 2) {
-            if (DecodeBlocks(in, *blocks, threads, out)) {
-                if (parallel) {
-                    *parallel = true;
+        // The list of blocks can be long (a few dozen bytes a block), and the threads
+        // need their own memory; when any of it runs out, sequential decoding needs none.
+        try {
+            if (const auto blocks = FindBzip2Blocks(in); blocks && blocks->size() >= 2) {
+                if (DecodeBlocks(in, *blocks, threads, out)) {
+                    if (parallel) {
+                        *parallel = true;
+                    }
+                    return ZipEntryStatus::Ok;
                 }
-                return ZipEntryStatus::Ok;
             }
-            out.Restart();
+        } catch (const std::bad_alloc&) {
         }
+        out.Restart();
     }
     return DecodeBzip2Sequential(in, out);
 }
