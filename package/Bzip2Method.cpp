@@ -86,7 +86,10 @@ bool StreamFollows(std::span<const uint8_t> in)
 unsigned ThreadCount(const TBzip2Settings& settings)
 {
     const unsigned n = settings.Threads != 0 ? settings.Threads : std::thread::hardware_concurrency();
-    return std::clamp(n, 1u, 8u);
+    // Each thread may hold two blocks' output of up to ~46 MB: a 32-bit process keeps
+    // that to a few hundred MB of its address space.
+    constexpr unsigned most = sizeof(void*) == 4 ? 4u : 8u;
+    return std::clamp(n, 1u, most);
 }
 
 // The blocks decoded on `threads` threads, this one among them. At most `threads` blocks
