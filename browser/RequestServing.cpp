@@ -144,10 +144,14 @@ bool ParseDecimal(std::u16string_view text, uint64_t& value)
     }
     value = 0;
     for (const char16_t c : text) {
-        if (c < u'0' || c > u'9' || value > (UINT64_MAX - 9) / 10) {
+        if (c < u'0' || c > u'9') {
             return false;
         }
-        value = value * 10 + static_cast<uint64_t>(c - u'0');
+        const auto digit = static_cast<uint64_t>(c - u'0');
+        if (value > (UINT64_MAX - digit) / 10) {
+            return false;
+        }
+        value = value * 10 + digit;
     }
     return true;
 }

@@ -13,7 +13,9 @@ using namespace Folio::Shared;
 
 TApplication& Application()
 {
-    static TApplication application;
+    // Never destroyed: the browser's threads may still be reading a streamed entry of
+    // the package while the process exits and its statics go; the system unmaps it.
+    static TApplication& application = *new TApplication;
     return application;
 }
 

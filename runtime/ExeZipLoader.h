@@ -27,7 +27,7 @@ struct TApplication {
     std::string Error;            // why the package could not be opened
 };
 
-// The one of this process.
+// The one of this process; it lives until the process ends (never destroyed).
 TApplication& Application();
 
 enum class TLoadResult {

@@ -231,3 +231,27 @@ TEST(RangeServing, DamagedStreamedEntryBreaksTheBody)
         }
     }
 }
+
+TEST(RangeServing, PositionsUpToTheLargestNumber)
+{
+    // Every position a Content-Range can name parses, the largest included; one more does not.
+    const struct {
+        std::u16string header;
+        uint64_t size;
+        TByteRange::TKind kind;
+        uint64_t first, last;
+    } cases[] = {
+        {u"bytes=0-18446744073709551615", 10, TByteRange::TKind::Part, 0, 9},
+        {u"bytes=140-18446744073709551614", UINT64_MAX, TByteRange::TKind::Part, 140, UINT64_MAX - 1},
+        {u"bytes=18446744073709551614-", UINT64_MAX, TByteRange::TKind::Part, UINT64_MAX - 1, UINT64_MAX - 1},
+        {u"bytes=-18446744073709551615", 10, TByteRange::TKind::Part, 0, 9},
+        {u"bytes=0-18446744073709551616", 10, TByteRange::TKind::Whole, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(c.header));
+        const TByteRange r = ParseRangeHeader(c.header, c.size);
+        EXPECT_EQ(r.Kind, c.kind);
+        EXPECT_EQ(r.First, c.first);
+        EXPECT_EQ(r.Last, c.last);
+    }
+}

@@ -3,6 +3,7 @@
 // 32-bit runtime's limits are given through the memory-limit seams.
 #include "package/Calculations.h"
 #include "package/PeImage.h"
+#include "package/ZipEntryReader.h"
 #include "package/ZipWriter.h"
 #include "runtime/ExeZipLoader.h"
 #include "tests/support/PeBuilder.h"
@@ -11,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <sstream>
 
 using namespace Folio::Runtime;
@@ -98,4 +102,62 @@ TEST(OpenPackage, DirectoryLargerThanTheProcessCanHoldIsRefused)
     TApplication app;
     app.AppArchive.SetMemoryLimit(16);
     ExpectRefused(app, OpenPackage(exe, app), "does not fit in memory", "directory");
+}
+
+namespace {
+
+// What the browser's thread holds at the exit: a streamed entry of the application's
+// package, and the folder of its executable.
+struct TLateRead {
+    std::shared_ptr<TZipEntryReader> Reader;
+    std::string Clip;
+    std::filesystem::path Folder;
+};
+TLateRead* lateRead = nullptr;
+
+void ReadAtExit()
+{
+    std::string got(lateRead->Clip.size(), '\0');
+    const size_t read = lateRead->Reader->Read(reinterpret_cast<uint8_t*>(got.data()), got.size());
+    // Unmapped, the executable can go (Windows keeps a mapped file).
+    Application().Mapping.Close();
+    std::error_code ec;
+    std::filesystem::remove_all(lateRead->Folder, ec);
+    if (read != got.size() || got != lateRead->Clip) {
+        std::_Exit(2);
+    }
+}
+
+} // namespace
+
+// The browser reads streamed entries on threads of its own, which run on while the
+// process exits and its statics are destroyed: the package must stay readable then.
+TEST(OpenPackage, ApplicationPackageReadableWhileTheProcessExits)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // Registered before the application exists, so it runs after its clean-up.
+            std::atexit(ReadAtExit);
+            lateRead = new TLateRead;
+            lateRead->Folder = std::filesystem::temp_directory_path() /
+                               ("folio-late-read-" + std::to_string(std::random_device()()));
+            std::filesystem::create_directories(lateRead->Folder);
+            lateRead->Clip = NoiseBytes(200000, 5);
+            std::ostringstream out;
+            TZipWriter writer(out, {Utf16ToAnsi(PackagePassword()), false});
+            writer.AddBytes("kiv.ini", "[App]\nID=a.b\nName=A\nDirName=w\n", TZipWriter::DosDateTime(1600000000));
+            writer.AddBytes("w/clip.bin", lateRead->Clip, TZipWriter::DosDateTime(1600000000));
+            writer.Finish();
+            const auto path = lateRead->Folder / "app.exe";
+            WriteFile(path, BuildPe({{0x200, 0x200}}, kImageEnd) + out.str());
+            TExeUtils exe(Utf8ToUtf16(path.string()), kImageEnd);
+            TApplication& app = Application();
+            if (OpenPackage(exe, app) != TLoadResult::Loaded) {
+                std::_Exit(3);
+            }
+            lateRead->Reader = std::make_shared<TZipEntryReader>(app.AppArchive, static_cast<size_t>(app.AppArchive.Find(u"w/clip.bin")));
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
 }
