@@ -5,6 +5,8 @@
 #include "bridge/BrowserExternalModule.h"
 #include "tools/bridge-probe/HostFakes.h"
 
+#include "tests/support/ReplacedNew.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -22,7 +24,7 @@ namespace {
 std::atomic<long> gNews{0};
 std::atomic<long> gMallocs{0};
 
-void* Allocate(std::size_t size) noexcept
+void* TestAllocate(std::size_t size) noexcept
 {
     ++gNews;
     return std::malloc(size ? size : 1);
@@ -30,22 +32,7 @@ void* Allocate(std::size_t size) noexcept
 
 } // namespace
 
-void* operator new(std::size_t size)
-{
-    if (void* p = Allocate(size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void* FolioTest::Allocate(std::size_t size) noexcept { return TestAllocate(size); }
 
 namespace {
 

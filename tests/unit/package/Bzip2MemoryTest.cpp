@@ -4,6 +4,8 @@
 #include "package/Bzip2Blocks.h"
 
 #include <bzlib.h>
+#include "tests/support/ReplacedNew.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,7 +20,7 @@ std::atomic<size_t> gAllocationCap{0};
 // The allocation, counted from gAllocations' reset to 0, that fails; -1: none.
 std::atomic<long> gAllocations{0}, gFailingAllocation{-1};
 
-void* Allocate(std::size_t size) noexcept
+void* TestAllocate(std::size_t size) noexcept
 {
     const size_t cap = gAllocationCap.load(std::memory_order_relaxed);
     if (gAllocations.fetch_add(1) == gFailingAllocation.load() || (cap != 0 && size > cap)) {
@@ -29,22 +31,7 @@ void* Allocate(std::size_t size) noexcept
 
 } // namespace
 
-void* operator new(std::size_t size)
-{
-    if (void* p = Allocate(size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void* FolioTest::Allocate(std::size_t size) noexcept { return TestAllocate(size); }
 
 namespace {
 
