@@ -373,7 +373,7 @@ private:
 
 } // namespace
 
-ZipEntryStatus DecodeDeflate64(std::span<const uint8_t> in, TMethodOutput& out)
+ZipEntryStatus DecodeDeflate64Whole(std::span<const uint8_t> in, TMethodOutput& out)
 {
     // The tables are some 8 KiB: on the heap, not the stack of a thread of the runtime.
     auto inflater = std::make_unique<TInflater64>(in, out);

@@ -17,7 +17,7 @@ constexpr uint64_t kMaxDictionary = sizeof(void*) == 4 ? uint64_t(512) << 20 : u
 
 } // namespace
 
-ZipEntryStatus DecodeLzma(std::span<const uint8_t> in, bool endMarker, TMethodOutput& out)
+ZipEntryStatus DecodeLzmaWhole(std::span<const uint8_t> in, bool endMarker, TMethodOutput& out)
 {
     if (in.size() < 9 || (in[2] | (in[3] << 8)) != 5) {
         return ZipEntryStatus::Damaged;

@@ -379,6 +379,6 @@ ZipEntryStatus Decode(std::span<const uint8_t> in, TMethodOutput& out, uint32_t 
 
 } // namespace Ppmd
 
-ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out) { return Ppmd::Decode(in, out, 0); }
+ZipEntryStatus DecodePpmdWhole(std::span<const uint8_t> in, TMethodOutput& out) { return Ppmd::Decode(in, out, 0); }
 
 } // namespace Folio::Shared

@@ -1,10 +1,11 @@
-// The growing output of the method decoders and the choice of decoder by method (see
-// ZipMethods.h). The expansion limits are what each format can express at best, with
+// The payload source and growing output of the method decoders, and the choice of
+// decoder by method (see ZipMethods.h). The expansion limits are what each format can express at best, with
 // room to spare; they only catch claims no stream could keep.
 #include "package/ZipMethods.h"
 
 #include <algorithm>
 #include <limits>
+#include <cstring>
 #include <new>
 
 namespace Folio::Shared {
@@ -14,6 +15,10 @@ namespace {
 // First allocation and smallest growth step: large enough that small entries are one
 // allocation, small enough that a lying size costs little.
 constexpr size_t kFirstRoom = size_t(1) << 20;
+// Pieces of an encrypted payload, decrypted one at a time; a plain one is handed out in
+// pieces that any decoder's counters (unsigned int in libbz2) can hold.
+constexpr size_t kCipherPiece = size_t(1) << 16;
+constexpr size_t kPlainPiece = size_t(1) << 30;
 
 uint64_t SaturatingMulAdd(uint64_t a, uint64_t b, uint64_t c)
 {
@@ -62,6 +67,87 @@ void TMethodOutput::Finish(bool keep)
     FOut.resize(FBase + (keep ? FProduced : 0));
 }
 
+TMethodSource::TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys) : FPayload(payload)
+{
+    if (keys) {
+        FKeys.emplace(*keys);
+    }
+}
+
+std::span<const uint8_t> TMethodSource::Next()
+{
+    const size_t left = FPayload.size() - FAt;
+    if (left == 0) {
+        return {};
+    }
+    if (!FKeys) {
+        const size_t n = std::min(left, kPlainPiece);
+        FAt += n;
+        return FPayload.subspan(FAt - n, n);
+    }
+    if (!FPiece) {
+        FPiece.reset(new uint8_t[kCipherPiece]);
+    }
+    const size_t n = std::min(left, kCipherPiece);
+    FKeys->DecryptBlock(FPayload.data() + FAt, FPiece.get(), n);
+    FAt += n;
+    return {FPiece.get(), n};
+}
+
+std::optional<std::span<const uint8_t>> TMethodSource::Whole()
+{
+    if (FAt != 0) {
+        return std::nullopt;
+    }
+    if (!FKeys) {
+        FAt = FPayload.size();
+        return FPayload;
+    }
+    try {
+        FWhole.resize(FPayload.size());
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    FKeys->DecryptBlock(FPayload.data(), FWhole.data(), FWhole.size());
+    FAt = FPayload.size();
+    return std::span<const uint8_t>(FWhole);
+}
+
+std::unique_ptr<TMethodDecoder> OpenMethod(uint16_t method, uint16_t flags, TMethodSource& source, uint64_t expected)
+{
+    switch (method) {
+    case kMethodDeflate64: return OpenDeflate64(source, expected);
+    case kMethodBzip2: return OpenBzip2(source, expected);
+    case kMethodLzma: return OpenLzma(source, (flags & 2) != 0, expected);
+    case kMethodPpmd: return OpenPpmd(source, expected);
+    default: return nullptr;
+    }
+}
+
+ZipEntryStatus DecodeAll(TMethodDecoder* decoder, TMethodOutput& out)
+{
+    if (!decoder) {
+        return ZipEntryStatus::SizeMismatch; // no memory for it
+    }
+    for (;;) {
+        if (out.Full()) {
+            // The decoder checked the stream's end with the last byte; this read only
+            // collects its verdict (an empty entry's check happens here).
+            uint8_t probe[1];
+            return decoder->Read(probe, 1) == 0 ? decoder->Status() : ZipEntryStatus::SizeMismatch;
+        }
+        if (!out.ReserveSome()) {
+            return ZipEntryStatus::SizeMismatch;
+        }
+        const size_t n = decoder->Read(out.Cursor(), out.Room());
+        if (n == 0) {
+            // A decoder stops short of its size only with a reason.
+            return decoder->Status() == ZipEntryStatus::Ok ? ZipEntryStatus::Damaged : decoder->Status();
+        }
+        out.Advance(n);
+    }
+}
+
 bool MethodSupported(uint16_t method)
 {
     return method == kMethodDeflate64 || method == kMethodBzip2 || method == kMethodLzma || method == kMethodPpmd;
@@ -95,13 +181,88 @@ uint64_t MethodMaxSize(uint16_t method, uint64_t compressed)
 
 ZipEntryStatus DecodeMethod(uint16_t method, uint16_t flags, std::span<const uint8_t> in, TMethodOutput& out)
 {
-    switch (method) {
-    case kMethodDeflate64: return DecodeDeflate64(in, out);
-    case kMethodBzip2: return DecodeBzip2(in, out);
-    case kMethodLzma: return DecodeLzma(in, (flags & 2) != 0, out);
-    case kMethodPpmd: return DecodePpmd(in, out);
-    default: return ZipEntryStatus::UnsupportedMethod;
+    if (!MethodSupported(method)) {
+        return ZipEntryStatus::UnsupportedMethod;
     }
+    TMethodSource source(in);
+    return DecodeAll(OpenMethod(method, flags, source, out.Expected()).get(), out);
 }
 
+ZipEntryStatus DecodeDeflate64(std::span<const uint8_t> in, TMethodOutput& out)
+{
+    return DecodeMethod(kMethodDeflate64, 0, in, out);
+}
+
+ZipEntryStatus DecodeLzma(std::span<const uint8_t> in, bool endMarker, TMethodOutput& out)
+{
+    return DecodeMethod(kMethodLzma, endMarker ? 2 : 0, in, out);
+}
+
+ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
+{
+    return DecodeMethod(kMethodPpmd, 0, in, out);
+}
+
+} // namespace Folio::Shared
+
+// TRANSITION: the whole-entry decoders behind the streaming interface until each codec
+// streams on its own.
+namespace Folio::Shared {
+ZipEntryStatus DecodeDeflate64Whole(std::span<const uint8_t> in, TMethodOutput& out);
+ZipEntryStatus DecodeLzmaWhole(std::span<const uint8_t> in, bool endMarker, TMethodOutput& out);
+ZipEntryStatus DecodePpmdWhole(std::span<const uint8_t> in, TMethodOutput& out);
+namespace {
+class TWholeDecoder final : public TMethodDecoder {
+public:
+    TWholeDecoder(TMethodSource& source, uint64_t expected, int which, bool marker)
+        : TMethodDecoder(expected), FSource(source), FWhich(which), FMarker(marker) {}
+    size_t Read(uint8_t* out, size_t capacity) override
+    {
+        if (FStatus != ZipEntryStatus::Ok) {
+            return 0;
+        }
+        if (!FDone) {
+            FDone = true;
+            auto in = FSource.Whole();
+            if (!in) {
+                return Fail(ZipEntryStatus::SizeMismatch);
+            }
+            TMethodOutput o(FBytes, FExpected);
+            ZipEntryStatus s = FWhich == 12 ? DecodeBzip2(*in, o) : FWhich == 9 ? DecodeDeflate64Whole(*in, o)
+                             : FWhich == 14 ? DecodeLzmaWhole(*in, FMarker, o) : DecodePpmdWhole(*in, o);
+            o.Finish(s == ZipEntryStatus::Ok);
+            if (s != ZipEntryStatus::Ok) {
+                return Fail(s);
+            }
+        }
+        const size_t n = std::min(capacity, FBytes.size() - FAt);
+        std::memcpy(out, FBytes.data() + FAt, n);
+        FAt += n;
+        return n;
+    }
+private:
+    TMethodSource& FSource;
+    int FWhich;
+    bool FMarker;
+    bool FDone = false;
+    std::vector<uint8_t> FBytes;
+    size_t FAt = 0;
+};
+} // namespace
+std::unique_ptr<TMethodDecoder> OpenDeflate64(TMethodSource& source, uint64_t expected)
+{
+    return std::make_unique<TWholeDecoder>(source, expected, 9, false);
+}
+std::unique_ptr<TMethodDecoder> OpenLzma(TMethodSource& source, bool endMarker, uint64_t expected)
+{
+    return std::make_unique<TWholeDecoder>(source, expected, 14, endMarker);
+}
+std::unique_ptr<TMethodDecoder> OpenBzip2(TMethodSource& source, uint64_t expected)
+{
+    return std::make_unique<TWholeDecoder>(source, expected, 12, false);
+}
+std::unique_ptr<TMethodDecoder> OpenPpmd(TMethodSource& source, uint64_t expected)
+{
+    return std::make_unique<TWholeDecoder>(source, expected, 98, false);
+}
 } // namespace Folio::Shared
