@@ -1,7 +1,8 @@
-// Method 12: bzip2 streams (one, or several one after another) decoded by libbz2 into the
-// entry's output. Large entries have their blocks decoded on several threads, each into
-// a buffer of its own, appended here in order; libbz2's own decoding of the whole entry
-// stays the reference and takes over whenever a block does not decode.
+// Method 12: bzip2 streams (one, or several one after another) decoded by libbz2 piece
+// by piece. Large entries have their blocks decoded ahead on several threads, each into
+// a buffer of its own, and handed out in order; libbz2's own decoding of the whole
+// entry stays the reference and takes over, past the bytes already given, whenever a
+// block does not decode.
 #include "package/Bzip2Blocks.h"
 #include "package/ZipMethods.h"
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -19,201 +21,474 @@ namespace Folio::Shared {
 
 namespace {
 
-enum class EStreamEnd { Ended, Damaged, TooLong };
+// Each thread may hold a block's output of up to ~46 MB: a 32-bit process keeps that to
+// a few hundred MB of its address space.
+constexpr unsigned kMostThreads = sizeof(void*) == 4 ? 4u : 8u;
+// An encrypted payload is decrypted whole for the threads to look through; past this
+// the entry is decoded on one thread from 64 KiB pieces instead.
+constexpr uint64_t kMostDecryptedWhole = sizeof(void*) == 4 ? uint64_t(64) << 20 : uint64_t(512) << 20;
+// libbz2 counts in unsigned int.
+constexpr size_t kSlice = size_t(1) << 30;
 
-// Decodes the stream at the start of `in`; `used` is how many bytes it took.
-EStreamEnd DecodeStream(std::span<const uint8_t> in, TMethodOutput& out, size_t& used)
+bool IsStreamHeader(const uint8_t* p)
 {
-    bz_stream s{};
-    if (BZ2_bzDecompressInit(&s, 0, 0) != BZ_OK) {
-        return EStreamEnd::Damaged;
-    }
-    // libbz2 counts in unsigned int: the input is handed over in slices.
-    constexpr size_t kSlice = size_t(1) << 30;
-    size_t consumed = 0;
-    EStreamEnd result = EStreamEnd::Damaged;
-    char probe[1];
-    for (;;) {
-        if (s.avail_in == 0 && consumed < in.size()) {
-            const size_t n = std::min(kSlice, in.size() - consumed);
-            s.next_in = const_cast<char*>(reinterpret_cast<const char*>(in.data() + consumed));
-            s.avail_in = static_cast<unsigned>(n);
-            consumed += n;
+    return p[0] == 'B' && p[1] == 'Z' && p[2] == 'h' && p[3] >= '1' && p[3] <= '9';
+}
+
+// The payload in pieces: from the source, or from a span already in memory.
+class TPieces {
+public:
+    explicit TPieces(TMethodSource& source) : FSource(&source) {}
+    explicit TPieces(std::span<const uint8_t> whole) : FWhole(whole) {}
+
+    std::span<const uint8_t> Next()
+    {
+        if (FSource) {
+            return FSource->Next();
         }
-        const bool full = out.Full();
-        if (full) {
-            // Output is complete: only the end of the stream may follow.
-            s.next_out = probe;
-            s.avail_out = 1;
-        } else {
-            if (!out.ReserveSome()) {
-                result = EStreamEnd::TooLong;
-                break;
+        const size_t n = std::min(FWhole.size() - FAt, kSlice);
+        FAt += n;
+        return FWhole.subspan(FAt - n, n);
+    }
+
+private:
+    TMethodSource* FSource = nullptr;
+    std::span<const uint8_t> FWhole;
+    size_t FAt = 0;
+};
+
+// libbz2 over the pieces, one stream after another as long as the input goes on with a
+// stream header; whatever else follows the last stream is not looked at.
+class TSequential {
+public:
+    explicit TSequential(TPieces pieces) : FPieces(pieces) {}
+    ~TSequential()
+    {
+        if (FLive) {
+            BZ2_bzDecompressEnd(&FStream);
+        }
+    }
+
+    // Up to `capacity` bytes; 0 with Ended() at the end of the last stream, 0 otherwise
+    // with the failure in `status`.
+    size_t Read(uint8_t* out, size_t capacity, ZipEntryStatus& status)
+    {
+        size_t produced = 0;
+        while (produced < capacity && !FEnded) {
+            if (!FLive) {
+                if (!StartStream(status)) {
+                    return 0;
+                }
+                continue; // a stream started, or none follows
             }
-            s.next_out = reinterpret_cast<char*>(out.Cursor());
-            s.avail_out = static_cast<unsigned>(std::min(out.Room(), kSlice));
+            if (FStream.avail_in == 0) {
+                Feed();
+            }
+            FStream.next_out = reinterpret_cast<char*>(out + produced);
+            FStream.avail_out = static_cast<unsigned>(std::min(capacity - produced, kSlice));
+            const unsigned before = FStream.avail_out, inBefore = FStream.avail_in;
+            const int rc = BZ2_bzDecompress(&FStream);
+            produced += before - FStream.avail_out;
+            if (rc == BZ_STREAM_END) {
+                BZ2_bzDecompressEnd(&FStream);
+                FLive = false;
+                FFirst = false;
+                continue;
+            }
+            if (rc != BZ_OK) {
+                // Damaged data or a bad magic; or no memory for the block's tables.
+                status = rc == BZ_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
+                return 0;
+            }
+            if (FStream.avail_out == before && FStream.avail_in == inBefore && inBefore == 0) {
+                status = ZipEntryStatus::Damaged; // the input ended before the stream did
+                return 0;
+            }
         }
-        const unsigned before = s.avail_out, inBefore = s.avail_in;
-        const int rc = BZ2_bzDecompress(&s);
-        if (full && s.avail_out == 0) {
-            result = EStreamEnd::TooLong;
-            break;
-        }
-        if (!full) {
-            out.Advance(before - s.avail_out);
-        }
-        if (rc == BZ_STREAM_END) {
-            used = consumed - s.avail_in;
-            result = EStreamEnd::Ended;
-            break;
-        }
-        if (rc != BZ_OK) {
-            break; // damaged data, or a bad magic
-        }
-        if (s.avail_out == before && s.avail_in == inBefore && consumed == in.size()) {
-            break; // the input ended before the stream did
-        }
+        return produced;
     }
-    BZ2_bzDecompressEnd(&s);
-    return result;
-}
 
-bool StreamFollows(std::span<const uint8_t> in)
-{
-    return in.size() >= 4 && in[0] == 'B' && in[1] == 'Z' && in[2] == 'h' && in[3] >= '1' && in[3] <= '9';
-}
+    bool Ended() const { return FEnded; }
+
+private:
+    void Feed()
+    {
+        const auto piece = FPieces.Next();
+        FStream.next_in = const_cast<char*>(reinterpret_cast<const char*>(piece.data()));
+        FStream.avail_in = static_cast<unsigned>(piece.size());
+    }
+
+    // Between streams: the first always starts, a further one only behind its header
+    // (which may be cut across pieces).
+    bool StartStream(ZipEntryStatus& status)
+    {
+        uint8_t header[4];
+        size_t got = 0;
+        const char* rest = FStream.next_in;
+        unsigned restSize = FStream.avail_in;
+        while (got < 4) {
+            if (restSize == 0) {
+                const auto piece = FPieces.Next();
+                if (piece.empty()) {
+                    break;
+                }
+                rest = reinterpret_cast<const char*>(piece.data());
+                restSize = static_cast<unsigned>(piece.size());
+            }
+            const size_t n = std::min<size_t>(4 - got, restSize);
+            std::memcpy(header + got, rest, n);
+            got += n, rest += n, restSize -= static_cast<unsigned>(n);
+        }
+        if (got < 4 || !IsStreamHeader(header)) {
+            if (FFirst) {
+                status = ZipEntryStatus::Damaged;
+                return false;
+            }
+            FEnded = true; // no further stream: the entry ends with the last one
+            return true;
+        }
+        FStream = bz_stream{};
+        if (BZ2_bzDecompressInit(&FStream, 0, 0) != BZ_OK) {
+            status = ZipEntryStatus::SizeMismatch; // no memory for libbz2's state
+            return false;
+        }
+        FLive = true;
+        // The header may have come from two pieces: libbz2 gets it first, whole.
+        std::memcpy(FHeader, header, 4);
+        FStream.next_in = reinterpret_cast<char*>(FHeader);
+        FStream.avail_in = 4;
+        const unsigned before = FStream.avail_in;
+        FStream.next_out = nullptr;
+        FStream.avail_out = 0;
+        if (const int rc = BZ2_bzDecompress(&FStream); rc != BZ_OK || FStream.avail_in != 0 || before != 4) {
+            status = rc == BZ_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
+            return false;
+        }
+        FStream.next_in = const_cast<char*>(rest);
+        FStream.avail_in = restSize;
+        return true;
+    }
+
+    TPieces FPieces;
+    bz_stream FStream{};
+    char FHeader[4];
+    bool FLive = false;
+    bool FFirst = true;
+    bool FEnded = false;
+};
 
 unsigned ThreadCount(const TBzip2Settings& settings)
 {
     const unsigned n = settings.Threads != 0 ? settings.Threads : std::thread::hardware_concurrency();
-    // Each thread may hold two blocks' output of up to ~46 MB: a 32-bit process keeps
-    // that to a few hundred MB of its address space.
-    constexpr unsigned most = sizeof(void*) == 4 ? 4u : 8u;
-    return std::clamp(n, 1u, most);
+    return std::clamp(n, 1u, kMostThreads);
 }
 
-// The blocks decoded on `threads` threads, this one among them. At most `threads` blocks
-// are taken and not yet appended at any time, each with its compressed bits copied and
-// up to one block's output. Whoever finishes the next block in order appends it and any
-// finished ones after it. False when any block fails or the sizes do not add up.
-bool DecodeBlocks(std::span<const uint8_t> in, const std::vector<TBzip2Block>& blocks, unsigned threads,
-                  TMethodOutput& out)
-{
+class TBzip2Decoder final : public TMethodDecoder {
+public:
+    TBzip2Decoder(TMethodSource& source, uint64_t expected, const TBzip2Settings& settings)
+        : TMethodDecoder(expected), FSource(source), FSettings(settings), FThreads(ThreadCount(settings))
+    {
+    }
+    ~TBzip2Decoder() override { StopThreads(); }
+
+    size_t Read(uint8_t* out, size_t capacity) override;
+    bool KeptBlocks() const { return FBlocksKept; }
+
+private:
     struct TSlot {
-        bool Done = false;
+        enum EState : uint8_t { Free, Taken, Done, Failed } State = Free;
         std::vector<uint8_t> Bytes;
     };
-    std::vector<TSlot> slots(blocks.size());
-    std::mutex mutex;
-    std::condition_variable changed;
-    size_t taken = 0, appended = 0;
-    bool appending = false, failed = false;
-    // No block can give more than the whole entry.
-    const size_t limit = static_cast<size_t>(out.Expected());
 
-    auto work = [&]() noexcept {
-        std::vector<uint8_t> bytes; // kept from block to block, as is an appended block's buffer
-        for (;;) {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return failed || taken == blocks.size() || taken < appended + threads; });
-            if (failed || taken == blocks.size()) {
+    void Start();
+    size_t ReadBlocks(uint8_t* out, size_t capacity);
+    size_t ReadSequential(uint8_t* out, size_t capacity);
+    // Takes the first block not yet taken within the window; false when there is none.
+    bool TakeAndDecode(std::unique_lock<std::mutex>& lock);
+    void Helper() noexcept;
+    void StopThreads();
+    // From the blocks to libbz2 over the whole input, past what was given already.
+    void FallBack();
+    void End();
+
+    TMethodSource& FSource;
+    const TBzip2Settings FSettings;
+    const unsigned FThreads;
+    bool FStarted = false;
+    bool FEnded = false;
+    uint64_t FGiven = 0;
+
+    std::optional<TSequential> FSequential; // held in place: libbz2 alone needs no allocation of ours
+    uint64_t FSkip = 0; // bytes the sequential decoder drops: given before by the blocks
+
+    // The blocks: the whole input, its blocks, their slots; the next block to give and
+    // how much of it has been given.
+    std::span<const uint8_t> FWhole;
+    std::vector<TBzip2Block> FBlocks;
+    std::vector<TSlot> FSlots;
+    size_t FNext = 0, FOffset = 0, FTaken = 0;
+    bool FBlocksKept = false;
+    bool FStop = false;
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    std::vector<std::thread> FHelpers;
+};
+
+void TBzip2Decoder::Start()
+{
+    FStarted = true;
+    // Small entries lose more to starting threads than they gain, a single block has
+    // nothing to share, and one core gains nothing (unless asked to, as the tests do).
+    const bool large = FSource.Size() >= FSettings.ParallelFrom &&
+                       (!FSource.Encrypted() || FSource.Size() <= kMostDecryptedWhole);
+    if (large && (FThreads > 1 || FSettings.Threads == 1)) {
+        if (const auto whole = FSource.Whole()) {
+            FWhole = *whole;
+            // The list of blocks can be long (a few dozen bytes a block), and the threads
+            // need their own memory; when any of it runs out, libbz2 alone needs none.
+            try {
+                if (auto blocks = FindBzip2Blocks(FWhole); blocks && blocks->size() >= 2) {
+                    FBlocks = std::move(*blocks);
+                    FSlots.resize(FBlocks.size());
+                    FBlocksKept = true;
+                }
+            } catch (const std::bad_alloc&) {
+                FBlocks.clear();
+                FSlots.clear();
+            }
+            if (FBlocksKept) {
+                // Started threads are joined however the others fail to start: those
+                // there are, and this one, do the work.
+                try {
+                    for (unsigned k = 1; k < FThreads && k < FBlocks.size(); ++k) {
+                        FHelpers.emplace_back([this] { Helper(); });
+                    }
+                } catch (const std::system_error&) {
+                } catch (const std::bad_alloc&) {
+                }
                 return;
             }
-            const size_t i = taken++;
-            lock.unlock();
-            const bool ok = DecodeBzip2Block(in, blocks[i], limit, bytes);
-            lock.lock();
-            if (!ok) {
-                failed = true;
-                changed.notify_all();
-                return;
-            }
-            slots[i] = {true, std::move(bytes)};
-            bytes = {};
-            if (appending) {
-                continue; // the thread appending takes this block in its turn
-            }
-            appending = true;
-            while (!failed && appended < blocks.size() && slots[appended].Done) {
-                std::vector<uint8_t> chunk = std::move(slots[appended].Bytes);
-                lock.unlock();
-                const bool fits = chunk.empty() || out.Reserve(chunk.size());
-                if (fits && !chunk.empty()) {
-                    std::memcpy(out.Cursor(), chunk.data(), chunk.size());
-                    out.Advance(chunk.size());
-                }
-                if (bytes.capacity() == 0) {
-                    bytes = std::move(chunk);
-                }
-                lock.lock();
-                ++appended;
-                failed = failed || !fits;
-                changed.notify_all();
-            }
-            appending = false;
+            FSequential.emplace(TPieces(FWhole));
+            return;
         }
-    };
+    }
+    FSequential.emplace(TPieces(FSource));
+}
 
-    // Started threads are joined however the others fail to start (no memory for their
-    // state, or the system's refusal): those there are do the work.
-    std::vector<std::thread> helpers;
+bool TBzip2Decoder::TakeAndDecode(std::unique_lock<std::mutex>& lock)
+{
+    // At most one block a thread is taken and not yet given, each with up to one block's
+    // output.
+    if (FStop || FTaken == FBlocks.size() || FTaken >= FNext + FThreads) {
+        return false;
+    }
+    const size_t i = FTaken++;
+    FSlots[i].State = TSlot::Taken;
+    lock.unlock();
+    std::vector<uint8_t> bytes;
+    bool ok = false;
     try {
-        for (unsigned k = 1; k < threads && k < blocks.size(); ++k) {
-            helpers.emplace_back(work);
-        }
-    } catch (const std::system_error&) {
+        // No block can give more than the whole entry.
+        ok = DecodeBzip2Block(FWhole, FBlocks[i], static_cast<size_t>(std::min<uint64_t>(FExpected, SIZE_MAX)),
+                              bytes);
     } catch (const std::bad_alloc&) {
     }
-    work();
-    for (auto& helper : helpers) {
+    lock.lock();
+    FSlots[i].State = ok ? TSlot::Done : TSlot::Failed;
+    FSlots[i].Bytes = std::move(bytes);
+    FChanged.notify_all();
+    return true;
+}
+
+void TBzip2Decoder::Helper() noexcept
+{
+    std::unique_lock lock(FMutex);
+    while (!FStop) {
+        if (!TakeAndDecode(lock)) {
+            FChanged.wait(lock);
+        }
+    }
+}
+
+void TBzip2Decoder::StopThreads()
+{
+    {
+        std::lock_guard lock(FMutex);
+        FStop = true;
+    }
+    FChanged.notify_all();
+    for (auto& helper : FHelpers) {
         helper.join();
     }
-    return !failed && appended == blocks.size() && out.Full();
+    FHelpers.clear();
+}
+
+void TBzip2Decoder::FallBack()
+{
+    StopThreads();
+    FBlocksKept = false;
+    FSkip = FGiven;
+    std::vector<TSlot>().swap(FSlots);
+    std::vector<TBzip2Block>().swap(FBlocks);
+    FSequential.emplace(TPieces(FWhole));
+}
+
+size_t TBzip2Decoder::ReadBlocks(uint8_t* out, size_t capacity)
+{
+    std::unique_lock lock(FMutex);
+    size_t produced = 0;
+    while (produced < capacity && FNext < FBlocks.size()) {
+        TSlot& slot = FSlots[FNext];
+        if (slot.State == TSlot::Failed) {
+            break;
+        }
+        if (slot.State != TSlot::Done) {
+            // Decode a block here meanwhile (the one needed, when no one has it yet).
+            if (!TakeAndDecode(lock)) {
+                FChanged.wait(lock);
+            }
+            continue;
+        }
+        // Never past the entry's size: the capacity is cut to it.
+        const size_t n = std::min(capacity - produced, slot.Bytes.size() - FOffset);
+        std::memcpy(out + produced, slot.Bytes.data() + FOffset, n);
+        produced += n;
+        FOffset += n;
+        if (FOffset == slot.Bytes.size()) {
+            std::vector<uint8_t>().swap(slot.Bytes);
+            ++FNext;
+            FOffset = 0;
+            FChanged.notify_all(); // the window moves on
+        }
+    }
+    // Short only at a block that did not decode, or with every block given.
+    const bool stuck = produced < capacity;
+    lock.unlock();
+    if (stuck) {
+        // A block that did not decode, blocks that give more or fewer bytes than the
+        // entry's size: libbz2 over the whole input has the last word.
+        FGiven += produced;
+        FallBack();
+        FGiven -= produced;
+    }
+    return produced;
+}
+
+size_t TBzip2Decoder::ReadSequential(uint8_t* out, size_t capacity)
+{
+    ZipEntryStatus status = ZipEntryStatus::Ok;
+    while (FSkip > 0) {
+        uint8_t drop[4096];
+        const size_t n = FSequential->Read(drop, static_cast<size_t>(std::min<uint64_t>(sizeof drop, FSkip)), status);
+        if (n == 0) {
+            return Fail(status == ZipEntryStatus::Ok ? ZipEntryStatus::SizeMismatch : status);
+        }
+        FSkip -= n;
+    }
+    const size_t n = FSequential->Read(out, capacity, status);
+    if (status != ZipEntryStatus::Ok) {
+        return Fail(status);
+    }
+    return n;
+}
+
+// After the entry's last byte: the streams must end there. Blocks not all given (or
+// not whole) mean more bytes than the size; libbz2 says so, or why not.
+void TBzip2Decoder::End()
+{
+    if (FBlocksKept && FNext < FBlocks.size()) {
+        FallBack();
+    }
+    if (FSequential) {
+        uint8_t probe[1];
+        if (ReadSequential(probe, 1) != 0) {
+            Fail(ZipEntryStatus::SizeMismatch);
+        }
+        if (FStatus != ZipEntryStatus::Ok) {
+            return;
+        }
+    }
+    FEnded = true;
+    StopThreads();
+}
+
+size_t TBzip2Decoder::Read(uint8_t* out, size_t capacity)
+{
+    if (FStatus != ZipEntryStatus::Ok || FEnded) {
+        return 0;
+    }
+    if (!FStarted) {
+        try {
+            Start();
+        } catch (const std::bad_alloc&) {
+            return Fail(ZipEntryStatus::SizeMismatch);
+        }
+    }
+    capacity = static_cast<size_t>(std::min<uint64_t>(capacity, FExpected - FGiven));
+    size_t n = 0;
+    if (capacity != 0) {
+        if (FBlocksKept) {
+            try {
+                n = ReadBlocks(out, capacity);
+            } catch (const std::bad_alloc&) {
+                return Fail(ZipEntryStatus::SizeMismatch);
+            }
+        }
+        if (n == 0 && !FBlocksKept) {
+            n = ReadSequential(out, capacity);
+            if (FStatus != ZipEntryStatus::Ok) {
+                return 0;
+            }
+            if (n == 0) {
+                return Fail(ZipEntryStatus::SizeMismatch); // the streams ended before the size
+            }
+        }
+    }
+    FGiven += n;
+    if (FGiven == FExpected) {
+        try {
+            End();
+        } catch (const std::bad_alloc&) {
+            Fail(ZipEntryStatus::SizeMismatch);
+        }
+        return FStatus == ZipEntryStatus::Ok ? n : 0;
+    }
+    return n;
 }
 
 } // namespace
 
-ZipEntryStatus DecodeBzip2Sequential(std::span<const uint8_t> in, TMethodOutput& out)
+std::unique_ptr<TMethodDecoder> OpenBzip2(TMethodSource& source, uint64_t expected, const TBzip2Settings& settings)
 {
-    size_t at = 0;
-    do {
-        size_t used = 0;
-        switch (DecodeStream(in.subspan(at), out, used)) {
-        case EStreamEnd::Ended: break;
-        case EStreamEnd::Damaged: return ZipEntryStatus::Damaged;
-        case EStreamEnd::TooLong: return ZipEntryStatus::SizeMismatch;
-        }
-        at += used;
-    } while (StreamFollows(in.subspan(at)));
-    return out.Full() ? ZipEntryStatus::Ok : ZipEntryStatus::SizeMismatch;
+    try {
+        return std::make_unique<TBzip2Decoder>(source, expected, settings);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<TMethodDecoder> OpenBzip2(TMethodSource& source, uint64_t expected)
+{
+    return OpenBzip2(source, expected, TBzip2Settings{});
 }
 
 ZipEntryStatus DecodeBzip2(std::span<const uint8_t> in, TMethodOutput& out, const TBzip2Settings& settings,
                            bool* parallel)
 {
+    TMethodSource source(in);
+    TBzip2Decoder decoder(source, out.Expected(), settings);
+    const auto status = DecodeAll(&decoder, out);
     if (parallel) {
-        *parallel = false;
+        *parallel = decoder.KeptBlocks() && status == ZipEntryStatus::Ok;
     }
-    const unsigned threads = ThreadCount(settings);
-    // Small entries lose more to starting threads than they gain, a single block has
-    // nothing to share, and one core gains nothing (unless asked to, as the tests do).
-    if (in.size() >= settings.ParallelFrom && (threads > 1 || settings.Threads == 1)) {
-        // The list of blocks can be long (a few dozen bytes a block), and the threads
-        // need their own memory; when any of it runs out, sequential decoding needs none.
-        try {
-            if (const auto blocks = FindBzip2Blocks(in); blocks && blocks->size() >= 2) {
-                if (DecodeBlocks(in, *blocks, threads, out)) {
-                    if (parallel) {
-                        *parallel = true;
-                    }
-                    return ZipEntryStatus::Ok;
-                }
-            }
-        } catch (const std::bad_alloc&) {
-        }
-        out.Restart();
-    }
-    return DecodeBzip2Sequential(in, out);
+    return status;
+}
+
+ZipEntryStatus DecodeBzip2Sequential(std::span<const uint8_t> in, TMethodOutput& out)
+{
+    TBzip2Settings settings;
+    settings.ParallelFrom = SIZE_MAX;
+    return DecodeBzip2(in, out, settings);
 }
 
 ZipEntryStatus DecodeBzip2(std::span<const uint8_t> in, TMethodOutput& out)

@@ -1,11 +1,12 @@
 // Method 14: LZMA in the ZIP form (two version bytes, the length of the properties,
-// five property bytes, then a raw LZMA stream), decoded by liblzma into the entry's
-// output. Flag bit 1 says an end marker follows the data; the size is known either way.
+// five property bytes, then a raw LZMA stream), decoded by liblzma piece by piece.
+// Flag bit 1 says an end marker follows the data; the size is known either way.
 #include "package/ZipMethods.h"
 
 #include <lzma.h>
 
 #include <algorithm>
+#include <new>
 
 namespace Folio::Shared {
 
@@ -14,84 +15,179 @@ namespace {
 // The dictionary never needs to be larger than the entry, and is refused past this
 // bound: on 32-bit Windows it has to fit beside the output in 2 GiB.
 constexpr uint64_t kMaxDictionary = sizeof(void*) == 4 ? uint64_t(512) << 20 : uint64_t(1536) << 20;
+constexpr size_t kHeader = 9;
+
+class TLzmaDecoder final : public TMethodDecoder {
+public:
+    TLzmaDecoder(TMethodSource& source, bool endMarker, uint64_t expected)
+        : TMethodDecoder(expected), FSource(source), FEndMarker(endMarker)
+    {
+    }
+    ~TLzmaDecoder() override { lzma_end(&FStream); }
+
+    size_t Read(uint8_t* out, size_t capacity) override
+    {
+        if (FStatus != ZipEntryStatus::Ok || FEnded) {
+            return 0;
+        }
+        if (!FStarted && !Start()) {
+            return 0;
+        }
+        capacity = static_cast<size_t>(std::min<uint64_t>(capacity, FExpected - FProduced));
+        if (capacity == 0) {
+            Finish(); // an empty entry
+            return 0;
+        }
+        FStream.next_out = out;
+        FStream.avail_out = capacity;
+        while (FStream.avail_out != 0) {
+            if (FStream.avail_in == 0) {
+                Feed();
+            }
+            const lzma_ret rc = lzma_code(&FStream, FStream.avail_in == 0 ? LZMA_FINISH : LZMA_RUN);
+            if (rc == LZMA_STREAM_END) {
+                // With the size set liblzma ends the stream exactly there (after the
+                // end marker, when there is one), or earlier at an end marker.
+                FStreamEnded = true;
+                break;
+            }
+            if (rc != LZMA_OK) {
+                // LZMA_BUF_ERROR: the input ended early; LZMA_MEM_ERROR: no room for the
+                // dictionary; anything else: damaged data.
+                return Fail(rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged);
+            }
+        }
+        const size_t n = capacity - FStream.avail_out;
+        FProduced += n;
+        if (FProduced == FExpected) {
+            return Finish() ? n : 0;
+        }
+        if (FStreamEnded) {
+            return Fail(ZipEntryStatus::SizeMismatch); // it ended before its size
+        }
+        return n;
+    }
+
+private:
+    // The next piece of input into liblzma's stream.
+    void Feed()
+    {
+        const auto piece = FSource.Next();
+        FStream.next_in = piece.data();
+        FStream.avail_in = piece.size();
+    }
+
+    bool Start()
+    {
+        FStarted = true;
+        uint8_t header[kHeader];
+        for (size_t got = 0; got < kHeader;) {
+            if (FStream.avail_in == 0) {
+                Feed();
+                if (FStream.avail_in == 0) {
+                    Fail(ZipEntryStatus::Damaged);
+                    return false;
+                }
+            }
+            const size_t n = std::min(kHeader - got, FStream.avail_in);
+            std::copy_n(FStream.next_in, n, header + got);
+            FStream.next_in += n;
+            FStream.avail_in -= n;
+            got += n;
+        }
+        if ((header[2] | (header[3] << 8)) != 5) {
+            Fail(ZipEntryStatus::Damaged);
+            return false;
+        }
+        const uint8_t* props = header + 4;
+        if (props[0] >= 9 * 5 * 5) {
+            Fail(ZipEntryStatus::Damaged);
+            return false;
+        }
+        lzma_options_lzma options{};
+        options.lc = props[0] % 9;
+        options.lp = props[0] / 9 % 5;
+        options.pb = props[0] / 45;
+        if (options.lc + options.lp > LZMA_LCLP_MAX) {
+            // Valid LZMA (7-Zip writes lc up to 8 on request), but liblzma decodes only
+            // lc + lp <= 4: the entry is not damaged, we cannot read it.
+            Fail(ZipEntryStatus::UnsupportedMethod);
+            return false;
+        }
+        const uint64_t claimed = props[1] | (props[2] << 8) | (props[3] << 16) | (uint64_t(props[4]) << 24);
+        const uint64_t dictionary = std::max<uint64_t>(LZMA_DICT_SIZE_MIN, std::min<uint64_t>(claimed, FExpected));
+        if (dictionary > kMaxDictionary) {
+            Fail(ZipEntryStatus::UnsupportedMethod);
+            return false;
+        }
+        options.dict_size = static_cast<uint32_t>(dictionary);
+        options.ext_flags = FEndMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
+        options.ext_size_low = static_cast<uint32_t>(FExpected);
+        options.ext_size_high = static_cast<uint32_t>(FExpected >> 32);
+        const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+        // The dictionary is allocated here already: no memory for it is the reader's
+        // limit, not damaged data.
+        const uint8_t* pending = FStream.next_in;
+        const size_t pendingSize = FStream.avail_in;
+        if (const lzma_ret rc = lzma_raw_decoder(&FStream, filters); rc != LZMA_OK) {
+            Fail(rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged);
+            return false;
+        }
+        FStream.next_in = pending;
+        FStream.avail_in = pendingSize;
+        return true;
+    }
+
+    // With every byte given: the stream must end here. liblzma, told the size, ends it
+    // on its own (reading the end marker first when there is one) and would write
+    // the probe byte only for data past the size.
+    bool Finish()
+    {
+        if (FStreamEnded) {
+            FEnded = true;
+            return true;
+        }
+        uint8_t probe[1];
+        for (;;) {
+            FStream.next_out = probe;
+            FStream.avail_out = 1;
+            if (FStream.avail_in == 0) {
+                Feed();
+            }
+            const lzma_ret rc = lzma_code(&FStream, FStream.avail_in == 0 ? LZMA_FINISH : LZMA_RUN);
+            if (FStream.avail_out == 0) {
+                Fail(ZipEntryStatus::SizeMismatch);
+                return false;
+            }
+            if (rc == LZMA_STREAM_END) {
+                FEnded = true;
+                return true;
+            }
+            if (rc != LZMA_OK) {
+                Fail(rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged);
+                return false;
+            }
+        }
+    }
+
+    TMethodSource& FSource;
+    const bool FEndMarker;
+    lzma_stream FStream = LZMA_STREAM_INIT;
+    bool FStarted = false;
+    bool FStreamEnded = false; // liblzma said so
+    bool FEnded = false;       // and every byte has been given
+    uint64_t FProduced = 0;
+};
 
 } // namespace
 
-ZipEntryStatus DecodeLzmaWhole(std::span<const uint8_t> in, bool endMarker, TMethodOutput& out)
+std::unique_ptr<TMethodDecoder> OpenLzma(TMethodSource& source, bool endMarker, uint64_t expected)
 {
-    if (in.size() < 9 || (in[2] | (in[3] << 8)) != 5) {
-        return ZipEntryStatus::Damaged;
+    try {
+        return std::make_unique<TLzmaDecoder>(source, endMarker, expected);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
     }
-    const uint8_t* props = in.data() + 4;
-    if (props[0] >= 9 * 5 * 5) {
-        return ZipEntryStatus::Damaged;
-    }
-    lzma_options_lzma options{};
-    options.lc = props[0] % 9;
-    options.lp = props[0] / 9 % 5;
-    options.pb = props[0] / 45;
-    if (options.lc + options.lp > LZMA_LCLP_MAX) {
-        // Valid LZMA (7-Zip writes lc up to 8 on request), but liblzma decodes only
-        // lc + lp <= 4: the entry is not damaged, we cannot read it.
-        return ZipEntryStatus::UnsupportedMethod;
-    }
-    const uint64_t claimed = props[1] | (props[2] << 8) | (props[3] << 16) | (uint64_t(props[4]) << 24);
-    const uint64_t dictionary = std::max<uint64_t>(LZMA_DICT_SIZE_MIN, std::min<uint64_t>(claimed, out.Expected()));
-    if (dictionary > kMaxDictionary) {
-        return ZipEntryStatus::UnsupportedMethod;
-    }
-    options.dict_size = static_cast<uint32_t>(dictionary);
-    options.ext_flags = endMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
-    options.ext_size_low = static_cast<uint32_t>(out.Expected());
-    options.ext_size_high = static_cast<uint32_t>(uint64_t(out.Expected()) >> 32);
-    const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-
-    lzma_stream s = LZMA_STREAM_INIT;
-    // The dictionary is allocated here already: no memory for it is the reader's limit,
-    // as in the loop below, not damaged data.
-    if (const lzma_ret rc = lzma_raw_decoder(&s, filters); rc != LZMA_OK) {
-        return rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
-    }
-    s.next_in = in.data() + 9;
-    s.avail_in = in.size() - 9;
-    ZipEntryStatus status = ZipEntryStatus::Damaged;
-    uint8_t probe[1];
-    for (;;) {
-        const bool full = out.Full();
-        if (full) {
-            // The size is reached: liblzma ends the stream here (after the end marker,
-            // when there is one) and never writes the probe byte.
-            s.next_out = probe;
-            s.avail_out = 1;
-        } else {
-            if (!out.ReserveSome()) {
-                status = ZipEntryStatus::SizeMismatch;
-                break;
-            }
-            s.next_out = out.Cursor();
-            s.avail_out = out.Room();
-        }
-        const size_t before = s.avail_out;
-        const lzma_ret rc = lzma_code(&s, LZMA_FINISH);
-        if (!full) {
-            out.Advance(before - s.avail_out);
-        } else if (s.avail_out == 0) {
-            status = ZipEntryStatus::SizeMismatch;
-            break;
-        }
-        if (rc == LZMA_STREAM_END) {
-            status = out.Full() ? ZipEntryStatus::Ok : ZipEntryStatus::SizeMismatch;
-            break;
-        }
-        if (rc != LZMA_OK) {
-            // LZMA_BUF_ERROR: the input ended early; LZMA_MEM_ERROR: no room for the
-            // dictionary; anything else: damaged data.
-            status = rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
-            break;
-        }
-    }
-    lzma_end(&s);
-    return status;
 }
 
 } // namespace Folio::Shared

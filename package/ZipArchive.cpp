@@ -802,18 +802,14 @@ ZipEntryStatus TZipArchive::ReadMethod(const TZipEntry& e, std::span<const uint8
         e.UncompressedSize > out.max_size() - out.size()) {
         return ZipEntryStatus::SizeMismatch;
     }
-    std::vector<uint8_t> plain;
-    if (e.Encrypted()) {
-        try {
-            plain.resize(payload.size());
-        } catch (const std::bad_alloc&) {
-            return ZipEntryStatus::SizeMismatch;
-        }
-        keys.DecryptBlock(payload.data(), plain.data(), plain.size());
-        payload = plain;
-    }
     TMethodOutput output(out, e.UncompressedSize);
-    ZipEntryStatus status = DecodeMethod(e.Method, e.Flags, payload, output);
+    ZipEntryStatus status = ZipEntryStatus::SizeMismatch;
+    try {
+        // Decrypted in pieces as the decoder reads.
+        TMethodSource source(payload, e.Encrypted() ? &keys : nullptr);
+        status = DecodeAll(OpenMethod(e.Method, e.Flags, source, e.UncompressedSize).get(), output);
+    } catch (const std::bad_alloc&) {
+    }
     if (status == ZipEntryStatus::Ok && Crc32(0, output.Data(), output.Produced()) != e.Crc32) {
         status = ZipEntryStatus::CrcMismatch;
     }
@@ -823,19 +819,6 @@ ZipEntryStatus TZipArchive::ReadMethod(const TZipEntry& e, std::span<const uint8
 
 ZipEntryStatus TZipArchive::ReadTo(size_t index, const std::function<bool(std::span<const uint8_t>)>& sink) const
 {
-    if (FOpen && index < FEntries.size()) {
-        const uint16_t method = FEntries[index].Method;
-        if (method != kMethodStored && method != kMethodDeflate && MethodSupported(method)) {
-            // These decoders write whole entries (package/ZipMethods.h): decoded in
-            // memory as Read does, bounded by the same size checks, then given at once.
-            std::vector<uint8_t> bytes;
-            const auto status = Read(index, bytes);
-            if (status != ZipEntryStatus::Ok) {
-                return status;
-            }
-            return bytes.empty() || sink(bytes) ? ZipEntryStatus::Ok : ZipEntryStatus::SinkFailed;
-        }
-    }
     TZipEntryReader reader(*this, index);
     if (reader.Status() != ZipEntryStatus::Ok) {
         return reader.Status();

@@ -1,6 +1,6 @@
 // The entry reader (see ZipEntryReader.h): stored entries copied or decrypted straight
 // into the caller's buffer, deflated ones inflated there by zlib (which keeps its own
-// window), other methods decoded whole on the first read and handed out from memory.
+// window), other methods through their streaming decoders (package/ZipMethods.h).
 #include "package/ZipEntryReader.h"
 
 #include "package/Crc32.h"
@@ -60,8 +60,9 @@ struct TZipEntryReader::TState {
     std::unique_ptr<uint8_t[]> Buffer;
     std::unique_ptr<uint8_t[]> Drop; // inflated bytes dropped on the way to a seek target
 
-    std::vector<uint8_t> Whole; // other methods, decoded
-    bool Decoded = false;
+    // Other methods: the payload source and the decoder reading it.
+    std::unique_ptr<TMethodSource> Source;
+    std::unique_ptr<TMethodDecoder> Decoder;
 
     TState(const TZipArchive& archive, size_t index) : Archive(archive), Index(index) {}
     ~TState()
@@ -94,8 +95,9 @@ struct TZipEntryReader::TState {
     bool EndOfStream();
     // At the end: the CRC, when the bytes it covers were all seen.
     bool CheckEnd();
-    // Other methods: the whole entry, decoded once (checked against its CRC then).
-    bool Decode();
+    // Other methods.
+    bool StartDecoder();
+    size_t ReadOther(uint8_t* out, size_t n);
 };
 
 void TZipEntryReader::TState::Open()
@@ -161,7 +163,14 @@ void TZipEntryReader::TState::Open()
         }
         ZReady = true;
     }
-    if (e.Encrypted() && Kind != EKind::Other) {
+    if (Kind == EKind::Other) {
+        // As in Read: a size the payload cannot give is refused before anything else.
+        if (Size() > MethodMaxSize(e.Method, PayloadSize)) {
+            Status = ZipEntryStatus::SizeMismatch;
+            return;
+        }
+        StartDecoder();
+    } else if (e.Encrypted()) {
         Buffer.reset(new uint8_t[kBufferSize]);
     }
 }
@@ -307,12 +316,21 @@ bool TZipEntryReader::TState::EndOfStream()
 
 bool TZipEntryReader::TState::CheckEnd()
 {
-    if (Verified || Kind == EKind::Other) {
-        return true; // other methods were checked as they were decoded
+    if (Verified) {
+        return true;
     }
     uint32_t crc;
     if (Kind == EKind::Deflate) {
         if (!EndOfStream()) {
+            return false;
+        }
+        crc = Crc;
+    } else if (Kind == EKind::Other) {
+        // The decoder checked the stream's end with the last byte; an empty entry's
+        // check is this read.
+        uint8_t probe[1];
+        if (Decoder->Read(probe, 1) != 0 || Decoder->Status() != ZipEntryStatus::Ok) {
+            Fail(Decoder->Status() == ZipEntryStatus::Ok ? ZipEntryStatus::SizeMismatch : Decoder->Status());
             return false;
         }
         crc = Crc;
@@ -337,28 +355,42 @@ bool TZipEntryReader::TState::CheckEnd()
     return true;
 }
 
-bool TZipEntryReader::TState::Decode()
+bool TZipEntryReader::TState::StartDecoder()
 {
-    if (!Decoded) {
-        Decoded = true;
-        if (const auto status = Archive.Read(Index, Whole); status != ZipEntryStatus::Ok) {
-            Fail(status);
-        } else if (Whole.size() != Size()) {
-            // The archive was opened again over other data since this reader opened:
-            // its entry at this index is not the one whose size the reads are bound by.
-            std::vector<uint8_t>().swap(Whole);
-            Fail(ZipEntryStatus::Damaged);
-        }
+    Decoder.reset();
+    Source.reset();
+    Keys.SetState(StartKeys);
+    try {
+        Source = std::make_unique<TMethodSource>(std::span<const uint8_t>(Payload, static_cast<size_t>(PayloadSize)),
+                                                 Entry.Encrypted() ? &Keys : nullptr);
+        Decoder = OpenMethod(Entry.Method, Entry.Flags, *Source, Size());
+    } catch (const std::bad_alloc&) {
     }
-    return Status == ZipEntryStatus::Ok;
+    if (!Decoder) {
+        Fail(ZipEntryStatus::SizeMismatch);
+        return false;
+    }
+    Position = 0;
+    Crc = 0, CrcEnd = 0, CrcRun = true;
+    return true;
+}
+
+size_t TZipEntryReader::TState::ReadOther(uint8_t* out, size_t n)
+{
+    const size_t produced = Decoder->Read(out, n);
+    if (produced == 0) {
+        // Short of the entry's size only with a reason.
+        return Fail(Decoder->Status() == ZipEntryStatus::Ok ? ZipEntryStatus::Damaged : Decoder->Status());
+    }
+    Crc = Crc32(Crc, out, produced);
+    Position += produced;
+    CrcEnd = Position;
+    return produced;
 }
 
 size_t TZipEntryReader::TState::Read(uint8_t* buffer, size_t count)
 {
     if (Status != ZipEntryStatus::Ok) {
-        return 0;
-    }
-    if (Kind == EKind::Other && !Decode()) {
         return 0;
     }
     if (Position >= Size()) {
@@ -376,11 +408,7 @@ size_t TZipEntryReader::TState::Read(uint8_t* buffer, size_t count)
     switch (Kind) {
     case EKind::Stored: got = ReadStored(buffer, n); break;
     case EKind::Deflate: got = ReadDeflate(buffer, n); break;
-    case EKind::Other:
-        std::memcpy(buffer, Whole.data() + Position, n);
-        Position += n;
-        got = n;
-        break;
+    case EKind::Other: got = ReadOther(buffer, n); break;
     }
     if (Status != ZipEntryStatus::Ok) {
         return 0;
@@ -401,8 +429,13 @@ bool TZipEntryReader::TState::Seek(uint64_t position)
         Position = position; // encrypted: the keys follow on the next read
         return true;
     case EKind::Deflate:
+    case EKind::Other:
         if (position < Position) {
-            Restart();
+            if (Kind == EKind::Deflate) {
+                Restart();
+            } else if (!StartDecoder()) {
+                return false;
+            }
         }
         while (Position < position) {
             if (!Drop) {
@@ -412,12 +445,6 @@ bool TZipEntryReader::TState::Seek(uint64_t position)
                 return false;
             }
         }
-        return true;
-    case EKind::Other:
-        if (!Decode()) {
-            return false;
-        }
-        Position = position;
         return true;
     }
     return false;

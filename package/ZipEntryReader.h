@@ -16,8 +16,8 @@ class TZipEntryReader {
 public:
     // Opens the entry: locates its data and checks the password. Status() tells
     // whether that worked; a reader that failed reads nothing. The archive must stay
-    // open over the same data while the reader is used: stored and deflated entries are
-    // read straight from that data, other methods through the archive on the first read.
+    // open over the same data while the reader is used: every entry is read straight
+    // from that data, decoded as it is read.
     TZipEntryReader(const TZipArchive& archive, size_t index);
     ~TZipEntryReader();
     TZipEntryReader(const TZipEntryReader&) = delete;
@@ -30,7 +30,7 @@ public:
     uint64_t Size() const;      // the entry's decoded size
     uint64_t Position() const;
     // Stored entries seek (encrypted ones through the key checkpoints of earlier
-    // reads); other methods only restart from the beginning.
+    // reads); compressed ones only restart from the beginning.
     bool CanSeek() const;
 
     // Moves to position (<= Size()). For entries that cannot seek, moving backwards

@@ -71,6 +71,7 @@ TMethodSource::TMethodSource(std::span<const uint8_t> payload, const TZipKeys* k
 {
     if (keys) {
         FKeys.emplace(*keys);
+        FPiece.reset(new uint8_t[kCipherPiece]); // here, so that reading never throws
     }
 }
 
@@ -84,9 +85,6 @@ std::span<const uint8_t> TMethodSource::Next()
         const size_t n = std::min(left, kPlainPiece);
         FAt += n;
         return FPayload.subspan(FAt - n, n);
-    }
-    if (!FPiece) {
-        FPiece.reset(new uint8_t[kCipherPiece]);
     }
     const size_t n = std::min(left, kCipherPiece);
     FKeys->DecryptBlock(FPayload.data() + FAt, FPiece.get(), n);
@@ -209,7 +207,6 @@ ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
 // streams on its own.
 namespace Folio::Shared {
 ZipEntryStatus DecodeDeflate64Whole(std::span<const uint8_t> in, TMethodOutput& out);
-ZipEntryStatus DecodeLzmaWhole(std::span<const uint8_t> in, bool endMarker, TMethodOutput& out);
 ZipEntryStatus DecodePpmdWhole(std::span<const uint8_t> in, TMethodOutput& out);
 namespace {
 class TWholeDecoder final : public TMethodDecoder {
@@ -228,8 +225,8 @@ public:
                 return Fail(ZipEntryStatus::SizeMismatch);
             }
             TMethodOutput o(FBytes, FExpected);
-            ZipEntryStatus s = FWhich == 12 ? DecodeBzip2(*in, o) : FWhich == 9 ? DecodeDeflate64Whole(*in, o)
-                             : FWhich == 14 ? DecodeLzmaWhole(*in, FMarker, o) : DecodePpmdWhole(*in, o);
+            ZipEntryStatus s = FWhich == 9 ? DecodeDeflate64Whole(*in, o)
+                             : DecodePpmdWhole(*in, o);
             o.Finish(s == ZipEntryStatus::Ok);
             if (s != ZipEntryStatus::Ok) {
                 return Fail(s);
@@ -252,14 +249,6 @@ private:
 std::unique_ptr<TMethodDecoder> OpenDeflate64(TMethodSource& source, uint64_t expected)
 {
     return std::make_unique<TWholeDecoder>(source, expected, 9, false);
-}
-std::unique_ptr<TMethodDecoder> OpenLzma(TMethodSource& source, bool endMarker, uint64_t expected)
-{
-    return std::make_unique<TWholeDecoder>(source, expected, 14, endMarker);
-}
-std::unique_ptr<TMethodDecoder> OpenBzip2(TMethodSource& source, uint64_t expected)
-{
-    return std::make_unique<TWholeDecoder>(source, expected, 12, false);
 }
 std::unique_ptr<TMethodDecoder> OpenPpmd(TMethodSource& source, uint64_t expected)
 {
