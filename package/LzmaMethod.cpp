@@ -16,6 +16,7 @@ namespace {
 // bound: on 32-bit Windows it has to fit beside the output in 2 GiB.
 constexpr uint64_t kMaxDictionary = sizeof(void*) == 4 ? uint64_t(512) << 20 : uint64_t(1536) << 20;
 constexpr size_t kHeader = 9;
+constexpr size_t kTail = 64;
 
 class TLzmaDecoder final : public TMethodDecoder {
 public:
@@ -69,12 +70,37 @@ public:
     }
 
 private:
-    // The next piece of input into liblzma's stream.
+    // The next input into liblzma's stream. The payload's last kTail bytes always come
+    // in one buffer: liblzma 5.4.1 reports damaged data when the input is cut inside the
+    // end marker's bits after the size has been reached.
     void Feed()
     {
-        const auto piece = FSource.Next();
-        FStream.next_in = piece.data();
-        FStream.avail_in = piece.size();
+        if (FPending.empty()) {
+            FPending = FSource.Next();
+        }
+        const uint64_t size = FSource.Size();
+        const uint64_t tailStart = size > kTail ? size - kTail : 0;
+        if (FFed >= tailStart) {
+            size_t n = 0;
+            while (!FPending.empty() && n < kTail) {
+                const size_t take = std::min(FPending.size(), kTail - n);
+                std::copy_n(FPending.data(), take, FTail + n);
+                n += take;
+                FPending = FPending.subspan(take);
+                if (FPending.empty()) {
+                    FPending = FSource.Next();
+                }
+            }
+            FStream.next_in = FTail;
+            FStream.avail_in = n;
+            FFed += n;
+            return;
+        }
+        const auto n = static_cast<size_t>(std::min<uint64_t>(FPending.size(), tailStart - FFed));
+        FStream.next_in = FPending.data();
+        FStream.avail_in = n;
+        FPending = FPending.subspan(n);
+        FFed += n;
     }
 
     bool Start()
@@ -173,6 +199,9 @@ private:
     TMethodSource& FSource;
     const bool FEndMarker;
     lzma_stream FStream = LZMA_STREAM_INIT;
+    std::span<const uint8_t> FPending; // what liblzma has not been given of the source's piece
+    uint64_t FFed = 0;                 // payload bytes given to liblzma (or to the header)
+    uint8_t FTail[kTail];
     bool FStarted = false;
     bool FStreamEnded = false; // liblzma said so
     bool FEnded = false;       // and every byte has been given

@@ -67,11 +67,13 @@ void TMethodOutput::Finish(bool keep)
     FOut.resize(FBase + (keep ? FProduced : 0));
 }
 
-TMethodSource::TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys) : FPayload(payload)
+TMethodSource::TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys, size_t piece)
+    : FPayload(payload)
+    , FPieceSize(std::min(piece != 0 ? piece : SIZE_MAX, keys ? kCipherPiece : kPlainPiece))
 {
     if (keys) {
         FKeys.emplace(*keys);
-        FPiece.reset(new uint8_t[kCipherPiece]); // here, so that reading never throws
+        FPiece.reset(new uint8_t[FPieceSize]); // here, so that reading never throws
     }
 }
 
@@ -82,11 +84,11 @@ std::span<const uint8_t> TMethodSource::Next()
         return {};
     }
     if (!FKeys) {
-        const size_t n = std::min(left, kPlainPiece);
+        const size_t n = std::min(left, FPieceSize);
         FAt += n;
         return FPayload.subspan(FAt - n, n);
     }
-    const size_t n = std::min(left, kCipherPiece);
+    const size_t n = std::min(left, FPieceSize);
     FKeys->DecryptBlock(FPayload.data() + FAt, FPiece.get(), n);
     FAt += n;
     return {FPiece.get(), n};
@@ -211,8 +213,8 @@ ZipEntryStatus DecodePpmdWhole(std::span<const uint8_t> in, TMethodOutput& out);
 namespace {
 class TWholeDecoder final : public TMethodDecoder {
 public:
-    TWholeDecoder(TMethodSource& source, uint64_t expected, int which, bool marker)
-        : TMethodDecoder(expected), FSource(source), FWhich(which), FMarker(marker) {}
+    TWholeDecoder(TMethodSource& source, uint64_t expected, int which)
+        : TMethodDecoder(expected), FSource(source), FWhich(which) {}
     size_t Read(uint8_t* out, size_t capacity) override
     {
         if (FStatus != ZipEntryStatus::Ok) {
@@ -240,7 +242,6 @@ public:
 private:
     TMethodSource& FSource;
     int FWhich;
-    bool FMarker;
     bool FDone = false;
     std::vector<uint8_t> FBytes;
     size_t FAt = 0;
@@ -248,10 +249,10 @@ private:
 } // namespace
 std::unique_ptr<TMethodDecoder> OpenDeflate64(TMethodSource& source, uint64_t expected)
 {
-    return std::make_unique<TWholeDecoder>(source, expected, 9, false);
+    return std::make_unique<TWholeDecoder>(source, expected, 9);
 }
 std::unique_ptr<TMethodDecoder> OpenPpmd(TMethodSource& source, uint64_t expected)
 {
-    return std::make_unique<TWholeDecoder>(source, expected, 98, false);
+    return std::make_unique<TWholeDecoder>(source, expected, 98);
 }
 } // namespace Folio::Shared
