@@ -25,9 +25,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const uint64_t expected = uint64_t(data[0]) * 64;
             for (const uint16_t method : {kMethodDeflate64, kMethodBzip2, kMethodLzma}) {
                 std::vector<uint8_t> out;
-                TMethodOutput output(out, std::min(expected, MethodMaxSize(method, size - 1)));
+                const uint64_t claim = std::min(expected, MethodMaxSize(method, size - 1));
+                TMethodOutput output(out, claim);
                 const auto status = DecodeMethod(method, 2, {data + 1, size - 1}, output);
                 output.Finish(status == ZipEntryStatus::Ok);
+                // Again from pieces of 1 to 8 bytes into reads of 37: the same status and,
+                // when it reads, the same bytes.
+                TMethodSource source({data + 1, size - 1}, nullptr, 1 + data[0] % 8);
+                const auto decoder = OpenMethod(method, 2, source, claim);
+                std::vector<uint8_t> pieces;
+                uint8_t buffer[37];
+                while (const size_t n = decoder->Read(buffer, sizeof buffer)) {
+                    pieces.insert(pieces.end(), buffer, buffer + n);
+                }
+                if (decoder->Status() != status || (status == ZipEntryStatus::Ok && pieces != out)) {
+                    __builtin_trap();
+                }
             }
             const std::span<const uint8_t> in(data + 1, size - 1);
             const uint64_t claim = std::min(expected, MethodMaxSize(kMethodBzip2, size - 1));
