@@ -76,7 +76,7 @@ TMethodSource::TMethodSource(std::span<const uint8_t> payload, const TZipKeys* k
 
 std::span<const uint8_t> TMethodSource::Next()
 {
-    const size_t left = FPayload.size() - FAt;
+    const size_t left = std::min(FPayload.size() - FAt, FPieceLimit);
     if (left == 0) {
         return {};
     }
@@ -208,7 +208,6 @@ ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
 // TRANSITION: the whole-entry decoders behind the streaming interface until each codec
 // streams on its own.
 namespace Folio::Shared {
-ZipEntryStatus DecodeDeflate64Whole(std::span<const uint8_t> in, TMethodOutput& out);
 ZipEntryStatus DecodeLzmaWhole(std::span<const uint8_t> in, bool endMarker, TMethodOutput& out);
 ZipEntryStatus DecodePpmdWhole(std::span<const uint8_t> in, TMethodOutput& out);
 namespace {
@@ -228,7 +227,7 @@ public:
                 return Fail(ZipEntryStatus::SizeMismatch);
             }
             TMethodOutput o(FBytes, FExpected);
-            ZipEntryStatus s = FWhich == 12 ? DecodeBzip2(*in, o) : FWhich == 9 ? DecodeDeflate64Whole(*in, o)
+            ZipEntryStatus s = FWhich == 12 ? DecodeBzip2(*in, o)
                              : FWhich == 14 ? DecodeLzmaWhole(*in, FMarker, o) : DecodePpmdWhole(*in, o);
             o.Finish(s == ZipEntryStatus::Ok);
             if (s != ZipEntryStatus::Ok) {
@@ -249,10 +248,6 @@ private:
     size_t FAt = 0;
 };
 } // namespace
-std::unique_ptr<TMethodDecoder> OpenDeflate64(TMethodSource& source, uint64_t expected)
-{
-    return std::make_unique<TWholeDecoder>(source, expected, 9, false);
-}
 std::unique_ptr<TMethodDecoder> OpenLzma(TMethodSource& source, bool endMarker, uint64_t expected)
 {
     return std::make_unique<TWholeDecoder>(source, expected, 14, endMarker);

@@ -73,6 +73,9 @@ public:
     // one in pieces of 64 KiB.
     std::span<const uint8_t> Next();
 
+    // Pieces of at most n bytes (n > 0), so tests can cut fields and symbols apart.
+    void LimitPieces(size_t n) { FPieceLimit = n; }
+
     uint64_t Size() const { return FPayload.size(); }
     bool Encrypted() const { return FKeys.has_value(); }
     // The whole payload at once, for a decoder that looks through all of it first:
@@ -83,6 +86,7 @@ public:
 private:
     std::span<const uint8_t> FPayload;
     size_t FAt = 0;
+    size_t FPieceLimit = SIZE_MAX;
     std::optional<TZipKeys> FKeys;
     std::unique_ptr<uint8_t[]> FPiece;
     std::vector<uint8_t> FWhole;
