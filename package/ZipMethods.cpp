@@ -67,28 +67,28 @@ void TMethodOutput::Finish(bool keep)
     FOut.resize(FBase + (keep ? FProduced : 0));
 }
 
-TMethodSource::TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys) : FPayload(payload)
+TMethodSource::TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys, size_t piece)
+    : FPayload(payload)
+    , FPieceSize(std::min(piece != 0 ? piece : SIZE_MAX, keys ? kCipherPiece : kPlainPiece))
 {
     if (keys) {
         FKeys.emplace(*keys);
+        FPiece.reset(new uint8_t[FPieceSize]); // here, so that reading never throws
     }
 }
 
 std::span<const uint8_t> TMethodSource::Next()
 {
-    const size_t left = std::min(FPayload.size() - FAt, FPieceLimit);
+    const size_t left = FPayload.size() - FAt;
     if (left == 0) {
         return {};
     }
     if (!FKeys) {
-        const size_t n = std::min(left, kPlainPiece);
+        const size_t n = std::min(left, FPieceSize);
         FAt += n;
         return FPayload.subspan(FAt - n, n);
     }
-    if (!FPiece) {
-        FPiece.reset(new uint8_t[kCipherPiece]);
-    }
-    const size_t n = std::min(left, kCipherPiece);
+    const size_t n = std::min(left, FPieceSize);
     FKeys->DecryptBlock(FPayload.data() + FAt, FPiece.get(), n);
     FAt += n;
     return {FPiece.get(), n};

@@ -66,15 +66,13 @@ private:
 class TMethodSource {
 public:
     // `keys`, when given, stand at the payload's first byte; the source keeps a copy.
-    explicit TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys = nullptr);
+    // `piece`, when not 0, caps the pieces' size (the tests cut payloads finely).
+    explicit TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys = nullptr, size_t piece = 0);
 
     // The next bytes of the payload: empty once all have been given. They stay valid
     // until the next call. A plain payload comes in a few large pieces, an encrypted
     // one in pieces of 64 KiB.
     std::span<const uint8_t> Next();
-
-    // Pieces of at most n bytes (n > 0), so tests can cut fields and symbols apart.
-    void LimitPieces(size_t n) { FPieceLimit = n; }
 
     uint64_t Size() const { return FPayload.size(); }
     bool Encrypted() const { return FKeys.has_value(); }
@@ -86,7 +84,7 @@ public:
 private:
     std::span<const uint8_t> FPayload;
     size_t FAt = 0;
-    size_t FPieceLimit = SIZE_MAX;
+    size_t FPieceSize;
     std::optional<TZipKeys> FKeys;
     std::unique_ptr<uint8_t[]> FPiece;
     std::vector<uint8_t> FWhole;
