@@ -1,16 +1,22 @@
 // Method 9, Deflate64: deflate with a 64 KiB window, distance codes 30 and 31 (14 extra
 // bits) and length code 285 carrying 16 extra bits (lengths 3 to 65538). No Debian
-// library decodes it, so this is our own decoder; back references read the entry's
-// output itself, which is one block of memory.
+// library decodes it, so this is our own decoder. It decodes into a buffer of the 64 KiB
+// window and a chunk after it, which the reader empties; a full chunk slides the window
+// to the front, and a match or stored block that did not fit goes on from there.
+#include "package/Deflate64Bits.h"
 #include "package/ZipMethods.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace Folio::Shared {
 
 namespace {
+
+using Deflate64::TBits;
+using Deflate64::THuffman;
 
 constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                       31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 3};
@@ -23,209 +29,119 @@ constexpr uint8_t kDistanceExtra[32] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4, 
                                         7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
 constexpr uint8_t kCodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-// A canonical Huffman code. Codes of up to kRootBits bits are found in one flat table
-// indexed by the next input bits (least significant first), an entry being symbol << 4 |
-// code length, 0 for none; longer codes, which only rare symbols get, are walked bit by
-// bit. Filling a table for every length the data may ask for would cost 64 KiB of
-// writes for each block header of a few bytes.
-struct THuffman {
-    static constexpr unsigned kRootBits = 10;
-    uint16_t Table[1 << kRootBits];
-    unsigned Bits = 0;
-    uint16_t PerLength[16] = {};
-    uint16_t Sorted[288]; // symbols by code length, then by value
-    bool Long = false;    // whether any code is longer than the table
+// 64 KiB is the farthest distance; the chunk decoded after it is what one Read can take
+// at best before the window slides.
+constexpr size_t kWindow = size_t(1) << 16;
+constexpr size_t kChunk = size_t(1) << 18;
 
-    bool Build(const uint8_t* lengths, unsigned count)
-    {
-        std::fill_n(PerLength, 16, uint16_t(0));
-        for (unsigned i = 0; i < count; ++i) {
-            ++PerLength[lengths[i]];
-        }
-        PerLength[0] = 0;
-        unsigned longest = 0;
-        int left = 1;
-        for (unsigned len = 1; len < 16; ++len) {
-            left = (left << 1) - static_cast<int>(PerLength[len]);
-            if (left < 0) {
-                return false; // more codes than the lengths allow
-            }
-            if (PerLength[len] != 0) {
-                longest = len;
-            }
-        }
-        Long = longest > kRootBits;
-        // At least one bit: with no codes at all every lookup finds nothing.
-        Bits = std::clamp(longest, 1u, kRootBits);
-        std::fill_n(Table, size_t(1) << Bits, uint16_t(0));
-        unsigned next[16] = {}, offset[16] = {};
-        for (unsigned len = 1, code = 0; len < 16; ++len) {
-            code = (code + PerLength[len - 1]) << 1;
-            next[len] = code;
-            offset[len] = offset[len - 1] + PerLength[len - 1];
-        }
-        for (unsigned symbol = 0; symbol < count; ++symbol) {
-            const unsigned len = lengths[symbol];
-            if (len == 0) {
-                continue;
-            }
-            Sorted[offset[len]++] = static_cast<uint16_t>(symbol);
-            unsigned code = next[len]++, reversed = 0;
-            if (len > Bits) {
-                continue;
-            }
-            for (unsigned i = 0; i < len; ++i, code >>= 1) {
-                reversed = (reversed << 1) | (code & 1);
-            }
-            const auto entry = static_cast<uint16_t>(symbol << 4 | len);
-            for (unsigned i = reversed; i < (1u << Bits); i += 1u << len) {
-                Table[i] = entry;
-            }
-        }
-        return true;
-    }
-};
-
-class TBits {
+class TDeflate64Decoder final : public TMethodDecoder {
 public:
-    explicit TBits(std::span<const uint8_t> in) : FIn(in) {}
+    TDeflate64Decoder(TMethodSource& source, uint64_t expected) noexcept : TMethodDecoder(expected), FBits(source) {}
 
-    // Tops the buffer up to at least 57 bits while input lasts.
-    void Refill()
+    size_t Read(uint8_t* out, size_t capacity) override
     {
-        while (FCount <= 56 && FPos < FIn.size()) {
-            FBuffer |= uint64_t(FIn[FPos++]) << FCount;
-            FCount += 8;
+        if (FStatus != ZipEntryStatus::Ok) {
+            return 0;
         }
-    }
-    bool Take(unsigned n, uint32_t& value)
-    {
-        if (FCount < n) {
-            Refill();
-            if (FCount < n) {
-                return false;
+        if (!FBuffer) {
+            // An entry smaller than window and chunk is decoded in place, never slid.
+            FSize = static_cast<size_t>(std::min<uint64_t>(FExpected, kWindow + kChunk));
+            FBuffer.reset(new (std::nothrow) uint8_t[FSize + 1]);
+            if (!FBuffer) {
+                return Fail(ZipEntryStatus::SizeMismatch);
             }
         }
-        value = static_cast<uint32_t>(FBuffer & ((uint64_t(1) << n) - 1));
-        FBuffer >>= n;
-        FCount -= n;
-        return true;
-    }
-    // The next symbol of the code; false at the end of input or on a bit pattern
-    // without a code.
-    bool Decode(const THuffman& h, unsigned& symbol)
-    {
-        if (FCount < 15) {
-            Refill();
-        }
-        const uint16_t entry = h.Table[FBuffer & ((1u << h.Bits) - 1)];
-        const unsigned len = entry & 15;
-        if (len == 0) {
-            return h.Long && DecodeLong(h, symbol);
-        }
-        if (len > FCount) {
-            return false;
-        }
-        FBuffer >>= len;
-        FCount -= len;
-        symbol = entry >> 4;
-        return true;
-    }
-    // A code longer than the table: the first code of each length and the count of
-    // codes of that length tell, bit by bit, whether the code read so far is one.
-    bool DecodeLong(const THuffman& h, unsigned& symbol)
-    {
-        unsigned code = 0, first = 0, index = 0;
-        for (unsigned len = 1; len < 16 && len <= FCount; ++len) {
-            code |= static_cast<unsigned>(FBuffer >> (len - 1)) & 1;
-            const unsigned count = h.PerLength[len];
-            if (code - first < count) {
-                FBuffer >>= len;
-                FCount -= len;
-                symbol = h.Sorted[index + code - first];
-                return true;
+        size_t given = 0;
+        while (given < capacity) {
+            if (FRead == FWrite) {
+                if (FState == EState::Ended) {
+                    break;
+                }
+                const auto status = Produce();
+                if (status != ZipEntryStatus::Ok) {
+                    return Fail(status);
+                }
+                continue;
             }
-            index += count;
-            first = (first + count) << 1;
-            code <<= 1;
+            const size_t n = std::min(capacity - given, FWrite - FRead);
+            std::memcpy(out + given, FBuffer.get() + FRead, n);
+            FRead += n;
+            given += n;
         }
-        return false;
-    }
-    // Drops the bits to the next byte boundary and hands back the whole bytes read
-    // ahead, so stored blocks are copied straight from the input.
-    void AlignToByte()
-    {
-        FCount -= FCount % 8;
-        FPos -= FCount / 8;
-        FBuffer = 0;
-        FCount = 0;
-    }
-    std::span<const uint8_t> Bytes(size_t n)
-    {
-        if (n > FIn.size() - FPos) {
-            return {};
-        }
-        const auto bytes = FIn.subspan(FPos, n);
-        FPos += n;
-        return bytes;
+        return given;
     }
 
 private:
-    std::span<const uint8_t> FIn;
-    size_t FPos = 0;
-    uint64_t FBuffer = 0;
-    unsigned FCount = 0;
-};
+    enum class EState { Header, Stored, Codes, Ended };
 
-class TInflater64 {
-public:
-    TInflater64(std::span<const uint8_t> in, TMethodOutput& out) : FBits(in), FOut(out) {}
-
-    ZipEntryStatus Run()
+    // Decodes into the buffer until it is full. Where that is the entry's last byte it
+    // goes on to the stream's end, which must follow right there: so the last byte is
+    // given only once the whole stream has checked out.
+    ZipEntryStatus Produce()
     {
-        uint32_t last = 0, type = 0;
-        do {
-            if (!FBits.Take(1, last) || !FBits.Take(2, type)) {
-                return ZipEntryStatus::Damaged;
-            }
-            ZipEntryStatus status = ZipEntryStatus::Damaged;
-            if (type == 0) {
-                status = Stored();
-            } else if (type == 1) {
-                status = FixedCodes() ? Codes() : ZipEntryStatus::Damaged;
-            } else if (type == 2) {
-                status = DynamicCodes() ? Codes() : ZipEntryStatus::Damaged;
+        if (FWrite == FSize && FSize > kWindow) {
+            std::memmove(FBuffer.get(), FBuffer.get() + FWrite - kWindow, kWindow);
+            FBase += FWrite - kWindow;
+            FRead = FWrite = kWindow;
+        }
+        const uint64_t left = FExpected - FBase - FWrite;
+        FAtEnd = left <= FSize - FWrite;
+        FLimit = FAtEnd ? FWrite + static_cast<size_t>(left) : FSize;
+        for (;;) {
+            ZipEntryStatus status = ZipEntryStatus::Ok;
+            switch (FState) {
+            case EState::Header: status = Header(); break;
+            case EState::Stored: status = Stored(); break;
+            case EState::Codes: status = Codes(); break;
+            case EState::Ended: return FWrite == FLimit && FAtEnd ? ZipEntryStatus::Ok : ZipEntryStatus::SizeMismatch;
             }
             if (status != ZipEntryStatus::Ok) {
                 return status;
             }
-        } while (!last);
-        return FOut.Full() ? ZipEntryStatus::Ok : ZipEntryStatus::SizeMismatch;
+            if (FWrite == FLimit && !FAtEnd) {
+                return ZipEntryStatus::Ok;
+            }
+        }
     }
 
-private:
+    ZipEntryStatus Header()
+    {
+        uint32_t last = 0, type = 0;
+        if (!FBits.Take(1, last) || !FBits.Take(2, type)) {
+            return ZipEntryStatus::Damaged;
+        }
+        FLast = last != 0;
+        if (type == 0) {
+            uint32_t length = 0, inverse = 0;
+            FBits.AlignToByte();
+            if (!FBits.Take(16, length) || !FBits.Take(16, inverse) || (length ^ 0xFFFFu) != inverse) {
+                return ZipEntryStatus::Damaged;
+            }
+            FStoredLeft = length;
+            FState = EState::Stored;
+            return ZipEntryStatus::Ok;
+        }
+        if (type == 1 ? !FixedCodes() : type != 2 || !DynamicCodes()) {
+            return ZipEntryStatus::Damaged;
+        }
+        FState = EState::Codes;
+        return ZipEntryStatus::Ok;
+    }
+
+    void EndBlock() { FState = FLast ? EState::Ended : EState::Header; }
+
     ZipEntryStatus Stored()
     {
-        FBits.AlignToByte();
-        const auto header = FBits.Bytes(4);
-        if (header.empty()) {
+        const size_t n = std::min(FStoredLeft, FLimit - FWrite);
+        if (FBits.Copy(FBuffer.get() + FWrite, n) != n) {
             return ZipEntryStatus::Damaged;
         }
-        const unsigned length = header[0] | (header[1] << 8);
-        if ((length ^ 0xFFFFu) != unsigned(header[2] | (header[3] << 8))) {
-            return ZipEntryStatus::Damaged;
+        FWrite += n;
+        FStoredLeft -= n;
+        if (FStoredLeft != 0) {
+            return FAtEnd ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Ok;
         }
-        const auto bytes = FBits.Bytes(length);
-        if (bytes.size() != length) {
-            return ZipEntryStatus::Damaged;
-        }
-        if (!FOut.Reserve(length)) {
-            return ZipEntryStatus::SizeMismatch;
-        }
-        if (length != 0) {
-            std::memcpy(FOut.Cursor(), bytes.data(), length);
-        }
-        FOut.Advance(length);
+        EndBlock();
         return ZipEntryStatus::Ok;
     }
 
@@ -312,59 +228,105 @@ private:
         return FLiterals.Build(lengths, literals) && FDistances.Build(lengths + literals, distances);
     }
 
+    // A match: its length, its distance checked against what has been decoded.
+    ZipEntryStatus Match(unsigned symbol, size_t at)
+    {
+        symbol -= 257;
+        if (symbol >= 29) {
+            return ZipEntryStatus::Damaged;
+        }
+        uint32_t extra = 0;
+        if (!FBits.Take(kLengthExtra[symbol], extra)) {
+            return ZipEntryStatus::Damaged;
+        }
+        FMatchLeft = kLengthBase[symbol] + extra;
+        unsigned code = 0;
+        if (!FBits.Decode(FDistances, code) || code >= 32 || !FBits.Take(kDistanceExtra[code], extra)) {
+            return ZipEntryStatus::Damaged;
+        }
+        FDistance = kDistanceBase[code] + extra;
+        return FDistance > FBase + at ? ZipEntryStatus::Damaged : ZipEntryStatus::Ok;
+    }
+
+    // Copies what fits of the match at hand; true when all of it did.
+    bool CopyMatch(size_t& at)
+    {
+        const size_t n = std::min(FMatchLeft, FLimit - at);
+        uint8_t* to = FBuffer.get() + at;
+        const uint8_t* from = to - FDistance;
+        if (FDistance >= n) {
+            std::memcpy(to, from, n);
+        } else {
+            for (size_t i = 0; i < n; ++i) {
+                to[i] = from[i];
+            }
+        }
+        at += n;
+        FMatchLeft -= n;
+        return FMatchLeft == 0;
+    }
+
     ZipEntryStatus Codes()
     {
+        uint8_t* const buffer = FBuffer.get();
+        const size_t limit = FLimit;
+        size_t at = FWrite;
+        if (FMatchLeft != 0 && !CopyMatch(at)) {
+            FWrite = at;
+            return FAtEnd ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Ok;
+        }
         for (;;) {
             unsigned symbol = 0;
+            if (at == limit) {
+                FWrite = at;
+                if (!FAtEnd) {
+                    return ZipEntryStatus::Ok;
+                }
+                // The entry is whole: only the end of the block may follow.
+                if (!FBits.Decode(FLiterals, symbol) || symbol > 285) {
+                    return ZipEntryStatus::Damaged;
+                }
+                if (symbol != 256) {
+                    return ZipEntryStatus::SizeMismatch;
+                }
+                EndBlock();
+                return ZipEntryStatus::Ok;
+            }
             if (!FBits.Decode(FLiterals, symbol)) {
                 return ZipEntryStatus::Damaged;
             }
             if (symbol < 256) {
-                if (FOut.Room() == 0 && !FOut.ReserveSome()) {
-                    return ZipEntryStatus::SizeMismatch;
-                }
-                *FOut.Cursor() = static_cast<uint8_t>(symbol);
-                FOut.Advance(1);
+                buffer[at++] = static_cast<uint8_t>(symbol);
                 continue;
             }
             if (symbol == 256) {
+                FWrite = at;
+                EndBlock();
                 return ZipEntryStatus::Ok;
             }
-            symbol -= 257;
-            if (symbol >= 29) {
-                return ZipEntryStatus::Damaged;
+            if (const auto status = Match(symbol, at); status != ZipEntryStatus::Ok) {
+                return status;
             }
-            uint32_t extra = 0;
-            if (!FBits.Take(kLengthExtra[symbol], extra)) {
-                return ZipEntryStatus::Damaged;
+            if (!CopyMatch(at)) {
+                FWrite = at;
+                return FAtEnd ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Ok;
             }
-            const size_t length = kLengthBase[symbol] + extra;
-            unsigned code = 0;
-            if (!FBits.Decode(FDistances, code) || code >= 32 || !FBits.Take(kDistanceExtra[code], extra)) {
-                return ZipEntryStatus::Damaged;
-            }
-            const size_t distance = kDistanceBase[code] + extra;
-            if (distance > FOut.Produced()) {
-                return ZipEntryStatus::Damaged;
-            }
-            if (!FOut.Reserve(length)) {
-                return ZipEntryStatus::SizeMismatch;
-            }
-            uint8_t* to = FOut.Cursor();
-            const uint8_t* from = to - distance;
-            if (distance >= length) {
-                std::memcpy(to, from, length);
-            } else {
-                for (size_t i = 0; i < length; ++i) {
-                    to[i] = from[i];
-                }
-            }
-            FOut.Advance(length);
         }
     }
 
     TBits FBits;
-    TMethodOutput& FOut;
+    std::unique_ptr<uint8_t[]> FBuffer; // the window, then the chunk being decoded
+    size_t FSize = 0;                   // of the buffer
+    size_t FRead = 0;                   // given to the reader up to here
+    size_t FWrite = 0;                  // decoded up to here
+    size_t FLimit = 0;                  // where this Produce stops
+    bool FAtEnd = false;                // whether FLimit is the entry's end
+    uint64_t FBase = 0;                 // bytes slid out of the buffer
+    EState FState = EState::Header;
+    bool FLast = false;
+    size_t FStoredLeft = 0;
+    size_t FMatchLeft = 0;
+    size_t FDistance = 0;
     THuffman FLengthCode;
     THuffman FLiterals;
     THuffman FDistances;
@@ -373,11 +335,10 @@ private:
 
 } // namespace
 
-ZipEntryStatus DecodeDeflate64Whole(std::span<const uint8_t> in, TMethodOutput& out)
+std::unique_ptr<TMethodDecoder> OpenDeflate64(TMethodSource& source, uint64_t expected)
 {
     // The tables are some 8 KiB: on the heap, not the stack of a thread of the runtime.
-    auto inflater = std::make_unique<TInflater64>(in, out);
-    return inflater->Run();
+    return std::unique_ptr<TMethodDecoder>(new (std::nothrow) TDeflate64Decoder(source, expected));
 }
 
 } // namespace Folio::Shared

@@ -208,7 +208,6 @@ ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
 // TRANSITION: the whole-entry decoders behind the streaming interface until each codec
 // streams on its own.
 namespace Folio::Shared {
-ZipEntryStatus DecodeDeflate64Whole(std::span<const uint8_t> in, TMethodOutput& out);
 ZipEntryStatus DecodePpmdWhole(std::span<const uint8_t> in, TMethodOutput& out);
 namespace {
 class TWholeDecoder final : public TMethodDecoder {
@@ -227,15 +226,16 @@ public:
                 return Fail(ZipEntryStatus::SizeMismatch);
             }
             TMethodOutput o(FBytes, FExpected);
-            ZipEntryStatus s = FWhich == 9 ? DecodeDeflate64Whole(*in, o)
-                             : DecodePpmdWhole(*in, o);
+            ZipEntryStatus s = DecodePpmdWhole(*in, o);
             o.Finish(s == ZipEntryStatus::Ok);
             if (s != ZipEntryStatus::Ok) {
                 return Fail(s);
             }
         }
         const size_t n = std::min(capacity, FBytes.size() - FAt);
-        std::memcpy(out, FBytes.data() + FAt, n);
+        if (n != 0) {
+            std::memcpy(out, FBytes.data() + FAt, n);
+        }
         FAt += n;
         return n;
     }
@@ -247,10 +247,6 @@ private:
     size_t FAt = 0;
 };
 } // namespace
-std::unique_ptr<TMethodDecoder> OpenDeflate64(TMethodSource& source, uint64_t expected)
-{
-    return std::make_unique<TWholeDecoder>(source, expected, 9);
-}
 std::unique_ptr<TMethodDecoder> OpenPpmd(TMethodSource& source, uint64_t expected)
 {
     return std::make_unique<TWholeDecoder>(source, expected, 98);
