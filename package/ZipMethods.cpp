@@ -67,7 +67,8 @@ void TMethodOutput::Finish(bool keep)
     FOut.resize(FBase + (keep ? FProduced : 0));
 }
 
-TMethodSource::TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys) : FPayload(payload)
+TMethodSource::TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys, size_t piece)
+    : FPayload(payload), FPieceCap(piece != 0 ? piece : kPlainPiece)
 {
     if (keys) {
         FKeys.emplace(*keys);
@@ -81,14 +82,14 @@ std::span<const uint8_t> TMethodSource::Next()
         return {};
     }
     if (!FKeys) {
-        const size_t n = std::min(left, kPlainPiece);
+        const size_t n = std::min(left, FPieceCap);
         FAt += n;
         return FPayload.subspan(FAt - n, n);
     }
     if (!FPiece) {
         FPiece.reset(new uint8_t[kCipherPiece]);
     }
-    const size_t n = std::min(left, kCipherPiece);
+    const size_t n = std::min({left, kCipherPiece, FPieceCap});
     FKeys->DecryptBlock(FPayload.data() + FAt, FPiece.get(), n);
     FAt += n;
     return {FPiece.get(), n};
@@ -210,7 +211,6 @@ ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
 namespace Folio::Shared {
 ZipEntryStatus DecodeDeflate64Whole(std::span<const uint8_t> in, TMethodOutput& out);
 ZipEntryStatus DecodeLzmaWhole(std::span<const uint8_t> in, bool endMarker, TMethodOutput& out);
-ZipEntryStatus DecodePpmdWhole(std::span<const uint8_t> in, TMethodOutput& out);
 namespace {
 class TWholeDecoder final : public TMethodDecoder {
 public:
@@ -229,7 +229,7 @@ public:
             }
             TMethodOutput o(FBytes, FExpected);
             ZipEntryStatus s = FWhich == 12 ? DecodeBzip2(*in, o) : FWhich == 9 ? DecodeDeflate64Whole(*in, o)
-                             : FWhich == 14 ? DecodeLzmaWhole(*in, FMarker, o) : DecodePpmdWhole(*in, o);
+                             : FWhich == 14 ? DecodeLzmaWhole(*in, FMarker, o) : ZipEntryStatus::UnsupportedMethod;
             o.Finish(s == ZipEntryStatus::Ok);
             if (s != ZipEntryStatus::Ok) {
                 return Fail(s);
@@ -260,9 +260,5 @@ std::unique_ptr<TMethodDecoder> OpenLzma(TMethodSource& source, bool endMarker, 
 std::unique_ptr<TMethodDecoder> OpenBzip2(TMethodSource& source, uint64_t expected)
 {
     return std::make_unique<TWholeDecoder>(source, expected, 12, false);
-}
-std::unique_ptr<TMethodDecoder> OpenPpmd(TMethodSource& source, uint64_t expected)
-{
-    return std::make_unique<TWholeDecoder>(source, expected, 98, false);
 }
 } // namespace Folio::Shared

@@ -66,7 +66,8 @@ private:
 class TMethodSource {
 public:
     // `keys`, when given, stand at the payload's first byte; the source keeps a copy.
-    explicit TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys = nullptr);
+    // `piece`, when not 0, caps the pieces' size: tests cut payloads into tiny ones.
+    explicit TMethodSource(std::span<const uint8_t> payload, const TZipKeys* keys = nullptr, size_t piece = 0);
 
     // The next bytes of the payload: empty once all have been given. They stay valid
     // until the next call. A plain payload comes in a few large pieces, an encrypted
@@ -83,6 +84,7 @@ public:
 private:
     std::span<const uint8_t> FPayload;
     size_t FAt = 0;
+    size_t FPieceCap;
     std::optional<TZipKeys> FKeys;
     std::unique_ptr<uint8_t[]> FPiece;
     std::vector<uint8_t> FWhole;
