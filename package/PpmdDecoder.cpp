@@ -61,7 +61,7 @@ public:
             FBegun = true;
             const ZipEntryStatus status = Begin();
             if (status != ZipEntryStatus::Ok) {
-                return Fail(status);
+                return Stop(status);
             }
         }
         const auto n = static_cast<size_t>(std::min<uint64_t>(capacity, FLeft));
@@ -70,22 +70,31 @@ public:
             if (symbol < 0 || FRc.In.Overrun != 0 || FModel.Broken()) [[unlikely]] {
                 // A clean end mark here came early: the stream is shorter than the entry.
                 const bool clean = symbol == -1 && FRc.In.Overrun == 0 && !FModel.Broken() && !FRc.Failed;
-                return Fail(clean ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged);
+                return Stop(clean ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged);
             }
             out[i] = static_cast<uint8_t>(symbol);
         }
         FLeft -= n;
         if (FLeft == 0) {
             FEnded = true;
-            const ZipEntryStatus status = End();
-            if (status != ZipEntryStatus::Ok) {
-                return Fail(status); // the last piece is withheld
-            }
+            Stop(End());
+            return FStatus == ZipEntryStatus::Ok ? n : 0; // a failed end withholds the last piece
         }
         return n;
     }
 
 private:
+    // The model's memory (up to 256 MiB) goes as soon as the stream is done with, well or
+    // not: a reader may keep a finished decoder for a while.
+    size_t Stop(ZipEntryStatus status)
+    {
+        FModel.Release();
+        if (status != ZipEntryStatus::Ok) {
+            Fail(status);
+        }
+        return 0;
+    }
+
     ZipEntryStatus Begin()
     {
         FRc.In.Source = &FSource;

@@ -1,6 +1,6 @@
 // The order-N context model of PPMd variant I revision 1 (ZIP method 98) and the
-// carry-less range decoder it is read with: shared by PpmdModel.cpp, PpmdUpdate.cpp and
-// PpmdMethod.cpp, and seen by the fuzz target, nothing else.
+// carry-less range decoder it is read with: shared by PpmdModel.cpp, PpmdUpdate.cpp,
+// PpmdMethod.cpp and PpmdDecoder.cpp, and seen by the fuzz target, nothing else.
 // The model lives in one block of memory addressed by 32-bit offsets (0 is "none");
 // every offset read back from that memory is checked before use, so no input can make
 // the model reach outside its block.
@@ -121,6 +121,8 @@ class TPpmdModel {
 public:
     // The model's memory, 1 to 256 MiB; false when it cannot be had.
     bool Allocate(uint32_t size);
+    // Gives the memory back once nothing more is decoded.
+    void Release() { FBlock.reset(); FMem = nullptr; }
     void Start(unsigned maxOrder, unsigned restoreMethod);
     // The next byte, -1 for the end mark (an escape out of the order-0 context), or -2
     // for a code no encoder writes.
