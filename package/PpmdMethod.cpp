@@ -1,11 +1,6 @@
-// Method 98: PPMd variant I, revision 1, in the ZIP form: a 16-bit parameter word (order,
-// memory, what to do when memory runs out), then the range-coded symbols. 7-Zip's
-// encoder ends the data with an escape out of the order-0 context and flushes the coder:
-// we ask for that end mark after the entry's size and, as 7-Zip's own reader does, for
-// every input byte to be used and none past the end. Here too: a symbol's decoding from
-// its context and the frequency updates that follow it.
+// PPMd variant I, revision 1 (ZIP method 98): a symbol's decoding from its context,
+// with the escapes to shorter contexts, and the frequency updates that follow it.
 #include "package/PpmdModel.h"
-#include "package/ZipMethods.h"
 
 #include <algorithm>
 #include <array>
@@ -308,77 +303,5 @@ int TPpmdModel::DecodeSymbol(TRangeDecoder& rc)
 }
 
 } // namespace Ppmd
-
-namespace Ppmd {
-
-ZipEntryStatus Decode(std::span<const uint8_t> in, TMethodOutput& out, uint32_t memory)
-{
-    if (in.size() < 2) {
-        return ZipEntryStatus::Damaged;
-    }
-    const unsigned word = in[0] | in[1] << 8;
-    const unsigned order = (word & 0xF) + 1;
-    const uint32_t megabytes = ((word >> 4) & 0xFF) + 1;
-    const unsigned restore = word >> 12;
-    if (restore > kRestoreCutOff) {
-        return ZipEntryStatus::UnsupportedMethod; // 2 is "freeze", which 7-Zip does not write either
-    }
-    if (order < kMinOrder) {
-        return ZipEntryStatus::Damaged;
-    }
-    if (out.Expected() > MethodMaxSize(kMethodPpmd, in.size())) {
-        return ZipEntryStatus::SizeMismatch;
-    }
-    // Up to 256 MiB that the stream asks for: no memory for it is the reader's limit,
-    // as for LZMA's dictionary, not damaged data.
-    std::unique_ptr<TPpmdModel> model(new (std::nothrow) TPpmdModel);
-    if (!model || !model->Allocate(memory != 0 ? std::max(memory, kMinMemory) : megabytes << 20)) {
-        return ZipEntryStatus::SizeMismatch;
-    }
-    TRangeDecoder rc;
-    rc.In = {in.data() + 2, in.data() + in.size()};
-    if (!rc.Start()) {
-        return ZipEntryStatus::Damaged;
-    }
-    model->Start(order, restore);
-
-    int symbol = 0;
-    while (!out.Full()) {
-        if (!out.ReserveSome()) {
-            return ZipEntryStatus::SizeMismatch;
-        }
-        uint8_t* to = out.Cursor();
-        const size_t room = out.Room();
-        size_t n = 0;
-        for (; n < room; ++n) {
-            symbol = model->DecodeSymbol(rc);
-            if (symbol < 0 || rc.In.Overrun != 0 || model->Broken()) {
-                break;
-            }
-            to[n] = static_cast<uint8_t>(symbol);
-        }
-        out.Advance(n);
-        if (n < room) {
-            break;
-        }
-    }
-    if (out.Full()) {
-        symbol = model->DecodeSymbol(rc);
-        if (symbol >= 0) {
-            return ZipEntryStatus::SizeMismatch; // more data than the entry claims
-        }
-    }
-    if (rc.Failed || model->Broken() || rc.In.Overrun != 0 || symbol != -1) {
-        return ZipEntryStatus::Damaged;
-    }
-    if (!out.Full()) {
-        return ZipEntryStatus::SizeMismatch; // the end mark came early
-    }
-    return rc.Code == 0 && rc.In.Next == rc.In.End ? ZipEntryStatus::Ok : ZipEntryStatus::Damaged;
-}
-
-} // namespace Ppmd
-
-ZipEntryStatus DecodePpmdWhole(std::span<const uint8_t> in, TMethodOutput& out) { return Ppmd::Decode(in, out, 0); }
 
 } // namespace Folio::Shared

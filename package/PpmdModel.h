@@ -1,6 +1,6 @@
 // The order-N context model of PPMd variant I revision 1 (ZIP method 98) and the
-// carry-less range decoder it is read with: shared by PpmdModel.cpp, PpmdUpdate.cpp and
-// PpmdMethod.cpp, and seen by the fuzz target, nothing else.
+// carry-less range decoder it is read with: shared by PpmdModel.cpp, PpmdUpdate.cpp,
+// PpmdMethod.cpp and PpmdDecoder.cpp, and seen by the fuzz target, nothing else.
 // The model lives in one block of memory addressed by 32-bit offsets (0 is "none");
 // every offset read back from that memory is checked before use, so no input can make
 // the model reach outside its block.
@@ -32,27 +32,31 @@ extern const std::array<uint8_t, 260> kNumStatsClass;
 // The flag bit a context keeps for holding a symbol of 0x40 or more (letters and up).
 inline uint8_t HighFlag(uint8_t symbol) { return symbol >= 0x40 ? 0x08 : 0; }
 
-// Decodes a method 98 payload. `memory`, when not 0, replaces the model size the stream
-// asks for (at least kMinMemory): only the fuzz target does so, to make the model fill
-// its memory (and restart or cut off) within the short outputs it decodes.
+// The method 98 decoder over `source`. `memory`, when not 0, replaces the model size the
+// stream asks for (at least kMinMemory): only the fuzz target does so, to make the model
+// fill its memory (and restart or cut off) within the short outputs it decodes.
 constexpr uint32_t kMinMemory = 16 << 10;
-ZipEntryStatus Decode(std::span<const uint8_t> in, TMethodOutput& out, uint32_t memory);
+std::unique_ptr<TMethodDecoder> Open(TMethodSource& source, uint64_t expected, uint32_t memory);
 
-// Input for the range decoder: bytes past the end read as zero and are counted, so a
-// stream that stops early is seen once the symbol at hand is done.
+// Input for the range decoder: the payload's pieces one after another. Bytes past its
+// end read as zero and are counted, so a stream that stops early is seen once the symbol
+// at hand is done.
 struct TByteSource {
-    const uint8_t* Next;
-    const uint8_t* End;
+    const uint8_t* Next = nullptr;
+    const uint8_t* End = nullptr;
+    TMethodSource* Source = nullptr; // null once it has run dry
     uint32_t Overrun = 0;
 
     uint8_t Take()
     {
-        if (Next != End) {
+        if (Next != End) [[likely]] {
             return *Next++;
         }
-        ++Overrun;
-        return 0;
+        return Refill();
     }
+    uint8_t Refill();
+    // Whether every byte of the payload has been taken.
+    bool Drained();
 };
 
 // Subbotin's range decoder without carries, as variant I codes with it: the range is
@@ -117,6 +121,8 @@ class TPpmdModel {
 public:
     // The model's memory, 1 to 256 MiB; false when it cannot be had.
     bool Allocate(uint32_t size);
+    // Gives the memory back once nothing more is decoded.
+    void Release() { FBlock.reset(); FMem = nullptr; }
     void Start(unsigned maxOrder, unsigned restoreMethod);
     // The next byte, -1 for the end mark (an escape out of the order-0 context), or -2
     // for a code no encoder writes.

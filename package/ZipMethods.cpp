@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <cstring>
 #include <new>
 
 namespace Folio::Shared {
@@ -203,52 +202,4 @@ ZipEntryStatus DecodePpmd(std::span<const uint8_t> in, TMethodOutput& out)
     return DecodeMethod(kMethodPpmd, 0, in, out);
 }
 
-} // namespace Folio::Shared
-
-// TRANSITION: the whole-entry decoders behind the streaming interface until each codec
-// streams on its own.
-namespace Folio::Shared {
-ZipEntryStatus DecodePpmdWhole(std::span<const uint8_t> in, TMethodOutput& out);
-namespace {
-class TWholeDecoder final : public TMethodDecoder {
-public:
-    TWholeDecoder(TMethodSource& source, uint64_t expected, int which)
-        : TMethodDecoder(expected), FSource(source), FWhich(which) {}
-    size_t Read(uint8_t* out, size_t capacity) override
-    {
-        if (FStatus != ZipEntryStatus::Ok) {
-            return 0;
-        }
-        if (!FDone) {
-            FDone = true;
-            auto in = FSource.Whole();
-            if (!in) {
-                return Fail(ZipEntryStatus::SizeMismatch);
-            }
-            TMethodOutput o(FBytes, FExpected);
-            ZipEntryStatus s = DecodePpmdWhole(*in, o);
-            o.Finish(s == ZipEntryStatus::Ok);
-            if (s != ZipEntryStatus::Ok) {
-                return Fail(s);
-            }
-        }
-        const size_t n = std::min(capacity, FBytes.size() - FAt);
-        if (n != 0) {
-            std::memcpy(out, FBytes.data() + FAt, n);
-        }
-        FAt += n;
-        return n;
-    }
-private:
-    TMethodSource& FSource;
-    int FWhich;
-    bool FDone = false;
-    std::vector<uint8_t> FBytes;
-    size_t FAt = 0;
-};
-} // namespace
-std::unique_ptr<TMethodDecoder> OpenPpmd(TMethodSource& source, uint64_t expected)
-{
-    return std::make_unique<TWholeDecoder>(source, expected, 98);
-}
 } // namespace Folio::Shared

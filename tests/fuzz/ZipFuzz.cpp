@@ -3,7 +3,8 @@
 // Input that does not open as an archive goes straight to each method's decoder too, so
 // every decoder meets mutated streams whatever the archive structure around them; bzip2
 // also with its blocks on threads, whose result must be the sequential one. PPMd's model
-// takes a size of the target's choosing there (see PpmdModel.h).
+// takes a size of the target's choosing there (see PpmdModel.h), and its payload comes
+// both whole and in tiny pieces.
 #include "package/Bzip2Blocks.h"
 #include "package/PpmdModel.h"
 #include "package/ZipArchive.h"
@@ -55,11 +56,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
             // PPMd with a model of 16 to 64 KiB instead of the megabytes the stream asks for:
             // these outputs fill it, so restarts and cut-offs meet mutated input too (and no
-            // run pays for sanitizer bookkeeping over 256 MiB).
-            std::vector<uint8_t> ppmd;
-            TMethodOutput ppmdOutput(ppmd, std::min(expected, MethodMaxSize(kMethodPpmd, size - 1)));
+            // run pays for sanitizer bookkeeping over 256 MiB). Read from the payload whole
+            // and from pieces of 1 to 8 bytes, which must agree.
             const uint32_t memory = (16u << 10) * (1 + (data[0] & 3));
-            ppmdOutput.Finish(Ppmd::Decode({data + 1, size - 1}, ppmdOutput, memory) == ZipEntryStatus::Ok);
+            const uint64_t ppmdClaim = std::min(expected, MethodMaxSize(kMethodPpmd, size - 1));
+            std::vector<uint8_t> ppmdWhole, ppmdPieces;
+            TMethodSource whole(in), pieces(in, nullptr, 1 + (data[0] >> 2 & 7));
+            TMethodOutput wholeOutput(ppmdWhole, ppmdClaim), piecesOutput(ppmdPieces, ppmdClaim);
+            const auto wholeStatus = DecodeAll(Ppmd::Open(whole, ppmdClaim, memory).get(), wholeOutput);
+            const auto piecesStatus = DecodeAll(Ppmd::Open(pieces, ppmdClaim, memory).get(), piecesOutput);
+            wholeOutput.Finish(wholeStatus == ZipEntryStatus::Ok);
+            piecesOutput.Finish(piecesStatus == ZipEntryStatus::Ok);
+            if (wholeStatus != piecesStatus || ppmdWhole != ppmdPieces) {
+                __builtin_trap();
+            }
         }
         return 0;
     }
