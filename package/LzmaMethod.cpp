@@ -34,10 +34,13 @@ public:
         if (!FStarted && !Start()) {
             return 0;
         }
-        capacity = static_cast<size_t>(std::min<uint64_t>(capacity, FExpected - FProduced));
-        if (capacity == 0) {
+        if (FProduced == FExpected) {
             Finish(); // an empty entry
             return 0;
+        }
+        capacity = static_cast<size_t>(std::min<uint64_t>(capacity, FExpected - FProduced));
+        if (capacity == 0) {
+            return 0; // a read of nothing changes nothing
         }
         FStream.next_out = out;
         FStream.avail_out = capacity;
