@@ -142,6 +142,28 @@ TEST(MethodStreams, ReadsOfNothing)
     }
 }
 
+// Bytes after an LZMA stream's end within the payload, which a whole decode leaves
+// unread: pieces cut anywhere near the stream's end read the same.
+TEST(MethodStreams, LzmaEndCutByPieces)
+{
+    ASSERT_TRUE(FolioTest::HaveTool("7z"));
+    TempDir dir;
+    const std::string text = Words(5000);
+    WriteFile(dir / "src/t.txt", text);
+    for (const char* method : {"LZMA", "LZMA -meos"}) {
+        const std::string file = "../" + std::to_string(std::hash<std::string>()(method)) + ".zip";
+        ASSERT_TRUE(RunIn(dir / "src", std::string("7z a -tzip -mm=") + method + " " + file + " t.txt")) << method;
+        TEntry entry = OnlyEntry(ReadFile(dir / "src" / file));
+        const size_t end = entry.Payload.size();
+        entry.Payload += NoiseBytes(100, 3);
+        for (const size_t piece : {end, end - 1, end - 2, end - 4, end - 6, end / 2, size_t(1), size_t(0)}) {
+            const auto r = ReadThrough(entry, text.size(), piece, 4096);
+            EXPECT_EQ(r.Status, ZipEntryStatus::Ok) << method << " piece " << piece;
+            EXPECT_TRUE(r.Bytes == text) << method << " piece " << piece;
+        }
+    }
+}
+
 // bzip2's blocks decoded ahead on threads, handed out in small reads; a reader that
 // stops halfway ends its threads (the sanitizers see to the rest).
 TEST(MethodStreams, Bzip2BlocksOnThreadsInSmallReads)
