@@ -6,6 +6,7 @@
 #include <lzma.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace Folio::Shared {
@@ -34,11 +35,44 @@ public:
         if (!FStarted && !Start()) {
             return 0;
         }
-        capacity = static_cast<size_t>(std::min<uint64_t>(capacity, FExpected - FProduced));
-        if (capacity == 0) {
+        if (FProduced == FExpected) {
             Finish(); // an empty entry
             return 0;
         }
+        capacity = static_cast<size_t>(std::min<uint64_t>(capacity, FExpected - FProduced));
+        if (capacity == 0) {
+            return 0; // a read of nothing changes nothing
+        }
+        // The entry's last byte is decoded on its own, from the stream's end in one
+        // buffer (see StageEnd).
+        const bool last = FProduced + capacity == FExpected;
+        size_t n = 0;
+        if (!Decode(out, capacity - (last ? 1 : 0), n)) {
+            return 0;
+        }
+        if (last && !FStreamEnded && n == capacity - 1) {
+            StageEnd();
+            size_t one = 0;
+            if (!Decode(out + n, 1, one)) {
+                return 0;
+            }
+            n += one;
+        }
+        FProduced += n;
+        if (FProduced == FExpected) {
+            return Finish() ? n : 0;
+        }
+        if (FStreamEnded) {
+            return Fail(ZipEntryStatus::SizeMismatch); // it ended before its size
+        }
+        return n;
+    }
+
+private:
+    // Up to `capacity` bytes into `out`, fewer only where the stream ends; false when
+    // decoding failed.
+    bool Decode(uint8_t* out, size_t capacity, size_t& produced)
+    {
         FStream.next_out = out;
         FStream.avail_out = capacity;
         while (FStream.avail_out != 0) {
@@ -55,21 +89,14 @@ public:
             if (rc != LZMA_OK) {
                 // LZMA_BUF_ERROR: the input ended early; LZMA_MEM_ERROR: no room for the
                 // dictionary; anything else: damaged data.
-                return Fail(rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged);
+                Fail(rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged);
+                return false;
             }
         }
-        const size_t n = capacity - FStream.avail_out;
-        FProduced += n;
-        if (FProduced == FExpected) {
-            return Finish() ? n : 0;
-        }
-        if (FStreamEnded) {
-            return Fail(ZipEntryStatus::SizeMismatch); // it ended before its size
-        }
-        return n;
+        produced = capacity - FStream.avail_out;
+        return true;
     }
 
-private:
     // The next input into liblzma's stream. The payload's last kTail bytes always come
     // in one buffer: liblzma 5.4.1 reports damaged data when the input is cut inside the
     // end marker's bits after the size has been reached.
@@ -101,6 +128,40 @@ private:
         FStream.avail_in = n;
         FPending = FPending.subspan(n);
         FFed += n;
+    }
+
+    // The same fault strikes where the payload goes on after the stream (bytes a whole
+    // decode never looks at): before the last byte and the end check, what liblzma has
+    // left of its input and the bytes after it are copied into one buffer, long enough
+    // for the last symbol and the stream's end, and running to the payload's end once
+    // inside its last kTail bytes.
+    void StageEnd()
+    {
+        const uint64_t size = FSource.Size();
+        const uint64_t tailStart = size > kTail ? size - kTail : 0;
+        if (FStream.avail_in >= kTail || FFed == size) {
+            return; // enough at hand, or all of the rest
+        }
+        size_t n = FStream.avail_in;
+        if (n != 0) {
+            std::memmove(FStage, FStream.next_in, n); // it may lie in FStage already
+        }
+        while (FFed < size && (n < 2 * kTail || FFed > tailStart)) {
+            if (FPending.empty()) {
+                FPending = FSource.Next();
+                if (FPending.empty()) {
+                    break;
+                }
+            }
+            const auto take = static_cast<size_t>(
+                std::min<uint64_t>(FPending.size(), n < 2 * kTail ? 2 * kTail - n : size - FFed));
+            std::copy_n(FPending.data(), take, FStage + n);
+            FPending = FPending.subspan(take);
+            n += take;
+            FFed += take;
+        }
+        FStream.next_in = FStage;
+        FStream.avail_in = n;
     }
 
     bool Start()
@@ -173,6 +234,7 @@ private:
             FEnded = true;
             return true;
         }
+        StageEnd();
         uint8_t probe[1];
         for (;;) {
             FStream.next_out = probe;
@@ -202,6 +264,7 @@ private:
     std::span<const uint8_t> FPending; // what liblzma has not been given of the source's piece
     uint64_t FFed = 0;                 // payload bytes given to liblzma (or to the header)
     uint8_t FTail[kTail];
+    uint8_t FStage[3 * kTail]; // left of the input, then up to 2 * kTail bytes, or to the end
     bool FStarted = false;
     bool FStreamEnded = false; // liblzma said so
     bool FEnded = false;       // and every byte has been given

@@ -111,6 +111,59 @@ TEST(MethodStreams, AnyPiecesAnyReads)
     }
 }
 
+// A read of nothing gives nothing and changes nothing, before the first byte and between
+// any two.
+TEST(MethodStreams, ReadsOfNothing)
+{
+    ASSERT_TRUE(FolioTest::HaveTool("7z"));
+    TempDir dir;
+    const std::string text = Words(20000);
+    WriteFile(dir / "src/t.txt", text);
+    for (const char* method : {"Deflate64", "BZip2", "LZMA", "LZMA -meos", "PPMd"}) {
+        const std::string file = "../" + std::to_string(std::hash<std::string>()(method)) + ".zip";
+        ASSERT_TRUE(RunIn(dir / "src", std::string("7z a -tzip -mm=") + method + " " + file + " t.txt")) << method;
+        const TEntry entry = OnlyEntry(ReadFile(dir / "src" / file));
+        TMethodSource source({reinterpret_cast<const uint8_t*>(entry.Payload.data()), entry.Payload.size()});
+        const auto decoder = OpenMethod(entry.Method, entry.Flags, source, text.size());
+        ASSERT_NE(decoder, nullptr) << method;
+        std::string bytes, buffer(4096, '\0');
+        uint8_t* const to = reinterpret_cast<uint8_t*>(buffer.data());
+        for (;;) {
+            EXPECT_EQ(decoder->Read(to, 0), 0u) << method;
+            EXPECT_EQ(decoder->Status(), ZipEntryStatus::Ok) << method << " at " << bytes.size();
+            const size_t n = decoder->Read(to, buffer.size());
+            if (n == 0) {
+                break;
+            }
+            bytes.append(buffer, 0, n);
+        }
+        EXPECT_EQ(decoder->Status(), ZipEntryStatus::Ok) << method;
+        EXPECT_TRUE(bytes == text) << method;
+    }
+}
+
+// Bytes after an LZMA stream's end within the payload, which a whole decode leaves
+// unread: pieces cut anywhere near the stream's end read the same.
+TEST(MethodStreams, LzmaEndCutByPieces)
+{
+    ASSERT_TRUE(FolioTest::HaveTool("7z"));
+    TempDir dir;
+    const std::string text = Words(5000);
+    WriteFile(dir / "src/t.txt", text);
+    for (const char* method : {"LZMA", "LZMA -meos"}) {
+        const std::string file = "../" + std::to_string(std::hash<std::string>()(method)) + ".zip";
+        ASSERT_TRUE(RunIn(dir / "src", std::string("7z a -tzip -mm=") + method + " " + file + " t.txt")) << method;
+        TEntry entry = OnlyEntry(ReadFile(dir / "src" / file));
+        const size_t end = entry.Payload.size();
+        entry.Payload += NoiseBytes(100, 3);
+        for (const size_t piece : {end, end - 1, end - 2, end - 4, end - 6, end / 2, size_t(1), size_t(0)}) {
+            const auto r = ReadThrough(entry, text.size(), piece, 4096);
+            EXPECT_EQ(r.Status, ZipEntryStatus::Ok) << method << " piece " << piece;
+            EXPECT_TRUE(r.Bytes == text) << method << " piece " << piece;
+        }
+    }
+}
+
 // bzip2's blocks decoded ahead on threads, handed out in small reads; a reader that
 // stops halfway ends its threads (the sanitizers see to the rest).
 TEST(MethodStreams, Bzip2BlocksOnThreadsInSmallReads)
