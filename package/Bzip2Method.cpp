@@ -4,9 +4,8 @@
 // entry stays the reference and takes over, past the bytes already given, whenever a
 // block does not decode.
 #include "package/Bzip2Blocks.h"
+#include "package/Bzip2Sequential.h"
 #include "package/ZipMethods.h"
-
-#include <bzlib.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -27,155 +26,7 @@ constexpr unsigned kMostThreads = sizeof(void*) == 4 ? 4u : 8u;
 // An encrypted payload is decrypted whole for the threads to look through; past this
 // the entry is decoded on one thread from 64 KiB pieces instead.
 constexpr uint64_t kMostDecryptedWhole = sizeof(void*) == 4 ? uint64_t(64) << 20 : uint64_t(512) << 20;
-// libbz2 counts in unsigned int.
-constexpr size_t kSlice = size_t(1) << 30;
 
-bool IsStreamHeader(const uint8_t* p)
-{
-    return p[0] == 'B' && p[1] == 'Z' && p[2] == 'h' && p[3] >= '1' && p[3] <= '9';
-}
-
-// The payload in pieces: from the source, or from a span already in memory.
-class TPieces {
-public:
-    explicit TPieces(TMethodSource& source) : FSource(&source) {}
-    explicit TPieces(std::span<const uint8_t> whole) : FWhole(whole) {}
-
-    std::span<const uint8_t> Next()
-    {
-        if (FSource) {
-            return FSource->Next();
-        }
-        const size_t n = std::min(FWhole.size() - FAt, kSlice);
-        FAt += n;
-        return FWhole.subspan(FAt - n, n);
-    }
-
-private:
-    TMethodSource* FSource = nullptr;
-    std::span<const uint8_t> FWhole;
-    size_t FAt = 0;
-};
-
-// libbz2 over the pieces, one stream after another as long as the input goes on with a
-// stream header; whatever else follows the last stream is not looked at.
-class TSequential {
-public:
-    explicit TSequential(TPieces pieces) : FPieces(pieces) {}
-    ~TSequential()
-    {
-        if (FLive) {
-            BZ2_bzDecompressEnd(&FStream);
-        }
-    }
-
-    // Up to `capacity` bytes; 0 with Ended() at the end of the last stream, 0 otherwise
-    // with the failure in `status`.
-    size_t Read(uint8_t* out, size_t capacity, ZipEntryStatus& status)
-    {
-        size_t produced = 0;
-        while (produced < capacity && !FEnded) {
-            if (!FLive) {
-                if (!StartStream(status)) {
-                    return 0;
-                }
-                continue; // a stream started, or none follows
-            }
-            if (FStream.avail_in == 0) {
-                Feed();
-            }
-            FStream.next_out = reinterpret_cast<char*>(out + produced);
-            FStream.avail_out = static_cast<unsigned>(std::min(capacity - produced, kSlice));
-            const unsigned before = FStream.avail_out, inBefore = FStream.avail_in;
-            const int rc = BZ2_bzDecompress(&FStream);
-            produced += before - FStream.avail_out;
-            if (rc == BZ_STREAM_END) {
-                BZ2_bzDecompressEnd(&FStream);
-                FLive = false;
-                FFirst = false;
-                continue;
-            }
-            if (rc != BZ_OK) {
-                // Damaged data or a bad magic; or no memory for the block's tables.
-                status = rc == BZ_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
-                return 0;
-            }
-            if (FStream.avail_out == before && FStream.avail_in == inBefore && inBefore == 0) {
-                status = ZipEntryStatus::Damaged; // the input ended before the stream did
-                return 0;
-            }
-        }
-        return produced;
-    }
-
-    bool Ended() const { return FEnded; }
-
-private:
-    void Feed()
-    {
-        const auto piece = FPieces.Next();
-        FStream.next_in = const_cast<char*>(reinterpret_cast<const char*>(piece.data()));
-        FStream.avail_in = static_cast<unsigned>(piece.size());
-    }
-
-    // Between streams: the first always starts, a further one only behind its header
-    // (which may be cut across pieces).
-    bool StartStream(ZipEntryStatus& status)
-    {
-        uint8_t header[4];
-        size_t got = 0;
-        const char* rest = FStream.next_in;
-        unsigned restSize = FStream.avail_in;
-        while (got < 4) {
-            if (restSize == 0) {
-                const auto piece = FPieces.Next();
-                if (piece.empty()) {
-                    break;
-                }
-                rest = reinterpret_cast<const char*>(piece.data());
-                restSize = static_cast<unsigned>(piece.size());
-            }
-            const size_t n = std::min<size_t>(4 - got, restSize);
-            std::memcpy(header + got, rest, n);
-            got += n, rest += n, restSize -= static_cast<unsigned>(n);
-        }
-        if (got < 4 || !IsStreamHeader(header)) {
-            if (FFirst) {
-                status = ZipEntryStatus::Damaged;
-                return false;
-            }
-            FEnded = true; // no further stream: the entry ends with the last one
-            return true;
-        }
-        FStream = bz_stream{};
-        if (BZ2_bzDecompressInit(&FStream, 0, 0) != BZ_OK) {
-            status = ZipEntryStatus::SizeMismatch; // no memory for libbz2's state
-            return false;
-        }
-        FLive = true;
-        // The header may have come from two pieces: libbz2 gets it first, whole.
-        std::memcpy(FHeader, header, 4);
-        FStream.next_in = reinterpret_cast<char*>(FHeader);
-        FStream.avail_in = 4;
-        const unsigned before = FStream.avail_in;
-        FStream.next_out = nullptr;
-        FStream.avail_out = 0;
-        if (const int rc = BZ2_bzDecompress(&FStream); rc != BZ_OK || FStream.avail_in != 0 || before != 4) {
-            status = rc == BZ_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
-            return false;
-        }
-        FStream.next_in = const_cast<char*>(rest);
-        FStream.avail_in = restSize;
-        return true;
-    }
-
-    TPieces FPieces;
-    bz_stream FStream{};
-    char FHeader[4];
-    bool FLive = false;
-    bool FFirst = true;
-    bool FEnded = false;
-};
 
 unsigned ThreadCount(const TBzip2Settings& settings)
 {
@@ -218,7 +69,7 @@ private:
     bool FEnded = false;
     uint64_t FGiven = 0;
 
-    std::optional<TSequential> FSequential; // held in place: libbz2 alone needs no allocation of ours
+    std::optional<TBzip2Sequential> FSequential; // held in place: libbz2 alone needs no allocation of ours
     uint64_t FSkip = 0; // bytes the sequential decoder drops: given before by the blocks
 
     // The blocks: the whole input, its blocks, their slots; the next block to give and
@@ -268,11 +119,11 @@ void TBzip2Decoder::Start()
                 }
                 return;
             }
-            FSequential.emplace(TPieces(FWhole));
+            FSequential.emplace(TBzip2Pieces(FWhole));
             return;
         }
     }
-    FSequential.emplace(TPieces(FSource));
+    FSequential.emplace(TBzip2Pieces(FSource));
 }
 
 bool TBzip2Decoder::TakeAndDecode(std::unique_lock<std::mutex>& lock)
@@ -330,7 +181,7 @@ void TBzip2Decoder::FallBack()
     FSkip = FGiven;
     std::vector<TSlot>().swap(FSlots);
     std::vector<TBzip2Block>().swap(FBlocks);
-    FSequential.emplace(TPieces(FWhole));
+    FSequential.emplace(TBzip2Pieces(FWhole));
 }
 
 size_t TBzip2Decoder::ReadBlocks(uint8_t* out, size_t capacity)

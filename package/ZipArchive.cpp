@@ -819,18 +819,24 @@ ZipEntryStatus TZipArchive::ReadMethod(const TZipEntry& e, std::span<const uint8
 
 ZipEntryStatus TZipArchive::ReadTo(size_t index, const std::function<bool(std::span<const uint8_t>)>& sink) const
 {
-    TZipEntryReader reader(*this, index);
-    if (reader.Status() != ZipEntryStatus::Ok) {
-        return reader.Status();
-    }
     constexpr size_t kChunk = 65536;
-    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kChunk]);
-    while (const size_t n = reader.Read(buffer.get(), kChunk)) {
+    std::unique_ptr<TZipEntryReader> reader;
+    std::unique_ptr<uint8_t[]> buffer;
+    try {
+        reader = std::make_unique<TZipEntryReader>(*this, index);
+        buffer.reset(new uint8_t[kChunk]);
+    } catch (const std::bad_alloc&) {
+        return ZipEntryStatus::SizeMismatch; // as Read says when memory runs out
+    }
+    if (reader->Status() != ZipEntryStatus::Ok) {
+        return reader->Status();
+    }
+    while (const size_t n = reader->Read(buffer.get(), kChunk)) {
         if (!sink({buffer.get(), n})) {
             return ZipEntryStatus::SinkFailed;
         }
     }
-    return reader.Status();
+    return reader->Status();
 }
 
 ZipEntryStatus TZipArchive::Extract(std::u16string_view name, TMemoryStream& stream) const
