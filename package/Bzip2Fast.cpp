@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -22,6 +23,7 @@ constexpr unsigned kMaxCodeLength = 20;
 constexpr unsigned kMaxSelectors = 18002; // libbz2 ignores any beyond; left to it
 constexpr unsigned kGroupSize = 50;
 constexpr unsigned kFastBits = 10;
+static_assert(std::endian::native == std::endian::little, "the move-to-front list is read as a little-endian word");
 
 // Run-length coding turns every five bytes of a block into at most 259.
 uint64_t MaxBlockOutput(uint8_t level) { return uint64_t(level) * 100000 / 5 * 259 + 259; }
@@ -327,8 +329,22 @@ bool ReadSymbols(std::span<const uint8_t> in, const TBzip2Block& block, std::vec
         }
         const unsigned index = symbol - 1;
         const uint8_t b = front[index];
-        std::memmove(front + 1, front, index);
-        front[0] = b;
+        if (index < 16) {
+            // most indices are small: the first sixteen bytes as two words, without a call
+            uint64_t w[2];
+            std::memcpy(w, front, 16);
+            const unsigned in = index / 8, shift = 8 * (index % 8) + 8;
+            const uint64_t low = shift == 64 ? ~uint64_t(0) : (uint64_t(1) << shift) - 1;
+            const uint64_t carry = in == 0 ? b : w[0] >> 56;
+            w[in] = (w[in] & ~low) | ((w[in] << 8) & low) | carry;
+            if (in == 1) {
+                w[0] = w[0] << 8 | b;
+            }
+            std::memcpy(front, w, 16);
+        } else {
+            std::memmove(front + 1, front, index);
+            front[0] = b;
+        }
         ++counts[b];
         out[n++] = b;
     }
@@ -364,32 +380,43 @@ struct TWalk {
 // `steps` steps of every walk in one loop: the loads of different blocks do not depend on
 // each other, so their misses overlap. Every index comes from a link, all below Size.
 template <size_t B>
-void WalkTogether(TWalk* walks, uint32_t from, uint32_t steps)
+void WalkTogether(TWalk* const* walks, uint32_t from, uint32_t steps)
 {
+    const uint32_t* links[B];
+    uint8_t* out[B];
     uint32_t pos[B];
     for (size_t b = 0; b < B; ++b) {
-        pos[b] = walks[b].Pos;
+        links[b] = walks[b]->Links;
+        out[b] = walks[b]->Out;
+        pos[b] = walks[b]->Pos;
     }
     for (uint32_t k = from; k < from + steps; ++k) {
         for (size_t b = 0; b < B; ++b) {
-            const uint32_t e = walks[b].Links[pos[b]];
-            walks[b].Out[k] = uint8_t(e);
+            const uint32_t e = links[b][pos[b]];
+            out[b][k] = uint8_t(e);
             pos[b] = e >> 8;
         }
     }
     for (size_t b = 0; b < B; ++b) {
-        walks[b].Pos = pos[b];
+        walks[b]->Pos = pos[b];
     }
 }
 
 void Walk(TWalk* walks, size_t count)
 {
     // Shortest first, so that each round takes the walks that remain together.
-    std::sort(walks, walks + count, [](const TWalk& a, const TWalk& b) { return a.Size < b.Size; });
+    TWalk* order[TBzip2Scratch::kMaxBlocks];
+    for (size_t i = 0; i < count; ++i) {
+        size_t j = i;
+        for (; j > 0 && order[j - 1]->Size > walks[i].Size; --j) {
+            order[j] = order[j - 1];
+        }
+        order[j] = walks + i;
+    }
     uint32_t done = 0;
     for (size_t first = 0; first < count; ++first) {
-        const uint32_t steps = walks[first].Size - done;
-        TWalk* w = walks + first;
+        const uint32_t steps = order[first]->Size - done;
+        TWalk* const* w = order + first;
         switch (count - first) {
         case 1: WalkTogether<1>(w, done, steps); break;
         case 2: WalkTogether<2>(w, done, steps); break;
@@ -492,10 +519,7 @@ bool DecodeBzip2BlocksFast(std::span<const uint8_t> in, std::span<const TBzip2Bl
         for (size_t b = 0; b < count; ++b) {
             const TBzip2Block& block = blocks[b];
             const size_t cap = size_t(std::min<uint64_t>(limit, MaxBlockOutput(block.Level)));
-            // the walks were sorted by size; find this block's by its buffer
-            const TWalk* w = std::find_if(walks, walks + count,
-                                          [&](const TWalk& x) { return x.Out == scratch.Walked[b].data(); });
-            if (!UndoRuns(w->Out, w->Size, cap, outs[b]) || BlockCrc(outs[b].data(), outs[b].size()) != block.Crc) {
+            if (!UndoRuns(walks[b].Out, walks[b].Size, cap, outs[b]) || BlockCrc(outs[b].data(), outs[b].size()) != block.Crc) {
                 return false;
             }
         }
