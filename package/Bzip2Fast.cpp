@@ -356,8 +356,9 @@ bool ReadSymbols(std::span<const uint8_t> in, const TBzip2Block& block, std::vec
 }
 
 // Each position's next index in the high 24 bits: the k-th occurrence of a byte links to
-// that byte's k-th place in sorted order.
-void Link(uint32_t* links, uint32_t size, const uint32_t (&counts)[256])
+// that byte's k-th place in sorted order. `back` gets the way back: the position that
+// links to each, beside that position's own byte (when not null).
+void Link(uint32_t* links, uint32_t* back, uint32_t size, const uint32_t (&counts)[256])
 {
     uint32_t start[256];
     uint32_t sum = 0;
@@ -365,63 +366,83 @@ void Link(uint32_t* links, uint32_t size, const uint32_t (&counts)[256])
         start[b] = sum;
         sum += counts[b];
     }
+    if (!back) {
+        for (uint32_t i = 0; i < size; ++i) {
+            links[start[links[i] & 0xFF]++] |= i << 8;
+        }
+        return;
+    }
     for (uint32_t i = 0; i < size; ++i) {
-        links[start[links[i] & 0xFF]++] |= i << 8;
+        const uint32_t b = links[i] & 0xFF, j = start[b]++;
+        links[j] |= i << 8;
+        back[i] = j << 8 | b;
     }
 }
 
-struct TWalk {
+// One chain of links walked from Pos: its bytes go to Out, forwards or backwards.
+struct TChain {
     const uint32_t* Links;
     uint8_t* Out;
+    ptrdiff_t Step;
     uint32_t Size;
     uint32_t Pos;
 };
 
-// `steps` steps of every walk in one loop: the loads of different blocks do not depend on
-// each other, so their misses overlap. Every index comes from a link, all below Size.
+// `steps` steps of every chain in one loop: the loads of different chains do not depend
+// on each other, so their misses overlap. Every index comes from a link, all below the
+// block's size.
 template <size_t B>
-void WalkTogether(TWalk* const* walks, uint32_t from, uint32_t steps)
+void WalkTogether(TChain* const* chains, uint32_t steps)
 {
     const uint32_t* links[B];
     uint8_t* out[B];
+    ptrdiff_t step[B];
     uint32_t pos[B];
     for (size_t b = 0; b < B; ++b) {
-        links[b] = walks[b]->Links;
-        out[b] = walks[b]->Out;
-        pos[b] = walks[b]->Pos;
+        links[b] = chains[b]->Links;
+        out[b] = chains[b]->Out;
+        step[b] = chains[b]->Step;
+        pos[b] = chains[b]->Pos;
     }
-    for (uint32_t k = from; k < from + steps; ++k) {
+    for (uint32_t k = 0; k < steps; ++k) {
         for (size_t b = 0; b < B; ++b) {
             const uint32_t e = links[b][pos[b]];
-            out[b][k] = uint8_t(e);
+            *out[b] = uint8_t(e);
+            out[b] += step[b];
             pos[b] = e >> 8;
         }
     }
     for (size_t b = 0; b < B; ++b) {
-        walks[b]->Pos = pos[b];
+        chains[b]->Out = out[b];
+        chains[b]->Pos = pos[b];
     }
 }
 
-void Walk(TWalk* walks, size_t count)
+// More chains than four, over more blocks' links, lose more to cache and TLB misses than
+// they gain (measured on the text of scripts/bench): two blocks are walked from both ends,
+// three or four from the start only.
+constexpr size_t kMaxChains = 4;
+
+void Walk(TChain* chains, size_t count)
 {
-    // Shortest first, so that each round takes the walks that remain together.
-    TWalk* order[TBzip2Scratch::kMaxBlocks];
+    // Shortest first, so that each round takes the chains that remain together.
+    TChain* order[kMaxChains];
     for (size_t i = 0; i < count; ++i) {
         size_t j = i;
-        for (; j > 0 && order[j - 1]->Size > walks[i].Size; --j) {
+        for (; j > 0 && order[j - 1]->Size > chains[i].Size; --j) {
             order[j] = order[j - 1];
         }
-        order[j] = walks + i;
+        order[j] = chains + i;
     }
     uint32_t done = 0;
     for (size_t first = 0; first < count; ++first) {
         const uint32_t steps = order[first]->Size - done;
-        TWalk* const* w = order + first;
+        TChain* const* w = order + first;
         switch (count - first) {
-        case 1: WalkTogether<1>(w, done, steps); break;
-        case 2: WalkTogether<2>(w, done, steps); break;
-        case 3: WalkTogether<3>(w, done, steps); break;
-        default: WalkTogether<4>(w, done, steps); break;
+        case 1: WalkTogether<1>(w, steps); break;
+        case 2: WalkTogether<2>(w, steps); break;
+        case 3: WalkTogether<3>(w, steps); break;
+        default: WalkTogether<4>(w, steps); break;
         }
         done += steps;
     }
@@ -495,31 +516,57 @@ bool DecodeBzip2BlocksFast(std::span<const uint8_t> in, std::span<const TBzip2Bl
         if (!scratch.Tables) {
             scratch.Tables = std::make_unique<TBzip2Tables>();
         }
-        TWalk walks[TBzip2Scratch::kMaxBlocks];
-        uint32_t origins[TBzip2Scratch::kMaxBlocks];
+        TChain chains[kMaxChains];
+        uint32_t sizes[TBzip2Scratch::kMaxBlocks];
+        size_t meet[TBzip2Scratch::kMaxBlocks]; // a block's first chain, when it has two
+        size_t chainCount = 0;
         for (size_t b = 0; b < count; ++b) {
             const TBzip2Block& block = blocks[b];
             if (block.Level < 1 || block.Level > 9 || block.Start >= block.End || block.End > inBits) {
                 return false;
             }
             uint32_t counts[256];
-            uint32_t size = 0;
+            uint32_t& size = sizes[b];
+            uint32_t origin = 0;
             std::vector<uint32_t>& links = scratch.Links[b];
-            if (!ReadSymbols(in, block, links, scratch.Selectors, *scratch.Tables, counts, size, origins[b])) {
+            std::vector<uint32_t>& back = scratch.Back[b];
+            if (!ReadSymbols(in, block, links, scratch.Selectors, *scratch.Tables, counts, size, origin)) {
                 return false;
             }
-            Link(links.data(), size, counts);
+            const bool both = count <= kMaxChains / 2;
+            if (both && back.size() < size) {
+                back.resize(links.size());
+            }
+            Link(links.data(), both ? back.data() : nullptr, size, counts);
             std::vector<uint8_t>& walked = scratch.Walked[b];
             if (walked.size() < size) {
                 walked.resize(size);
             }
-            walks[b] = {links.data(), walked.data(), size, links[origins[b]] >> 8};
+            if (!both) {
+                chains[chainCount++] = {links.data(), walked.data(), 1, size, links[origin] >> 8};
+                continue;
+            }
+            // The first half from the start, the second from the end backwards: two chains
+            // whose misses overlap even for one block.
+            const uint32_t half = size / 2;
+            meet[b] = chainCount;
+            chains[chainCount++] = {links.data(), walked.data(), 1, half, links[origin] >> 8};
+            chains[chainCount++] = {back.data(), walked.data() + size - 1, -1, size - half, origin};
         }
-        Walk(walks, count);
+        Walk(chains, chainCount);
+        for (size_t b = 0; b < count && count <= kMaxChains / 2; ++b) {
+            // Both halves meet only when the links from the start come back to it after
+            // exactly `size` steps, as they do in every block an encoder makes. Otherwise
+            // libbz2's walk (forwards only) would give other bytes.
+            const uint32_t* links = scratch.Links[b].data();
+            if ((links[chains[meet[b] + 1].Pos] >> 8) != chains[meet[b]].Pos) {
+                return false;
+            }
+        }
         for (size_t b = 0; b < count; ++b) {
             const TBzip2Block& block = blocks[b];
             const size_t cap = size_t(std::min<uint64_t>(limit, MaxBlockOutput(block.Level)));
-            if (!UndoRuns(walks[b].Out, walks[b].Size, cap, outs[b]) || BlockCrc(outs[b].data(), outs[b].size()) != block.Crc) {
+            if (!UndoRuns(scratch.Walked[b].data(), sizes[b], cap, outs[b]) || BlockCrc(outs[b].data(), outs[b].size()) != block.Crc) {
                 return false;
             }
         }

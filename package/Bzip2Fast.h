@@ -24,6 +24,7 @@ struct TBzip2Scratch {
 
     static constexpr size_t kMaxBlocks = 4;
     std::vector<uint32_t> Links[kMaxBlocks]; // a byte and the index of the next, per position
+    std::vector<uint32_t> Back[kMaxBlocks];  // a byte and the index of the one before
     std::vector<uint8_t> Walked[kMaxBlocks]; // the block's bytes before run-length decoding
     std::vector<uint8_t> Selectors;
     std::unique_ptr<TBzip2Tables> Tables; // the Huffman tables of the block being read
