@@ -1,8 +1,8 @@
 // Our own bzip2 block decoder against libbz2's, block by block, one to four blocks at a
 // time: streams of bzip2 and 7-Zip of several kinds of data, and damaged blocks, which it
 // must refuse or decode to exactly libbz2's bytes.
-#include "package/Bzip2Blocks.h"
 #include "package/Bzip2Fast.h"
+#include "package/Bzip2Blocks.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,10 @@ using FolioTest::WriteFile;
 
 namespace {
 
-std::span<const uint8_t> Span(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
+std::span<const uint8_t> Span(const std::string& s)
+{
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
 
 std::string Words(size_t size, uint32_t seed)
 {
@@ -78,8 +81,8 @@ void Compare(const std::string& stream, const std::vector<TBzip2Block>& blocks, 
     for (size_t count = 1; count <= 4; ++count) {
         for (size_t first = 0; first + count <= blocks.size(); ++first) {
             std::vector<std::vector<uint8_t>> outs(count, std::vector<uint8_t>(3, 'x'));
-            const bool ok = DecodeBzip2BlocksFast(Span(stream), std::span(blocks).subspan(first, count), SIZE_MAX,
-                                                  outs, scratch);
+            const bool ok =
+                DecodeBzip2BlocksFast(Span(stream), std::span(blocks).subspan(first, count), SIZE_MAX, outs, scratch);
             EXPECT_TRUE(ok || !mustDecode) << name << " blocks " << first << "+" << count;
             for (size_t k = 0; ok && k < count; ++k) {
                 ASSERT_TRUE(valid[first + k]) << name << " block " << first + k << " accepted, libbz2 refuses it";
@@ -154,7 +157,8 @@ TEST(Bzip2Fast, DamagedBlocks)
     for (size_t i = 0; i < blocks.size(); ++i) {
         const TBzip2Block& b = blocks[i];
         // the damaged block alone and beside the next (or the one before)
-        const std::vector<TBzip2Block> pair(blocks.begin() + std::min(i, blocks.size() - 2), blocks.begin() + std::min(i, blocks.size() - 2) + 2);
+        const std::vector<TBzip2Block> pair(blocks.begin() + std::min(i, blocks.size() - 2),
+                                            blocks.begin() + std::min(i, blocks.size() - 2) + 2);
         const uint64_t length = b.End - b.Start;
         std::vector<uint64_t> flips;
         for (uint64_t at = 80; at < 1200 && at < length; at += 13) {
