@@ -13,9 +13,11 @@
 
 namespace Folio::Shared {
 
-// Memory one thread reuses from call to call: after the first blocks, nothing is allocated
-// except the outputs.
 struct TBzip2Tables;
+
+// Memory one thread reuses from call to call: after the first blocks, nothing is allocated
+// except the outputs. At level 9 that is 4.5 MB a block, and 3.6 MB more for each of the
+// first two (a call of one or two blocks walks each from both ends).
 struct TBzip2Scratch {
     TBzip2Scratch();
     ~TBzip2Scratch();
@@ -35,6 +37,8 @@ struct TBzip2Scratch {
 // against block.Crc. False on anything wrong in any block, on an output over `limit` bytes,
 // and on anything this decoder leaves to libbz2 (randomised blocks, odd codes); then the
 // outputs hold nothing useful. When true, every output is what DecodeBzip2Block gives.
+// Two blocks a call go about as fast as four (both walk four chains at once); one a call is
+// a little slower.
 bool DecodeBzip2BlocksFast(std::span<const uint8_t> in, std::span<const TBzip2Block> blocks, size_t limit,
                            std::span<std::vector<uint8_t>> outs, TBzip2Scratch& scratch);
 
