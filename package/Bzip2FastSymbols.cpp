@@ -234,8 +234,11 @@ bool ReadBzip2Symbols(std::span<const uint8_t> in, const TBzip2Block& block, std
 
     // The symbols, 50 to a table: RUNA and RUNB give the length of a run of the front byte
     // in bijective base 2, the others move a byte to the front, and the last ends the block.
-    uint8_t front[256];
+    uint8_t front[256] = {};
     std::memcpy(front, used, inUse);
+    uint64_t head0, head1;
+    std::memcpy(&head0, front, 8);
+    std::memcpy(&head1, front + 8, 8);
     std::fill(std::begin(counts), std::end(counts), 0u);
     uint32_t* const out = links.data();
     uint32_t n = 0, run = 0, weight = 1;
@@ -275,7 +278,7 @@ bool ReadBzip2Symbols(std::span<const uint8_t> in, const TBzip2Block& block, std
             if (run > maxSize - n) {
                 return false;
             }
-            const uint8_t b = front[0];
+            const uint8_t b = uint8_t(head0);
             counts[b] += run;
             std::fill(out + n, out + n + run, uint32_t(b));
             n += run;
@@ -288,23 +291,27 @@ bool ReadBzip2Symbols(std::span<const uint8_t> in, const TBzip2Block& block, std
         if (n >= maxSize) {
             return false;
         }
+        // Most indices are small: the first sixteen bytes of the list stay in two words
+        // (kept in registers, not stored and read back), the rest in `front`.
         const unsigned index = symbol - 1;
-        const uint8_t b = front[index];
-        if (index < 16) {
-            // most indices are small: the first sixteen bytes as two words, without a call
-            uint64_t w[2];
-            std::memcpy(w, front, 16);
-            const unsigned in = index / 8, shift = 8 * (index % 8) + 8;
-            const uint64_t low = shift == 64 ? ~uint64_t(0) : (uint64_t(1) << shift) - 1;
-            const uint64_t carry = in == 0 ? b : w[0] >> 56;
-            w[in] = (w[in] & ~low) | ((w[in] << 8) & low) | carry;
-            if (in == 1) {
-                w[0] = w[0] << 8 | b;
-            }
-            std::memcpy(front, w, 16);
+        uint8_t b;
+        if (index < 8) {
+            const unsigned shift = 8 * index;
+            b = uint8_t(head0 >> shift);
+            const uint64_t low = (uint64_t(2) << (shift + 7)) - 1; // bytes 0 .. index
+            head0 = (head0 & ~low) | ((head0 << 8) & low) | b;
+        } else if (index < 16) {
+            const unsigned shift = 8 * (index - 8);
+            b = uint8_t(head1 >> shift);
+            const uint64_t low = (uint64_t(2) << (shift + 7)) - 1;
+            head1 = (head1 & ~low) | ((head1 << 8) & low) | head0 >> 56;
+            head0 = head0 << 8 | b;
         } else {
-            std::memmove(front + 1, front, index);
-            front[0] = b;
+            b = front[index];
+            std::memmove(front + 17, front + 16, index - 16);
+            front[16] = uint8_t(head1 >> 56);
+            head1 = head1 << 8 | head0 >> 56;
+            head0 = head0 << 8 | b;
         }
         ++counts[b];
         out[n++] = b;
