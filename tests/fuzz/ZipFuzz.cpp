@@ -2,10 +2,12 @@
 // whole, streamed and piece by piece, which must agree.
 // Input that does not open as an archive goes straight to each method's decoder too, so
 // every decoder meets mutated streams whatever the archive structure around them; bzip2
-// also with its blocks on threads, whose result must be the sequential one. PPMd's model
-// takes a size of the target's choosing there (see PpmdModel.h), and its payload comes
-// both whole and in tiny pieces.
+// also with its blocks on threads, whose result must be the sequential one, and block by
+// block through our own decoder, whose bytes must be libbz2's. PPMd's model takes a size
+// of the target's choosing there (see PpmdModel.h), and its payload comes both whole and
+// in tiny pieces.
 #include "package/Bzip2Blocks.h"
+#include "package/Bzip2Fast.h"
 #include "package/PpmdModel.h"
 #include "package/ZipArchive.h"
 #include "package/ZipEntryReader.h"
@@ -53,6 +55,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             two.Finish(second == ZipEntryStatus::Ok);
             if (first != second || sequential != threaded) {
                 __builtin_trap();
+            }
+            // Our own block decoder, 1 to 4 blocks at a time: a block it decodes is libbz2's
+            // bytes. Its scratch memory stays, as on a decoding thread.
+            if (const auto blocks = FindBzip2Blocks(in)) {
+                static TBzip2Scratch scratch;
+                const size_t group = 1 + data[0] % 4, limit = size_t(1) << 16;
+                std::vector<std::vector<uint8_t>> outs(group);
+                std::vector<uint8_t> reference;
+                for (size_t at = 0; at < blocks->size(); at += group) {
+                    const auto some = std::span(*blocks).subspan(at, std::min(group, blocks->size() - at));
+                    if (!DecodeBzip2BlocksFast(in, some, limit, outs, scratch)) {
+                        continue;
+                    }
+                    for (size_t k = 0; k < some.size(); ++k) {
+                        if (!DecodeBzip2Block(in, some[k], limit, reference) || reference != outs[k]) {
+                            __builtin_trap();
+                        }
+                    }
+                }
             }
             // PPMd with a model of 16 to 64 KiB instead of the megabytes the stream asks for:
             // these outputs fill it, so restarts and cut-offs meet mutated input too (and no
