@@ -1,9 +1,11 @@
 // Method 12: bzip2 streams (one, or several one after another) decoded by libbz2 piece
-// by piece. Large entries have their blocks decoded ahead on several threads, each into
-// a buffer of its own, and handed out in order; libbz2's own decoding of the whole
+// by piece. Large entries have their blocks decoded ahead on several threads by our own
+// block decoder (Bzip2Fast.h), two at a time, each into a buffer of its own, and handed
+// out in order; libbz2 decodes what ours refuses, and libbz2's decoding of the whole
 // entry stays the reference and takes over, past the bytes already given, whenever a
 // block does not decode.
 #include "package/Bzip2Blocks.h"
+#include "package/Bzip2Fast.h"
 #include "package/Bzip2Sequential.h"
 #include "package/ZipMethods.h"
 
@@ -26,6 +28,9 @@ constexpr unsigned kMostThreads = sizeof(void*) == 4 ? 4u : 8u;
 // An encrypted payload is decrypted whole for the threads to look through; past this
 // the entry is decoded on one thread from 64 KiB pieces instead.
 constexpr uint64_t kMostDecryptedWhole = sizeof(void*) == 4 ? uint64_t(64) << 20 : uint64_t(512) << 20;
+// Blocks a thread takes at once: our decoder walks two blocks' chains together, so that
+// the cache misses of one overlap those of the other.
+constexpr size_t kGroup = 2;
 
 
 unsigned ThreadCount(const TBzip2Settings& settings)
@@ -54,8 +59,9 @@ private:
     void Start();
     size_t ReadBlocks(uint8_t* out, size_t capacity);
     size_t ReadSequential(uint8_t* out, size_t capacity);
-    // Takes the first block not yet taken within the window; false when there is none.
-    bool TakeAndDecode(std::unique_lock<std::mutex>& lock);
+    // Takes the first blocks not yet taken within the window and decodes them with the
+    // thread's scratch memory; false when there are none.
+    bool TakeAndDecode(std::unique_lock<std::mutex>& lock, TBzip2Scratch& scratch);
     void Helper() noexcept;
     void StopThreads();
     // From the blocks to libbz2 over the whole input, past what was given already.
@@ -83,6 +89,8 @@ private:
     std::mutex FMutex;
     std::condition_variable FChanged;
     std::vector<std::thread> FHelpers;
+    TBzip2Scratch FScratch; // the reading thread's, for the blocks it decodes itself
+    std::vector<std::vector<uint8_t>> FSpare; // given blocks' buffers, for blocks to come
 };
 
 void TBzip2Decoder::Start()
@@ -101,6 +109,7 @@ void TBzip2Decoder::Start()
                 if (auto blocks = FindBzip2Blocks(FWhole); blocks && blocks->size() >= 2) {
                     FBlocks = std::move(*blocks);
                     FSlots.resize(FBlocks.size());
+                    FSpare.reserve(size_t(FThreads) * kGroup); // so that keeping a buffer never allocates
                     FBlocksKept = true;
                 }
             } catch (const std::bad_alloc&) {
@@ -126,36 +135,57 @@ void TBzip2Decoder::Start()
     FSequential.emplace(TBzip2Pieces(FSource));
 }
 
-bool TBzip2Decoder::TakeAndDecode(std::unique_lock<std::mutex>& lock)
+bool TBzip2Decoder::TakeAndDecode(std::unique_lock<std::mutex>& lock, TBzip2Scratch& scratch)
 {
-    // At most one block a thread is taken and not yet given, each with up to one block's
-    // output.
-    if (FStop || FTaken == FBlocks.size() || FTaken >= FNext + FThreads) {
+    // At most kGroup blocks a thread are taken and not yet given, each with up to one
+    // block's output.
+    const size_t window = FNext + size_t(FThreads) * kGroup;
+    if (FStop || FTaken == FBlocks.size() || FTaken >= window) {
         return false;
     }
-    const size_t i = FTaken++;
-    FSlots[i].State = TSlot::Taken;
+    const size_t first = FTaken;
+    const size_t count = std::min({kGroup, FBlocks.size() - first, window - first});
+    FTaken += count;
+    for (size_t k = 0; k < count; ++k) {
+        FSlots[first + k].State = TSlot::Taken;
+    }
+    std::vector<uint8_t> bytes[kGroup];
+    for (size_t k = 0; k < count && !FSpare.empty(); ++k) {
+        bytes[k] = std::move(FSpare.back());
+        FSpare.pop_back();
+    }
     lock.unlock();
-    std::vector<uint8_t> bytes;
-    bool ok = false;
+    bool ok[kGroup] = {};
+    // No block can give more than the whole entry.
+    const auto limit = static_cast<size_t>(std::min<uint64_t>(FExpected, SIZE_MAX));
+    const std::span<const TBzip2Block> blocks(FBlocks.data() + first, count);
     try {
-        // No block can give more than the whole entry.
-        ok = DecodeBzip2Block(FWhole, FBlocks[i], static_cast<size_t>(std::min<uint64_t>(FExpected, SIZE_MAX)),
-                              bytes);
+        if (DecodeBzip2BlocksFast(FWhole, blocks, limit, {bytes, count}, scratch)) {
+            std::fill_n(ok, count, true);
+        } else {
+            // libbz2 has the last word on what ours refuses (randomised blocks, damage).
+            for (size_t k = 0; k < count; ++k) {
+                ok[k] = DecodeBzip2Block(FWhole, blocks[k], limit, bytes[k]);
+            }
+        }
     } catch (const std::bad_alloc&) {
+        std::fill_n(ok, count, false);
     }
     lock.lock();
-    FSlots[i].State = ok ? TSlot::Done : TSlot::Failed;
-    FSlots[i].Bytes = std::move(bytes);
+    for (size_t k = 0; k < count; ++k) {
+        FSlots[first + k].State = ok[k] ? TSlot::Done : TSlot::Failed;
+        FSlots[first + k].Bytes = std::move(bytes[k]);
+    }
     FChanged.notify_all();
     return true;
 }
 
 void TBzip2Decoder::Helper() noexcept
 {
+    TBzip2Scratch scratch;
     std::unique_lock lock(FMutex);
     while (!FStop) {
-        if (!TakeAndDecode(lock)) {
+        if (!TakeAndDecode(lock, scratch)) {
             FChanged.wait(lock);
         }
     }
@@ -195,7 +225,7 @@ size_t TBzip2Decoder::ReadBlocks(uint8_t* out, size_t capacity)
         }
         if (slot.State != TSlot::Done) {
             // Decode a block here meanwhile (the one needed, when no one has it yet).
-            if (!TakeAndDecode(lock)) {
+            if (!TakeAndDecode(lock, FScratch)) {
                 FChanged.wait(lock);
             }
             continue;
@@ -206,6 +236,11 @@ size_t TBzip2Decoder::ReadBlocks(uint8_t* out, size_t capacity)
         produced += n;
         FOffset += n;
         if (FOffset == slot.Bytes.size()) {
+            // Its buffer goes to a later block: memory already mapped and not cleared
+            // again, the decoders overwriting it.
+            if (FSpare.size() < size_t(FThreads) * kGroup) {
+                FSpare.push_back(std::move(slot.Bytes));
+            }
             std::vector<uint8_t>().swap(slot.Bytes);
             ++FNext;
             FOffset = 0;
