@@ -202,6 +202,10 @@ void TBzip2Decoder::StopThreads()
         helper.join();
     }
     FHelpers.clear();
+    // No block is decoded here any more: the reading thread's memory for blocks goes too,
+    // megabytes a decoder kept open after its entry would otherwise hold.
+    FScratch = TBzip2Scratch();
+    std::vector<std::vector<uint8_t>>().swap(FSpare);
 }
 
 void TBzip2Decoder::FallBack()
