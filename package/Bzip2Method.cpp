@@ -22,9 +22,12 @@ namespace Folio::Shared {
 
 namespace {
 
-// Each thread may hold a block's output of up to ~46 MB: a 32-bit process keeps that to
-// a few hundred MB of its address space.
-constexpr unsigned kMostThreads = sizeof(void*) == 4 ? 4u : 8u;
+// Each thread may hold two blocks' output of up to ~46 MB each (blocks of long runs): a
+// 32-bit process keeps that to under 200 MB of its address space.
+constexpr unsigned kMostThreads = sizeof(void*) == 4 ? 2u : 8u;
+// A given block's buffer is kept for a later one up to this size (real blocks of text
+// give about 1 MB); larger ones go back at once.
+constexpr size_t kMostSpare = size_t(4) << 20;
 // An encrypted payload is decrypted whole for the threads to look through; past this
 // the entry is decoded on one thread from 64 KiB pieces instead.
 constexpr uint64_t kMostDecryptedWhole = sizeof(void*) == 4 ? uint64_t(64) << 20 : uint64_t(512) << 20;
@@ -242,7 +245,7 @@ size_t TBzip2Decoder::ReadBlocks(uint8_t* out, size_t capacity)
         if (FOffset == slot.Bytes.size()) {
             // Its buffer goes to a later block: memory already mapped and not cleared
             // again, the decoders overwriting it.
-            if (FSpare.size() < size_t(FThreads) * kGroup) {
+            if (FSpare.size() < size_t(FThreads) * kGroup && slot.Bytes.capacity() <= kMostSpare) {
                 FSpare.push_back(std::move(slot.Bytes));
             }
             std::vector<uint8_t>().swap(slot.Bytes);
