@@ -2,6 +2,7 @@
 // takes and past them: a block ours takes gives libbz2's bytes, one to four a call.
 #include "package/Bzip2Blocks.h"
 #include "package/Bzip2Fast.h"
+#include "tests/support/Bzip2Crc.h"
 
 #include <gtest/gtest.h>
 
@@ -47,18 +48,6 @@ struct TBits {
         }
     }
 };
-
-uint32_t Crc(const std::string& s)
-{
-    uint32_t c = 0xFFFFFFFFu;
-    for (const char ch : s) {
-        c ^= uint32_t(uint8_t(ch)) << 24;
-        for (int k = 0; k < 8; ++k) {
-            c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
-        }
-    }
-    return ~c;
-}
 
 // The bytes the block stands for, the plain way: move-to-front, the walk forwards from the
 // start row as libbz2 walks, run-length decoding.
@@ -117,7 +106,7 @@ std::string Plain(const THandBlock& h)
 void Write(TBits& bits, const THandBlock& h)
 {
     bits.Put(0x314159265359, 48);
-    bits.Put(Crc(Plain(h)), 32);
+    bits.Put(FolioTest::Bzip2Crc(Plain(h)), 32);
     bits.Put(0, 1);
     bits.Put(h.Origin, 24);
     uint32_t ranges = 0, maps[16] = {};
@@ -254,7 +243,7 @@ TEST(Bzip2Fast, HandMadeBlocks)
     for (const THandBlock& h : cases) {
         const uint64_t start = bits.Count;
         Write(bits, h);
-        blocks.push_back({start, bits.Count, Crc(Plain(h)), h.Level});
+        blocks.push_back({start, bits.Count, FolioTest::Bzip2Crc(Plain(h)), h.Level});
     }
     std::vector<std::vector<uint8_t>> reference(blocks.size());
     std::vector<bool> valid(blocks.size());

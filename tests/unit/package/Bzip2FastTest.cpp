@@ -3,6 +3,7 @@
 // must refuse or decode to exactly libbz2's bytes.
 #include "package/Bzip2Fast.h"
 #include "package/Bzip2Blocks.h"
+#include "tests/support/Bzip2Crc.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -199,16 +200,6 @@ TEST(Bzip2Fast, DamagedBlocks)
 // bytes or nothing.
 TEST(Bzip2Fast, LinksInTwoCycles)
 {
-    const auto crc = [](const std::string& s) {
-        uint32_t c = 0xFFFFFFFFu;
-        for (const char ch : s) {
-            c ^= uint32_t(uint8_t(ch)) << 24;
-            for (int k = 0; k < 8; ++k) {
-                c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
-            }
-        }
-        return ~c;
-    };
     for (const std::string claimed : {"aba", "aab"}) {
         std::string stream;
         uint64_t bits = 0;
@@ -222,7 +213,7 @@ TEST(Bzip2Fast, LinksInTwoCycles)
             }
         };
         put(0x314159265359, 48);
-        put(crc(claimed), 32);
+        put(FolioTest::Bzip2Crc(claimed), 32);
         put(0, 1);       // not randomised
         put(1, 24);      // the row to start from
         put(0x0200, 16); // bytes 0x60 to 0x6F in use:
@@ -237,7 +228,7 @@ TEST(Bzip2Fast, LinksInTwoCycles)
         for (const unsigned symbol : {0, 2, 2, 3}) { // RUNA, 'b' to the front, 'a' to the front, end
             put(symbol, 2);
         }
-        const TBzip2Block block{0, bits, crc(claimed), 1};
+        const TBzip2Block block{0, bits, FolioTest::Bzip2Crc(claimed), 1};
         stream += std::string(8, '\0');
         std::vector<uint8_t> reference;
         EXPECT_EQ(DecodeBzip2Block(Span(stream), block, SIZE_MAX, reference), claimed == "aba");
