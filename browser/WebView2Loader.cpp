@@ -6,12 +6,14 @@
 namespace Folio::Shared {
 
 std::u16string LoaderPath;
+TLoaderSource LoaderSource = TLoaderSource::Library;
 
 namespace {
 
 struct TLoaderState {
     std::mutex Lock;
     bool Loaded = false;
+    TLoaderSource Source = TLoaderSource::Library; // what was loaded
     TLoaderFunctions Functions;
 };
 
@@ -41,14 +43,16 @@ bool EnsureLoaderLoaded()
     if (state.Loaded) {
         return true;
     }
-    if (LoaderPath.empty()) {
-        return false;
-    }
     TLoaderFunctions functions;
-    if (!LoadLoaderLibrary(LoaderPath, functions)) {
+    if (LoaderSource == TLoaderSource::BuiltIn) {
+        if (!LoadBuiltinLoader(functions)) {
+            return false;
+        }
+    } else if (LoaderPath.empty() || !LoadLoaderLibrary(LoaderPath, functions)) {
         return false;
     }
     state.Functions = functions;
+    state.Source = LoaderSource;
     state.Loaded = true;
     return true;
 }
@@ -57,7 +61,7 @@ void FreeLoader()
 {
     TLoaderState& state = State();
     std::lock_guard lock(state.Lock);
-    if (state.Loaded) {
+    if (state.Loaded && state.Source == TLoaderSource::Library) {
         FreeLoaderLibrary();
     }
     state.Loaded = false;

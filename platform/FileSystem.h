@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,17 @@ namespace Folio::Platform {
 class EFileCreateError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A file held open for reading while this object lives: nobody can write, replace or
+// delete it meanwhile (on Windows it is open without write or delete sharing), so what
+// was read from it is what a later use of the file by its path finds.
+class THeldFile {
+public:
+    virtual ~THeldFile() = default;
+    // The whole file from its start, read through the held handle; nothing on a read
+    // error or when it is too large for memory.
+    virtual std::optional<std::vector<uint8_t>> ReadAll() = 0;
 };
 
 class TFileSystem {
@@ -34,6 +46,9 @@ public:
     // The whole file's bytes; nothing when it cannot be opened or read to its end
     // (missing, a folder, locked, too large for memory).
     virtual std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) = 0;
+    // The file held (see THeldFile); null when it cannot be opened so: missing, a folder,
+    // or open for writing or deleting elsewhere.
+    virtual std::unique_ptr<THeldFile> OpenHeld(const std::u16string& path) = 0;
 };
 
 // The platform's file system.

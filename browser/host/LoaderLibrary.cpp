@@ -38,4 +38,10 @@ void FreeLoaderLibrary()
 {
 }
 
+// The host's built-in loader is the fake one too.
+bool LoadBuiltinLoader(TLoaderFunctions& functions)
+{
+    return LoadLoaderLibrary({}, functions);
+}
+
 } // namespace Folio::Shared

@@ -103,6 +103,45 @@ public:
             return std::nullopt;
         }
     }
+    // The host has no sharing modes: the open stream keeps reading the file it opened,
+    // even when another is renamed over its name.
+    std::unique_ptr<THeldFile> OpenHeld(const std::u16string& path) override
+    {
+        std::error_code ec;
+        if (!fs::is_regular_file(HostPath(path), ec)) {
+            return nullptr;
+        }
+        auto held = std::make_unique<THeldHostFile>(HostPath(path));
+        return held->Open() ? std::move(held) : nullptr;
+    }
+
+private:
+    class THeldHostFile final : public THeldFile {
+    public:
+        explicit THeldHostFile(const fs::path& path) : FIn(path, std::ios::binary) {}
+        bool Open() const { return bool(FIn); }
+        std::optional<std::vector<uint8_t>> ReadAll() override
+        {
+            FIn.clear();
+            FIn.seekg(0);
+            try {
+                std::vector<uint8_t> bytes;
+                char buffer[64 * 1024];
+                while (FIn.read(buffer, sizeof buffer) || FIn.gcount() > 0) {
+                    bytes.insert(bytes.end(), buffer, buffer + FIn.gcount());
+                }
+                if (FIn.bad()) {
+                    return std::nullopt;
+                }
+                return bytes;
+            } catch (const std::bad_alloc&) {
+                return std::nullopt;
+            }
+        }
+
+    private:
+        std::ifstream FIn;
+    };
 };
 
 } // namespace

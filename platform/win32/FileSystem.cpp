@@ -80,6 +80,41 @@ public:
         // Others may keep writing or deleting the file; what is there now is read.
         Win32::UniqueFile file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return ReadWhole(file);
+    }
+    std::unique_ptr<THeldFile> OpenHeld(const std::u16string& path) override
+    {
+        // Read sharing only: a library loader or a process start may open it to read
+        // or run it, nobody to change, rename or delete it.
+        Win32::UniqueFile file(
+            CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        BY_HANDLE_FILE_INFORMATION information{};
+        if (!file || !GetFileInformationByHandle(file.Get(), &information) ||
+            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            return nullptr;
+        }
+        return std::make_unique<THeldWin32File>(std::move(file));
+    }
+
+private:
+    class THeldWin32File final : public THeldFile {
+    public:
+        explicit THeldWin32File(Win32::UniqueFile file) : FFile(std::move(file)) {}
+        std::optional<std::vector<uint8_t>> ReadAll() override
+        {
+            LARGE_INTEGER start{};
+            if (!SetFilePointerEx(FFile.Get(), start, nullptr, FILE_BEGIN)) {
+                return std::nullopt;
+            }
+            return ReadWhole(FFile);
+        }
+
+    private:
+        Win32::UniqueFile FFile;
+    };
+
+    static std::optional<std::vector<uint8_t>> ReadWhole(const Win32::UniqueFile& file)
+    {
         LARGE_INTEGER size{};
         if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
             static_cast<uint64_t>(size.QuadPart) > PTRDIFF_MAX) {

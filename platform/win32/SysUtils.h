@@ -13,6 +13,7 @@
 #undef CopyFile
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,9 @@ public:
     static bool ExitWindows(UINT RebootParam);
     // Waits on the process and the message queue together, handling messages meanwhile;
     // the exit code, 0 when it could not start, 259 when the application is quitting.
-    static DWORD ShellExecAsAdminAndWait(HWND AHandle, const std::u16string& FilePath, const std::u16string& Params);
+    // Started is called as soon as the process runs, before the wait.
+    static DWORD ShellExecAsAdminAndWait(HWND AHandle, const std::u16string& FilePath, const std::u16string& Params,
+                                         const std::function<void()>& Started = {});
     // Everything the command wrote to standard output and error until it ended, decoded
     // once from the console (OEM) code page; empty when it could not start, and then the
     // system's error code in StartError (0 when it started). The child inherits only the

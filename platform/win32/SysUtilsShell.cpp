@@ -225,7 +225,8 @@ bool TSysUtils::ExitWindows(UINT RebootParam)
     return ExitWindowsEx(RebootParam, 0) != FALSE;
 }
 
-DWORD TSysUtils::ShellExecAsAdminAndWait(HWND AHandle, const std::u16string& FilePath, const std::u16string& Params)
+DWORD TSysUtils::ShellExecAsAdminAndWait(HWND AHandle, const std::u16string& FilePath, const std::u16string& Params,
+                                         const std::function<void()>& Started)
 {
     SHELLEXECUTEINFOW info{sizeof(info)};
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT | SEE_MASK_FLAG_NO_UI;
@@ -238,6 +239,9 @@ DWORD TSysUtils::ShellExecAsAdminAndWait(HWND AHandle, const std::u16string& Fil
         return 0;
     }
     UniqueKernelHandle process(info.hProcess);
+    if (Started) {
+        Started();
+    }
     // Sleeps until the process ends or a message arrives, and handles messages meanwhile.
     // The end is the handle being signalled, not the exit code: a process may well exit
     // with 259, the code that otherwise means "still running".

@@ -19,13 +19,19 @@ namespace {
 
 constexpr std::u16string_view kInstallerEntry = u"WebView2Installer.exe";
 
-// Deletes the working folder and tells the user the application cannot go on. The ID may
-// name a folder that holds files of others too (another program's, or "Temp"): only what
-// start-up put there goes, and the folder itself when nothing else is left in it.
+// Removes what start-up wrote and tells the user the application cannot go on. The ID
+// may name a folder that holds files of others too (another program's, or "Temp"), and
+// the browser keeps the app's own data (its storage, its caches) in the loader's folder:
+// only the loader library and the installer go, and each folder only when nothing else
+// is left in it.
 void GiveUp(const TApplication& app, Platform::TFileSystem& files, int message)
 {
-    files.DeleteTree(app.LoaderFolder);
+    ReleaseLoaderFile();
+    if (!Shared::LoaderPath.empty()) {
+        files.RemoveFile(Shared::LoaderPath);
+    }
     files.RemoveFile(app.AppDataFolder + std::u16string(kInstallerEntry));
+    RemoveDirectoryW(Win32::W(app.LoaderFolder));
     RemoveDirectoryW(Win32::W(app.AppDataFolder));
     ShowStartupError(LocalizedMessage(message));
 }
@@ -48,9 +54,11 @@ void RunInstallerBranch(TApplication& app, Platform::TFileSystem& files)
     }
 
     // The installer runs elevated: it is always written afresh from the package, never
-    // taken from a file that was already lying in the user's folder.
+    // taken from a file that was already lying in the user's folder, and held from the
+    // comparison with the package until its process runs, so that nothing can swap it
+    // in between.
     const std::u16string installer = app.AppDataFolder + std::u16string(kInstallerEntry);
-    const auto written = WritePackagedFile(app.AppArchive, kInstallerEntry, installer, files, false);
+    auto written = WritePackagedFile(app.AppArchive, kInstallerEntry, installer, files, false);
     if (written.Outcome != TPackagedFile::Written) {
         GiveUp(app, files, 9);
         return;
@@ -61,9 +69,11 @@ void RunInstallerBranch(TApplication& app, Platform::TFileSystem& files)
                       app.AppSettings.ReadInteger(u"App", u"InstallIndicatorColor", 1),
                       app.AppSettings.ReadInteger(u"App", u"InstallIndicatorType", 0), nullptr);
     waitWindow.Show();
-    TSysUtils::ShellExecAsAdminAndWait(GetActiveWindow(), installer, u"/silent /install");
+    TSysUtils::ShellExecAsAdminAndWait(GetActiveWindow(), installer, u"/silent /install",
+                                       [&written] { written.Held.reset(); });
+    written.Held.reset(); // also when it did not start
 
-    if (TSysUtils::CheckEdgeIsInstalled(Shared::LoaderPath)) {
+    if (BrowserRuntimeInstalled()) {
         files.RemoveFile(installer);
         TSysUtils::ShellExec(app.PackageReader->ExePath(), u"");
         return;

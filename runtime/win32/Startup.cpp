@@ -1,6 +1,7 @@
 // Start-up on Windows (see Startup.h).
 #include "runtime/win32/Startup.h"
 
+#include "browser/BuiltinLoader.h"
 #include "browser/WebView2Loader.h"
 #include "platform/FileSystem.h"
 #include "platform/win32/Handles.h"
@@ -41,6 +42,14 @@ void ShowStartupError(const std::u16string& text)
 
 namespace {
 
+constexpr std::u16string_view kLoaderEntry = u"WebView2LoaderWin32.dll";
+
+std::unique_ptr<Platform::THeldFile>& HeldLoader()
+{
+    static std::unique_ptr<Platform::THeldFile> held;
+    return held;
+}
+
 // Ends start-up for a package that cannot serve: the message every such case shows.
 bool NotAValidApplication()
 {
@@ -60,18 +69,30 @@ bool PrepareWorkingFolder(TApplication& app, Platform::TFileSystem& files)
     files.ForceDirectories(app.AppDataFolder);
     app.LoaderFolder = app.AppDataFolder + u"Win32\\";
     files.ForceDirectories(app.LoaderFolder);
-    Shared::LoaderPath = app.LoaderFolder + u"WebView2LoaderWin32.dll";
 
-    const auto loader = WritePackagedFile(app.AppArchive, u"WebView2LoaderWin32.dll", Shared::LoaderPath, files, true);
+    // A package without Microsoft's loader library uses the built-in loader: nothing is
+    // written, and the installed runtime is found through the registry.
+    if (app.AppArchive.Find(kLoaderEntry) < 0) {
+        Shared::LoaderSource = Shared::TLoaderSource::BuiltIn;
+        Shared::LoaderPath.clear();
+        return true;
+    }
+    Shared::LoaderSource = Shared::TLoaderSource::Library;
+    Shared::LoaderPath = app.LoaderFolder + std::u16string(kLoaderEntry);
+
+    auto loader = WritePackagedFile(app.AppArchive, kLoaderEntry, Shared::LoaderPath, files, true);
     switch (loader.Outcome) {
     case TPackagedFile::Kept:
     case TPackagedFile::Written:
-    case TPackagedFile::InUse: // a running instance holds it; the runtime check tells whether it serves
+        // Held from the check until the process ends: the library loaded from this path
+        // is the one compared with the package.
+        HeldLoader() = std::move(loader.Held);
         return true;
     case TPackagedFile::EntryMissing:
     case TPackagedFile::EntryUnreadable:
         return NotAValidApplication();
     case TPackagedFile::NotWritten:
+    case TPackagedFile::InUse:
         ShowStartupError(Shared::Utf8ToUtf16(loader.Error));
         return false;
     }
@@ -99,6 +120,16 @@ void SetBrowserEnvironment(const TApplication& app)
 
 } // namespace
 
+void ReleaseLoaderFile() { HeldLoader().reset(); }
+
+bool BrowserRuntimeInstalled()
+{
+    if (Shared::LoaderSource == Shared::TLoaderSource::BuiltIn) {
+        return Browser::FindSystemRuntime().has_value();
+    }
+    return TSysUtils::CheckEdgeIsInstalled(Shared::LoaderPath);
+}
+
 bool LoadExeZip(const std::vector<std::u16string>& args)
 {
     TApplication& app = Application();
@@ -120,7 +151,7 @@ bool LoadExeZip(const std::vector<std::u16string>& args)
     }
     SetBrowserEnvironment(app);
 
-    if (!TSysUtils::CheckEdgeIsInstalled(Shared::LoaderPath)) {
+    if (!BrowserRuntimeInstalled()) {
         RunInstallerBranch(app, files);
         return false;
     }

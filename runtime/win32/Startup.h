@@ -19,6 +19,14 @@ bool LoadExeZip(const std::vector<std::u16string>& args);
 // The single-instance rule. False: another instance runs and this start is to end.
 bool PassesSingleInstanceRule(const std::vector<std::u16string>& args);
 
+// Whether an installed browser runtime serves: asked of the package's loader library at
+// LoaderPath, or, for a package that carries none, of the built-in loader.
+bool BrowserRuntimeInstalled();
+
+// Lets go of the loader library file that start-up holds from its check on, so that it
+// can be removed (the installer branch giving up).
+void ReleaseLoaderFile();
+
 // The localized error dialog (caption "Error", one "Accept" button) with this text.
 void ShowStartupError(const std::u16string& text);
 

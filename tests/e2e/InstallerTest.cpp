@@ -123,6 +123,21 @@ TEST_F(InstallerBranch, RefusingDeletesTheWorkingFolder)
     EXPECT_FALSE(fs::exists(InstallerLog));
 }
 
+TEST_F(InstallerBranch, RefusingKeepsTheBrowsersDataOfEarlierRuns)
+{
+    // What the browser keeps for the app (its storage) lies in the loader's folder.
+    const fs::path storage = Folder / "Win32" / "EBWebView" / "Default" / "Local Storage" / "leveldb" / "000003.log";
+    WriteBytes(storage, "notes the user wrote");
+    const TProcess process = Run(Package(""));
+    EXPECT_TRUE(Contains(Answer(process, L"Cancel"), L"Do you want to install it now?"));
+    EXPECT_TRUE(Contains(Answer(process, L"Accept"), L"will be closed now"));
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+    EXPECT_EQ(ReadBytes(storage), "notes the user wrote");
+    // What start-up wrote is gone.
+    EXPECT_FALSE(fs::exists(Folder / "Win32" / "WebView2LoaderWin32.dll"));
+    EXPECT_FALSE(fs::exists(Folder / "WebView2Installer.exe"));
+}
+
 TEST_F(InstallerBranch, AcceptedInstallsWaitsAndRestartsOnce)
 {
     const fs::path exe = Package("InstallFormColor=255\n");

@@ -183,25 +183,40 @@ TEST(Startup, TheLoaderLibraryIsWrittenCheckedAndKept)
     EXPECT_EQ(FinishRun(second), 0u);
     EXPECT_EQ(ReadBytes(data.Loader()), loader);
 
-    // A good one is kept as it is.
+    // A good one is kept as it is, and held from its check on: while the runtime runs,
+    // nobody can change, replace or delete it.
     fs::last_write_time(data.Loader(), fs::last_write_time(data.Loader()) - std::chrono::hours(24 * 30));
     const auto old = fs::last_write_time(data.Loader());
     TProcess third = Start(exe, L"");
+    ASSERT_NE(WaitForWindow(third, [](HWND w) { return ClassOf(w) == L"FolioMainForm"; }), nullptr);
+    HANDLE writer = CreateFileW(data.Loader().wstring().c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) {
+        CloseHandle(writer);
+    }
+    WriteBytes(work / "planted.dll", "MZ planted");
+    EXPECT_FALSE(MoveFileExW((work / "planted.dll").wstring().c_str(), data.Loader().wstring().c_str(),
+                             MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(DeleteFileW(data.Loader().wstring().c_str()));
     EXPECT_EQ(FinishRun(third), 0u);
     EXPECT_EQ(fs::last_write_time(data.Loader()), old);
     // Nothing else is left in the folder (no temporary files).
     EXPECT_EQ(std::distance(fs::directory_iterator(data.Loader().parent_path()), {}), 1);
 }
 
-TEST(Startup, APackageWithoutTheLoaderIsNotAValidApplication)
+TEST(Startup, APackageWithoutTheLoaderLooksForTheInstalledRuntimeItself)
 {
+    // No runtime is installed in the test prefix: the built-in loader finds none, and a
+    // package without the installer cannot offer it.
     TWorkDir work("noloader");
     TAppData data("folio.e2e.noloader");
     const fs::path exe = Package(work, Ini("folio.e2e.noloader"), false);
     const TProcess process = Start(exe, L"");
     const auto seen = AnswerDialog(process, L"Accept");
     ASSERT_TRUE(seen.Shown);
-    EXPECT_TRUE(HasText(seen.Texts, L"This is not a valid Windows application."));
+    EXPECT_TRUE(HasText(seen.Texts, L"The Microsoft WebView2 runtime is required to run this application. This "
+                                    L"application cannot continue"));
     EXPECT_EQ(seen.ExitCode, 0u);
     EXPECT_FALSE(fs::exists(data.Loader()));
 }

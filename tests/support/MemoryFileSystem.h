@@ -38,6 +38,27 @@ public:
     bool MoveReplacing(const std::u16string&, const std::u16string&) override { return false; }
     void ForceDirectories(const std::u16string&) override {}
     void WriteFile(const std::u16string&, std::string_view) override {}
+    std::unique_ptr<Folio::Platform::THeldFile> OpenHeld(const std::u16string& path) override
+    {
+        Asked.push_back(path);
+        const auto it = Files.find(path);
+        if (it == Files.end()) {
+            return nullptr;
+        }
+        // Holds a copy: later changes to Files are not seen, as a held file does not change.
+        class Held final : public Folio::Platform::THeldFile {
+        public:
+            explicit Held(std::string bytes) : FBytes(std::move(bytes)) {}
+            std::optional<std::vector<uint8_t>> ReadAll() override
+            {
+                return std::vector<uint8_t>(FBytes.begin(), FBytes.end());
+            }
+
+        private:
+            std::string FBytes;
+        };
+        return std::make_unique<Held>(it->second);
+    }
 };
 
 } // namespace FolioTest

@@ -161,6 +161,7 @@ public:
     void WriteFile(const std::u16string&, std::string_view) override {}
     bool MoveReplacing(const std::u16string&, const std::u16string&) override { return FAnswer; }
     std::optional<std::vector<uint8_t>> ReadFile(const std::u16string&) override { return std::nullopt; }
+    std::unique_ptr<Platform::THeldFile> OpenHeld(const std::u16string&) override { return nullptr; }
 
 private:
     bool FAnswer;

@@ -204,10 +204,7 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
                          std::to_string(static_cast<int64_t>(runtime.size()) - int64_t(*imageEnd)) +
                          " bytes after its image end (a signature, a symbol table or a package?); use a bare, stripped runtime");
     }
-    if (o.Loader.empty()) {
-        err << "folio-pack: warning: no --loader given: the runtime refuses to start a package without "
-               "WebView2LoaderWin32.dll\n";
-    } else if (MachineOf(ReadWhole(o.Loader)) != MachineOf(runtime)) {
+    if (!o.Loader.empty() && MachineOf(ReadWhole(o.Loader)) != MachineOf(runtime)) {
         err << "folio-pack: warning: the loader " << Show(o.Loader) << " is not built for the runtime's processor\n";
     }
 
@@ -358,6 +355,9 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
     exeTemp.Commit();
     out << Utf16ToUtf8(o.Output.u16string()) << ": " << sources.size() << " entries, " << (joinAt + packageSize)
         << " bytes (runtime " << joinAt << ", package " << packageSize << ")\n";
+    if (o.Loader.empty()) {
+        out << "The executable uses the installed WebView2 runtime through its built-in loader.\n";
+    }
     return 0;
 }
 

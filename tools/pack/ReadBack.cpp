@@ -297,9 +297,6 @@ int Verify(const fs::path& file, const std::optional<std::string>& password, std
         }
     }
     package.CheckWhole();
-    if (zip.Find(u"WebView2LoaderWin32.dll") < 0) {
-        err << "folio-pack: warning: no WebView2LoaderWin32.dll: the browser runtime will be reported missing\n";
-    }
     if (errors > 0) {
         out << Utf16ToUtf8(file.u16string()) << ": " << errors << " problem(s) in " << zip.Count() << " entries\n";
         return 1;

@@ -61,6 +61,7 @@ public:
     void WriteFile(const std::u16string&, std::string_view) override {}
     bool MoveReplacing(const std::u16string&, const std::u16string&) override { return false; }
     std::optional<std::vector<uint8_t>> ReadFile(const std::u16string&) override { return std::nullopt; }
+    std::unique_ptr<Folio::Platform::THeldFile> OpenHeld(const std::u16string&) override { return nullptr; }
 };
 
 struct Bridge {

@@ -3,6 +3,7 @@
 // package (the loader library kept between runs, the installer written afresh).
 #include "package/SettingsCheck.h"
 #include "platform/FileSystem.h"
+#include "package/Crc32.h"
 #include "runtime/PackagedFile.h"
 #include "runtime/StartupRules.h"
 #include "tests/support/TempDir.h"
@@ -120,6 +121,79 @@ TEST_F(PackagedFileTest, DifferentFilesOnDiskAreReplaced)
         EXPECT_EQ(FolioTest::ReadFile(dir / "loader.dll"), loader);
     }
     EXPECT_EQ(FilesInFolder(), 1u);
+}
+
+namespace {
+
+uint32_t CrcOf(const std::string& s)
+{
+    return Folio::Shared::Crc32(0, reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
+
+// `data` with the four bytes at `at` changed so that its CRC-32 becomes `wanted`: the CRC
+// is linear in the data, so the change is the solution of 32 equations over GF(2).
+std::string ForgeCrc(std::string data, size_t at, uint32_t wanted)
+{
+    const uint32_t base = CrcOf(data);
+    uint32_t column[32];
+    for (int bit = 0; bit < 32; ++bit) {
+        std::string flipped = data;
+        flipped[at + size_t(bit / 8)] ^= char(1 << (bit % 8));
+        column[bit] = CrcOf(flipped) ^ base;
+    }
+    // Rows of [columns | target], eliminated to find which bits to flip.
+    uint64_t rows[32];
+    const uint32_t target = wanted ^ base;
+    for (int r = 0; r < 32; ++r) {
+        uint64_t row = 0;
+        for (int bit = 0; bit < 32; ++bit) {
+            row |= uint64_t((column[bit] >> r) & 1) << bit;
+        }
+        rows[r] = row | (uint64_t((target >> r) & 1) << 32);
+    }
+    for (int bit = 0, r = 0; bit < 32; ++bit) {
+        int pivot = r;
+        while (pivot < 32 && !((rows[pivot] >> bit) & 1)) {
+            ++pivot;
+        }
+        if (pivot == 32) {
+            continue;
+        }
+        std::swap(rows[r], rows[pivot]);
+        for (int o = 0; o < 32; ++o) {
+            if (o != r && ((rows[o] >> bit) & 1)) {
+                rows[o] ^= rows[r];
+            }
+        }
+        ++r;
+    }
+    for (int r = 0; r < 32; ++r) {
+        const uint64_t row = rows[r] & 0xFFFFFFFFu;
+        if (row && (rows[r] >> 32)) {
+            const int bit = __builtin_ctzll(row);
+            data[at + size_t(bit / 8)] ^= char(1 << (bit % 8));
+        }
+    }
+    return data;
+}
+
+} // namespace
+
+TEST_F(PackagedFileTest, AFileForgedToTheSameSizeAndCrcIsReplaced)
+{
+    Open({FolioTest::Stored("WebView2LoaderWin32.dll", loader)});
+    // A planted library padded to the loader's size, its CRC-32 made to match.
+    std::string planted = "MZ planted " + std::string(loader.size() - 11, 'P');
+    planted = ForgeCrc(planted, planted.size() - 8, CrcOf(loader));
+    ASSERT_EQ(planted.size(), loader.size());
+    ASSERT_EQ(CrcOf(planted), CrcOf(loader));
+    ASSERT_NE(planted, loader);
+    FolioTest::WriteFile(dir / "loader.dll", planted);
+    const auto result = Write();
+    EXPECT_EQ(result.Outcome, TPackagedFile::Written);
+    EXPECT_EQ(FolioTest::ReadFile(dir / "loader.dll"), loader);
+    ASSERT_NE(result.Held, nullptr);
+    EXPECT_EQ(result.Held->ReadAll(), std::vector<uint8_t>(loader.begin(), loader.end()));
 }
 
 TEST_F(PackagedFileTest, MissingOrUnreadableEntriesWriteNothing)

@@ -233,7 +233,11 @@ TEST(FolioPack, WarnsWithoutEndingTheBuild)
     MakeApp(dir, "[App]\nID=a\nName=x\nDirName=w\nIndexHtml=start.html\nColour=1\n");
     const auto r = Pack(dir, "build app --runtime runtime.exe -o App.exe");
     EXPECT_EQ(r.Code, 0) << r.Err;
-    EXPECT_NE(r.Err.find("warning: no --loader given"), std::string::npos);
+    // Without --loader the runtime's built-in loader is used: said, not warned about.
+    EXPECT_EQ(r.Err.find("loader"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Out.find("The executable uses the installed WebView2 runtime through its built-in loader."),
+              std::string::npos)
+        << r.Out;
     EXPECT_NE(r.Err.find("warning: kiv.ini: [App] Colour is not a key the runtime reads"), std::string::npos);
     EXPECT_NE(r.Err.find("warning: the start page start.html is not in"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(dir / "App.exe"));
