@@ -111,8 +111,10 @@ private:
 
 inline std::wstring Quote(const std::wstring& s) { return L"\"" + s + L"\""; }
 
-// Starts `exe` with a command line of its quoted path and `arguments` as given.
-inline TProcess Start(const fs::path& exe, const std::wstring& arguments, const TEnvironment& changes = {})
+// Starts `exe` with a command line of its quoted path and `arguments` as given, in
+// `folder` (the executable's own folder unless given).
+inline TProcess Start(const fs::path& exe, const std::wstring& arguments, const TEnvironment& changes = {},
+                      const fs::path& folder = {})
 {
     std::map<std::wstring, std::wstring, decltype([](const std::wstring& a, const std::wstring& b) {
                  return _wcsicmp(a.c_str(), b.c_str()) < 0;
@@ -144,7 +146,8 @@ inline TProcess Start(const fs::path& exe, const std::wstring& arguments, const 
     STARTUPINFOW startup{sizeof(startup)};
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(exe.wstring().c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        block.data(), exe.parent_path().wstring().c_str(), &startup, &info)) {
+                        block.data(), (folder.empty() ? exe.parent_path() : folder).wstring().c_str(), &startup,
+                        &info)) {
         return {};
     }
     CloseHandle(info.hThread);
