@@ -115,6 +115,12 @@ function(folio_add_pe_check)
             advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
             shlwapi.dll user32.dll)
   set_tests_properties(runtime-imports PROPERTIES LABELS static)
+  # Both programs take the current folder out of the search for libraries named without
+  # a path, first thing at their entry.
+  add_test(NAME entry-dll-directory
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-imported-functions --objdump ${objdump}
+            $<TARGET_FILE:FolioRuntime> $<TARGET_FILE:folio-pack> -- SetDllDirectoryW)
+  set_tests_properties(entry-dll-directory PROPERTIES LABELS static)
   # No library of the runtime's code (everything outside tests/) is loaded by a bare
   # name; the sample shows that the check finds such loads, and only those.
   set(check ${PROJECT_SOURCE_DIR}/tests/static/check-library-loads)
