@@ -138,3 +138,29 @@ TEST_F(Hardened, LibrariesPlantedBesideTheExecutableOrInItsFolderAreNotLoaded)
         EXPECT_EQ(TakeMarkers(markers), "");
     }
 }
+
+TEST_F(Hardened, ToolWindowFramesKeepTheTaskbarButton)
+{
+    const std::string setBorder = "message file:///index.html {\"id\":60012,\"uuid\":\"b\",\"data\":{\"border\":\"";
+    const struct {
+        const char* What;
+        std::string Settings, Scenario;
+    } cases[] = {
+        {"tool window at start", "WindowBorder=4\n", ""},
+        {"sizeable tool window at start", "WindowBorder=5\n", ""},
+        {"tool window from the page", "", setBorder + "toolwindow\"}}\nwait-reply 10000\n"},
+        {"sizeable tool window from the page", "WindowBorder=3\n", setBorder + "sizetoolwindow\"}}\nwait-reply 10000\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        const TProcess process = Run(Package(c.Settings), c.Scenario + kCloseAnswer);
+        HWND main = WaitForWindow(process, IsMainWindow);
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(WaitFor("scenario-done")) << ReadBytes(Log);
+        const auto exStyle = DWORD(GetWindowLongW(main, GWL_EXSTYLE));
+        EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
+        EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(process.WaitExit(20000), 0u);
+    }
+}
