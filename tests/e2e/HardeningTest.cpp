@@ -105,6 +105,78 @@ std::string TakeMarkers(const fs::path& folder)
     return loaded;
 }
 
+// The screen's pixels in the icon box of the message dialog (12 pixels in, 32 square,
+// at 96 DPI).
+std::vector<uint32_t> DialogIcon(HWND dialog)
+{
+    POINT origin{12, 12};
+    ClientToScreen(dialog, &origin);
+    return Folio::Test::CaptureScreen({origin.x, origin.y, origin.x + 32, origin.y + 32});
+}
+
+// The system's error icon as the dialog would draw it, on the dialog's background.
+std::vector<uint32_t> SystemErrorIcon(uint32_t background)
+{
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 32, -32, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<uint32_t> pixels;
+    if (bitmap && bits) {
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        std::fill_n(static_cast<uint32_t*>(bits), 32 * 32, background);
+        DrawIconEx(memory, 0, 0, LoadIconW(nullptr, IDI_ERROR), 32, 32, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        SelectObject(memory, old);
+        const auto* p = static_cast<const uint32_t*>(bits);
+        pixels.assign(p, p + 32 * 32);
+        for (auto& pixel : pixels) {
+            pixel &= 0x00FFFFFF;
+        }
+    }
+    if (bitmap) {
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// The share of pixels of `a` and `b` that are the same colour, give or take a little.
+double Alike(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+{
+    if (a.size() != b.size() || a.empty()) {
+        return 0;
+    }
+    size_t same = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        bool close = true;
+        for (int shift : {0, 8, 16}) {
+            close = close && std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF)) <= 8;
+        }
+        same += close;
+    }
+    return double(same) / double(a.size());
+}
+
+// Tells Wine which Windows version to report to the program `exe` (by its file name).
+struct TWineVersion {
+    std::wstring Key;
+    TWineVersion(const std::wstring& exe, const wchar_t* version) : Key(L"Software\\Wine\\AppDefaults\\" + exe)
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, Key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
+            RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                           DWORD((wcslen(version) + 1) * sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+    }
+    ~TWineVersion() { RegDeleteTreeW(HKEY_CURRENT_USER, Key.c_str()); }
+};
+
 } // namespace
 
 TEST_F(Hardened, LibrariesPlantedBesideTheExecutableOrInItsFolderAreNotLoaded)
@@ -161,6 +233,42 @@ TEST_F(Hardened, ToolWindowFramesKeepTheTaskbarButton)
         EXPECT_TRUE(exStyle & WS_EX_TOOLWINDOW);
         EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
         PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(process.WaitExit(20000), 0u);
+    }
+}
+
+TEST_F(Hardened, TheStartupErrorDialogIgnoresEscapeAndShowsTheIconOfItsWindows)
+{
+    // The runtime alone, with nothing appended: "This is not a valid Windows application."
+    const struct {
+        const wchar_t* Exe;
+        const wchar_t* Version;
+        bool SystemIcon; // before Windows 8 the system's icon, else the program's image
+    } cases[] = {{L"Seven.exe", L"win7", true}, {L"Ten.exe", L"win10", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fs::path(c.Version).string());
+        const TWineVersion version(c.Exe, c.Version);
+        fs::copy_file(kRuntime, Work.Path() / c.Exe);
+        const TProcess process = Start(Work.Path() / c.Exe, L"");
+        HWND dialog = WaitForWindow(process, IsDialog);
+        ASSERT_NE(dialog, nullptr);
+        Sleep(300); // let it paint
+        POINT corner{2, 2};
+        ClientToScreen(dialog, &corner);
+        const uint32_t background = Folio::Test::CaptureScreen({corner.x, corner.y, corner.x + 1, corner.y + 1}).at(0);
+        const double alike = Alike(DialogIcon(dialog), SystemErrorIcon(background));
+        if (c.SystemIcon) {
+            EXPECT_GT(alike, 0.95);
+        } else {
+            EXPECT_LT(alike, 0.8);
+        }
+
+        PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0);
+        Sleep(500);
+        EXPECT_TRUE(IsWindow(dialog) && IsWindowVisible(dialog)) << "Escape closed the dialog";
+        EXPECT_TRUE(process.Running());
+        EXPECT_TRUE(ClickButton(dialog, L"Accept"));
         EXPECT_EQ(process.WaitExit(20000), 0u);
     }
 }
