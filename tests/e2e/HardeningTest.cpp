@@ -272,3 +272,21 @@ TEST_F(Hardened, TheStartupErrorDialogIgnoresEscapeAndShowsTheIconOfItsWindows)
         EXPECT_EQ(process.WaitExit(20000), 0u);
     }
 }
+
+TEST_F(Hardened, ABusyPageIsLeftAloneAndAPageWhoseRendererExitedIsReloaded)
+{
+    const TProcess process = Run(Package(), "process-failed render-unresponsive\nwait 1000\n"
+                                            "process-failed render-exited\n" + kCloseAnswer);
+    HWND main = WaitForWindow(process, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor("reload", 20000)) << ReadBytes(Log);
+    ASSERT_TRUE(WaitFor("scenario-done", 20000)) << ReadBytes(Log);
+    const auto exited = Positions("process-failed", "kind", "render-exited");
+    const auto reloads = Positions("reload");
+    ASSERT_EQ(exited.size(), 1u) << ReadBytes(Log);
+    ASSERT_EQ(reloads.size(), 1u) << ReadBytes(Log);
+    EXPECT_GT(reloads[0], exited[0]) << "the busy page was reloaded\n" << ReadBytes(Log);
+    EXPECT_TRUE(Positions("controller-closed").empty()); // the browser itself stays
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+}
