@@ -180,6 +180,19 @@ void TBrowserForm::InjectScripts()
     }
 }
 
+bool TBrowserForm::ShowsPackagePage()
+{
+    if (!FEdgeBrowser->WebViewCreated()) {
+        return false;
+    }
+    Browser::TServingContext pages;
+    pages.Archive = ExeZip;
+    pages.AppDirName = AppDirName;
+    pages.AppDirPath = AppDirPath;
+    pages.FileSystem = &Platform::SystemFileSystem();
+    return Browser::IsPackagePage(FEdgeBrowser->LocationURL(), pages);
+}
+
 bool TBrowserForm::OnPackagePage()
 {
     return Browser::IsPackagePageUri(FEdgeBrowser->LocationURL()) || Browser::IsPackagePageUri(FNavigatingTo);

@@ -290,3 +290,37 @@ TEST_F(Hardened, ABusyPageIsLeftAloneAndAPageWhoseRendererExitedIsReloaded)
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(process.WaitExit(20000), 0u);
 }
+
+TEST_F(Hardened, AWindowOnAPageFromOutsideThePackageClosesWithoutAskingIt)
+{
+    // The page goes elsewhere by itself, then the user closes the window. A page of the
+    // package is asked and, silent the first time, keeps the window until it agrees; any
+    // other page could never agree.
+    const struct {
+        std::string Url;
+        bool PackagePage;
+    } cases[] = {
+        {"https://example.com/", false},
+        {"file:///C:/windows/win.ini", false}, // a local file outside the package and its folder
+        {"file:///other.html", true},
+    };
+    const fs::path exe = Package();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Url);
+        // The page answers the second close query from where it is (the bridge ignores it
+        // unless that is a page of the package).
+        const TProcess process =
+            Run(exe, "follow " + c.Url + "\nclose\nwait 1500\non-script kiv.events.onCloseQuery(); " + c.Url +
+                         " {\"id\":50001,\"uuid\":\"c1\",\"data\":{}}\nclose\n");
+        ASSERT_NE(WaitForWindow(process, IsMainWindow), nullptr);
+        EXPECT_EQ(process.WaitExit(30000), 0u) << ReadBytes(Log);
+        EXPECT_FALSE(Positions("navigation-completed", "url", c.Url).empty()) << ReadBytes(Log);
+        const size_t asked = Positions("script-executed", "script", "kiv.events.onCloseQuery();").size();
+        if (c.PackagePage) {
+            EXPECT_GE(asked, 2u) << ReadBytes(Log);
+            EXPECT_FALSE(Positions("scenario-done", "completed", "true").empty()) << ReadBytes(Log);
+        } else {
+            EXPECT_EQ(asked, 0u) << ReadBytes(Log);
+        }
+    }
+}

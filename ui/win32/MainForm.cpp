@@ -221,6 +221,11 @@ bool TMainForm::PageCanAnswer()
 
 bool TMainForm::FormCloseQuery()
 {
+    // Only a page of the package can agree to the close (app.close() from any other page
+    // is ignored by the bridge): a window showing anything else closes without asking.
+    if (!FCanClose && PageCanAnswer() && !FBrowserForm->ShowsPackagePage()) {
+        return true;
+    }
     const bool canClose = FCanClose || !PageCanAnswer();
     if (FBrowserForm) {
         FBrowserForm->EdgeBrowser().ExecuteScript(u"kiv.events.onCloseQuery();");
