@@ -115,6 +115,20 @@ function(folio_add_pe_check)
             advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
             shlwapi.dll user32.dll)
   set_tests_properties(runtime-imports PROPERTIES LABELS static)
+  # Both programs take the current folder out of the search for libraries named without
+  # a path, first thing at their entry.
+  add_test(NAME entry-dll-directory
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/static/check-imported-functions --objdump ${objdump}
+            $<TARGET_FILE:FolioRuntime> $<TARGET_FILE:folio-pack> -- SetDllDirectoryW)
+  set_tests_properties(entry-dll-directory PROPERTIES LABELS static)
+  # No library of the runtime's code (everything outside tests/) is loaded by a bare
+  # name; the sample shows that the check finds such loads, and only those.
+  set(check ${PROJECT_SOURCE_DIR}/tests/static/check-library-loads)
+  add_test(NAME library-loads COMMAND ${check} ${PROJECT_SOURCE_DIR})
+  add_test(NAME library-loads-sample COMMAND ${check} ${PROJECT_SOURCE_DIR}/tests/static/bare-name-loads.sample)
+  set_tests_properties(library-loads library-loads-sample PROPERTIES LABELS static)
+  set_tests_properties(library-loads-sample PROPERTIES PASS_REGULAR_EXPRESSION
+    "sample:3: [^\n]*\nFAIL [^\n]*:4: [^\n]*\nFAIL [^\n]*:5: [^\n]*\nFAIL [^\n]*:7: [^\n]*\nFAIL [^\n]*:8: [^\n]*\n5 bare-name library loads in 1 files")
 endfunction()
 
 # RapidJSON is header-only; Debian installs it in /usr/include/rapidjson. The cross

@@ -40,6 +40,11 @@ int Run()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // First thing: the current folder leaves the search for libraries named without a
+    // path (ours are loaded by full path; this covers code of others in the process).
+    // The rest of the default search stays: SetDefaultDllDirectories would also keep the
+    // browser's libraries, loaded by their full paths, from finding their dependencies.
+    SetDllDirectoryW(L"");
     // The browser and its scripts expect the floating-point exceptions masked.
     _control87(_MCW_EM, _MCW_EM);
     OleInitialize(nullptr);

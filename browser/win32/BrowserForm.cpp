@@ -180,6 +180,19 @@ void TBrowserForm::InjectScripts()
     }
 }
 
+bool TBrowserForm::ShowsPackagePage()
+{
+    if (!FEdgeBrowser->WebViewCreated()) {
+        return false;
+    }
+    Browser::TServingContext pages;
+    pages.Archive = ExeZip;
+    pages.AppDirName = AppDirName;
+    pages.AppDirPath = AppDirPath;
+    pages.FileSystem = &Platform::SystemFileSystem();
+    return Browser::IsPackagePage(FEdgeBrowser->LocationURL(), pages);
+}
+
 bool TBrowserForm::OnPackagePage()
 {
     return Browser::IsPackagePageUri(FEdgeBrowser->LocationURL()) || Browser::IsPackagePageUri(FNavigatingTo);
@@ -278,15 +291,15 @@ void TBrowserForm::EdgeBrowserProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND kin
 {
     // A dead window helps nobody: a new browser when the browser process is gone, a
     // reload when only the page's renderer is. Done from the message loop, not inside
-    // the browser's own call.
+    // the browser's own call. A page that is only busy (a long script) is left alone:
+    // a reload would throw away what it is doing.
     PostMessageW(Handle(), kRecoverMessage, WPARAM(kind), 0);
 }
 
 void TBrowserForm::Recover(COREWEBVIEW2_PROCESS_FAILED_KIND kind)
 {
     const bool browserGone = kind == COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED;
-    if (!browserGone && kind != COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED &&
-        kind != COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE) {
+    if (!browserGone && kind != COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED) {
         return;
     }
     // A browser or page that fails at every start is not restarted forever: after a few

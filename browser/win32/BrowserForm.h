@@ -26,6 +26,9 @@ public:
 
     TEdgeBrowser& EdgeBrowser() { return *FEdgeBrowser; }
     bool ProgressBarVisible() const;
+    // Whether the committed top-level document is one of the package's own pages (the
+    // pages the bridge serves): only such a page takes part in the close handshake.
+    bool ShowsPackagePage();
     // Shows or hides the web view without changing the window (while minimised).
     void SetWebViewVisible(bool visible);
 

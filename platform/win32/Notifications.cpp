@@ -8,6 +8,7 @@
 #include "platform/win32/Errors.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/NotificationSetup.h"
+#include "platform/win32/SystemLibrary.h"
 #include "platform/win32/ToastApi.h"
 #include "util/ToastText.h"
 
@@ -48,7 +49,7 @@ const TWinRt& WinRt()
     static const TWinRt api = [] {
         TWinRt found;
         // Kept loaded for the life of the process, like the toasts that use it.
-        if (HMODULE combase = LoadLibraryExW(L"combase.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        if (HMODULE combase = Win32::LoadSystemLibrary(L"combase.dll")) {
             Resolve(combase, "WindowsCreateString", found.CreateString);
             Resolve(combase, "WindowsDeleteString", found.DeleteString);
             Resolve(combase, "RoGetActivationFactory", found.GetActivationFactory);

@@ -1,7 +1,7 @@
 // Rounded corners (see RoundedWindow.h).
 #include "platform/win32/RoundedWindow.h"
 
-#include <cwchar>
+#include "platform/win32/SystemLibrary.h"
 
 namespace Folio::Win32 {
 
@@ -13,20 +13,7 @@ constexpr DWORD kCornerPreferenceAttribute = 33; // DWMWA_WINDOW_CORNER_PREFEREN
 DwmSetWindowAttributeFn BindDwmSetWindowAttribute() noexcept
 {
     // Bound once, at first use; the library stays loaded for the process.
-    static const DwmSetWindowAttributeFn bound = []() noexcept -> DwmSetWindowAttributeFn {
-        // From the system folder by its full path: a bare name would search the
-        // executable's folder first, where anyone may have put a dwmapi.dll.
-        wchar_t path[MAX_PATH + 16];
-        const UINT n = GetSystemDirectoryW(path, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH) {
-            return nullptr;
-        }
-        wcscpy(path + n, L"\\dwmapi.dll");
-        HMODULE dwm = LoadLibraryW(path);
-        return dwm ? reinterpret_cast<DwmSetWindowAttributeFn>(
-                         reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")))
-                   : nullptr;
-    }();
+    static const auto bound = SystemFunction<DwmSetWindowAttributeFn>(L"dwmapi.dll", "DwmSetWindowAttribute");
     return bound;
 }
 

@@ -1,8 +1,9 @@
 // The message dialog on Windows: a dialog-manager window built in memory, so that Enter,
 // Escape, Tab and the close box behave as in any Windows dialog, laid out from the
-// portable plan and scaled with the window's DPI. The kind's icon is the program's PNG
-// image, drawn smoothly at 32 x 32 pixels at 96 DPI; the system icon stands in when the
-// image cannot be had.
+// portable plan and scaled with the window's DPI. On Windows 8 and later the kind's icon
+// is the program's PNG image, drawn smoothly at 32 x 32 pixels at 96 DPI; earlier
+// Windows shows the system icon of the kind, which also stands in when the image cannot
+// be had.
 #include "runtime/LocalizedMessages.h"
 
 #include "platform/win32/Handles.h"
@@ -10,6 +11,7 @@
 #include "platform/win32/Window.h"
 
 #include <windows.h>
+#include <versionhelpers.h>
 
 #include <vector>
 
@@ -71,7 +73,8 @@ void Layout(HWND dialog, DialogState& s)
     const int margin = scale(12), gap = scale(6), iconSize = scale(32);
     const bool hasIcon = s.Kind != TMsgDlgType::mtCustom;
     if (hasIcon) {
-        if (const wchar_t* name = ImageName(s.Kind)) {
+        const wchar_t* name = ImageName(s.Kind);
+        if (name && IsWindows8OrGreater()) {
             s.Image = Win32::LoadPngResource(name, iconSize);
         }
         if (!s.Image) {

@@ -37,7 +37,8 @@ std::vector<std::u16string> CommandLineArguments()
 
 void ShowStartupError(const std::u16string& text)
 {
-    ShowLocalizedDialog(text, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}, LocalizedMessage(1), {LocalizedMessage(3)});
+    // {Yes} captioned "Accept": Escape does not press it, so the message is not dismissed by accident.
+    ShowLocalizedDialog(text, TMsgDlgType::mtError, {TMsgDlgBtn::mbYes}, LocalizedMessage(1), {LocalizedMessage(3)});
 }
 
 namespace {

@@ -77,19 +77,21 @@ std::optional<std::u16string> FindTitle(const std::string& html)
 
 } // namespace
 
-void TWebView::RunNavigation(std::u16string uri, UINT64 id)
+void TWebView::RunNavigation(std::u16string uri, UINT64 id, std::function<void()> then)
 {
     if (FClosed) {
         return;
     }
     ComPtr<TWebView> self(this);
-    const auto complete = [self, uri, id](bool success, COREWEBVIEW2_WEB_ERROR_STATUS status) {
+    const auto complete = [self, uri, id, then](bool success, COREWEBVIEW2_WEB_ERROR_STATUS status) {
         if (self->FClosed) {
             return;
         }
         self->FNavigationCompleted.Raise(self.Get(), MakeObject<TNavigationCompletedArgs>(success, status, id).Get());
         TLogLine("navigation-completed").Str("url", uri).Bool("success", success).Write();
-        if (!self->FStarted) {
+        if (then) {
+            then();
+        } else if (!self->FStarted) {
             self->FStarted = true;
             self->FQueue->Post([self] { self->Next(); });
         }

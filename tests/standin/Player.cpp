@@ -21,6 +21,7 @@ const char* CommandName(ECommand command)
     case ECommand::OnScript: return "on-script";
     case ECommand::Wait: return "wait";
     case ECommand::WaitReply: return "wait-reply";
+    case ECommand::Follow: return "follow";
     }
     return "?";
 }
@@ -97,6 +98,14 @@ void TWebView::RunStep(const TStep& step)
     case ECommand::OnScript:
         FAnswers.push_back({step.Match, step.Uri, step.Text});
         break;
+    case ECommand::Follow:
+        // The page itself leaves for another document, as a followed link does.
+        if (FRelay) {
+            FRelay->Send(TRelayMessage("navigate").Str("url", step.Uri).Text());
+            break;
+        }
+        RunNavigation(step.Uri, ++FNavigationId, goOn);
+        return;
     case ECommand::Wait:
         FQueue->After(step.Milliseconds, [self] { self->Next(); });
         return;

@@ -152,6 +152,11 @@ std::string ParseLine(std::string_view command, std::string_view rest, TStep& st
         step.Uri = Utf8ToUtf16(rest);
         return needRest("a URI");
     }
+    if (command == "follow") {
+        step.Command = ECommand::Follow;
+        step.Uri = Utf8ToUtf16(rest);
+        return needRest("a URL");
+    }
     if (command == "permission") {
         step.Command = ECommand::Permission;
         if (!ParseName(PermissionNames, word(), step.Kind)) {

@@ -11,7 +11,8 @@
 
 namespace Folio::Standin {
 
-enum class ECommand { Request, Message, Title, Close, NewWindow, Permission, ProcessFailed, OnScript, Wait, WaitReply };
+enum class ECommand { Request, Message, Title, Close, NewWindow, Permission, ProcessFailed, OnScript, Wait, WaitReply,
+                       Follow };
 
 // The creation steps a scenario can make fail, in the order the runtime meets them.
 enum class EFailStep { EnvironmentCall, Environment, Controller, WebView, Settings };
@@ -20,7 +21,7 @@ inline constexpr int FailStepCount = 5;
 struct TStep {
     ECommand Command = ECommand::Close;
     int Line = 0;               // 1-based line of the scenario file
-    std::u16string Uri;         // request, new-window, permission: the URI; message, on-script: the source
+    std::u16string Uri;         // request, new-window, permission, follow: the URI; message, on-script: the source
     std::u16string Text;        // message, on-script: the JSON; title: the title
     std::u16string Match;       // on-script: the text the runtime's script must contain
     int32_t Kind = 0;           // request: resource context; permission, process-failed: the kind

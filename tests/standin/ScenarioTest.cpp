@@ -115,3 +115,12 @@ TEST(StandinScenario, RangeRequestsCarryTheirHeader)
     EXPECT_EQ(ResourceContextName(scenario.Steps[0].Kind), "media");
     EXPECT_EQ(scenario.Errors, std::vector<std::string>{"line 2: request-range needs a URL and a Range header"});
 }
+
+TEST(StandinScenario, FollowTakesTheRestOfTheLineAsItsUrl)
+{
+    const TScenario scenario = ParseScenario("follow https://example.com/a b\nfollow\n");
+    ASSERT_EQ(scenario.Steps.size(), 1u);
+    EXPECT_EQ(scenario.Steps[0].Command, ECommand::Follow);
+    EXPECT_TRUE(scenario.Steps[0].Uri == u"https://example.com/a b");
+    EXPECT_EQ(scenario.Errors, std::vector<std::string>{"line 2: follow needs a URL"});
+}

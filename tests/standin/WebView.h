@@ -145,7 +145,8 @@ private:
     static HRESULT Logged(const char* event) noexcept;
 
     // Navigation.cpp
-    void RunNavigation(std::u16string uri, UINT64 id);
+    // `then`, when given, runs once the navigation completed.
+    void RunNavigation(std::u16string uri, UINT64 id, std::function<void()> then = {});
     // range: the request's "Range" header; empty: none.
     void Request(std::u16string uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT context, TResponded responded,
                  const std::u16string& range = {});

@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <windows.h>
 
 int wmain(int argc, wchar_t** argv)
 {
+    SetDllDirectoryW(L""); // the current folder leaves the search for libraries named without a path
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
     _setmode(_fileno(stdout), _O_BINARY); // extract writes bytes to standard output
     std::vector<std::u16string> args;

@@ -30,7 +30,9 @@ struct TBorderStyle {
 };
 
 // 0 none, 1 single, 2 sizeable, 3 dialog, 4 tool window, 5 sizeable tool window; any
-// other code is taken as sizeable, the designed border.
+// other code is taken as sizeable, the designed border. The tool-window frames keep the
+// main window's taskbar button and its place in Alt+Tab (WS_EX_APPWINDOW), which a tool
+// window alone would lose.
 TBorderStyle BorderStyle(int code)
 {
     constexpr DWORD caption = WS_CAPTION | WS_SYSMENU;
@@ -38,14 +40,14 @@ TBorderStyle BorderStyle(int code)
     case 0: return {WS_POPUP, 0};
     case 1: return {caption | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0};
     case 3: return {caption | DS_MODALFRAME, WS_EX_DLGMODALFRAME};
-    case 4: return {caption, WS_EX_TOOLWINDOW};
-    case 5: return {caption | WS_THICKFRAME, WS_EX_TOOLWINDOW};
+    case 4: return {caption, WS_EX_TOOLWINDOW | WS_EX_APPWINDOW};
+    case 5: return {caption | WS_THICKFRAME, WS_EX_TOOLWINDOW | WS_EX_APPWINDOW};
     default: return {WS_OVERLAPPEDWINDOW, 0};
     }
 }
 
 constexpr DWORD kBorderBits = WS_POPUP | WS_OVERLAPPEDWINDOW | DS_MODALFRAME;
-constexpr DWORD kBorderExBits = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW;
+constexpr DWORD kBorderExBits = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
 
 } // namespace
 
@@ -219,6 +221,11 @@ bool TMainForm::PageCanAnswer()
 
 bool TMainForm::FormCloseQuery()
 {
+    // Only a page of the package can agree to the close (app.close() from any other page
+    // is ignored by the bridge): a window showing anything else closes without asking.
+    if (!FCanClose && PageCanAnswer() && !FBrowserForm->ShowsPackagePage()) {
+        return true;
+    }
     const bool canClose = FCanClose || !PageCanAnswer();
     if (FBrowserForm) {
         FBrowserForm->EdgeBrowser().ExecuteScript(u"kiv.events.onCloseQuery();");

@@ -5,6 +5,7 @@
 #include "ui/themes/win32/StyleEngine.h"
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/SystemLibrary.h"
 #include "platform/win32/Window.h"
 #include "ui/themes/win32/ThemedPainting.h"
 
@@ -86,12 +87,7 @@ int CompareInUserOrder(std::u16string_view a, std::u16string_view b)
 void SetFrameAttribute(HWND window, DWORD attribute, const void* value, DWORD size)
 {
     using SetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
-    static const auto setAttribute = [] {
-        const HMODULE dwm = LoadLibraryW(L"dwmapi.dll"); // kept for the process's life
-        return dwm ? reinterpret_cast<SetAttributeFn>(
-                         reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")))
-                   : nullptr;
-    }();
+    static const auto setAttribute = Win32::SystemFunction<SetAttributeFn>(L"dwmapi.dll", "DwmSetWindowAttribute");
     if (!setAttribute || FAILED(setAttribute(window, attribute, value, size))) {
         if (setAttribute && attribute == kUseImmersiveDarkMode) {
             setAttribute(window, kUseImmersiveDarkModeOld, value, size); // builds before 20H1

@@ -3,6 +3,7 @@
 #include "ui/themes/win32/ThemedPainting.h"
 
 #include "platform/win32/Handles.h"
+#include "platform/win32/SystemLibrary.h"
 #include "ui/themes/win32/StyleEngine.h"
 
 #include <algorithm>
@@ -57,12 +58,7 @@ void DrawGlyph(HDC dc, const RECT& box, int kind, uint32_t colour)
 bool PaintsFrames()
 {
     using IsEnabledFn = HRESULT(WINAPI*)(BOOL*);
-    static const auto isEnabled = [] {
-        const HMODULE dwm = LoadLibraryW(L"dwmapi.dll"); // kept for the process's life
-        return dwm ? reinterpret_cast<IsEnabledFn>(
-                         reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")))
-                   : nullptr;
-    }();
+    static const auto isEnabled = Win32::SystemFunction<IsEnabledFn>(L"dwmapi.dll", "DwmIsCompositionEnabled");
     BOOL composed = FALSE;
     return !isEnabled || FAILED(isEnabled(&composed)) || !composed;
 }
