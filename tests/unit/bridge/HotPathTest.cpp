@@ -61,6 +61,10 @@ public:
     void WriteFile(const std::u16string&, std::string_view) override {}
     bool MoveReplacing(const std::u16string&, const std::u16string&) override { return false; }
     std::optional<std::vector<uint8_t>> ReadFile(const std::u16string&) override { return std::nullopt; }
+    std::unique_ptr<Folio::Platform::TFileWriter> CreateNewFile(const std::u16string&) override
+    {
+        return nullptr; // it writes nothing: no name is ever free
+    }
 };
 
 struct Bridge {
