@@ -5,6 +5,13 @@
 #include "util/StrUtils.h"
 #include "util/TextCodecs.h"
 
+#include <cctype>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <random>
+#include <span>
+
 namespace Folio::Bridge {
 
 using Shared::TStrUtils;
@@ -20,6 +27,63 @@ std::u16string WithBackslash(std::u16string path)
     }
     return path;
 }
+
+// A new file of a fresh name beside a target ("<target>.<16 hex digits>.tmp"), removed
+// unless it was moved over the target. Its failures are the target's: "Cannot create
+// file "<target>". <reason>".
+class TTemporaryFile {
+public:
+    TTemporaryFile(Platform::TFileSystem& files, const std::u16string& target) : FFiles(files), FTarget(target)
+    {
+        static std::mt19937_64 names{std::random_device{}()};
+        for (int attempt = 0; attempt < 16 && !FWriter; ++attempt) {
+            char tag[20];
+            std::snprintf(tag, sizeof tag, ".%016llx", static_cast<unsigned long long>(names()));
+            FPath = target + std::u16string(tag, tag + 17) + u".tmp";
+            try {
+                FWriter = files.CreateNewFile(FPath);
+            } catch (const Platform::EFileCreateError& e) {
+                throw Platform::EFileCreateError(Shared::Utf16ToUtf8(target), e.Reason());
+            }
+        }
+        if (!FWriter) {
+            throw Platform::EFileCreateError(Shared::Utf16ToUtf8(target), "No free name for a file beside it.");
+        }
+    }
+    ~TTemporaryFile()
+    {
+        if (FWriter) {
+            Remove();
+        }
+    }
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+
+    Platform::TFileWriter& Writer() { return *FWriter; }
+
+    // Closes the file (what it holds is dropped) and removes it.
+    void Remove()
+    {
+        FWriter.reset();
+        FFiles.RemoveFile(FPath);
+    }
+
+    // Renames the closed file over the target; when it cannot, removes it and throws.
+    void MoveOverTarget()
+    {
+        FWriter.reset();
+        if (!FFiles.MoveReplacing(FPath, FTarget)) {
+            FFiles.RemoveFile(FPath);
+            throw Platform::EFileCreateError(Shared::Utf16ToUtf8(FTarget),
+                                             "It cannot be replaced (a folder, read-only or in use?).");
+        }
+    }
+
+private:
+    Platform::TFileSystem& FFiles;
+    std::u16string FTarget, FPath;
+    std::unique_ptr<Platform::TFileWriter> FWriter;
+};
 
 } // namespace
 
@@ -156,14 +220,46 @@ void TBrowserExternalModule::ExtractFile(const std::u16string& uuid, const TJson
         ReplyFailure(uuid, Json(u"File not found"));
         return;
     }
-    // An entry that cannot be read gives an empty file, as the archive's extraction does.
-    std::vector<uint8_t> bytes;
-    FPorts.Archive->Read(static_cast<size_t>(index), bytes);
     if (!FPorts.FileSystem) {
         throw Platform::EFileCreateError("no file system");
     }
-    // A target that cannot be created escapes: no reply.
-    FPorts.FileSystem->WriteFile(*target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    // The entry is decoded through a fixed buffer into a new file beside the target,
+    // renamed over the target once the entry has been read whole and its CRC checked:
+    // a damaged entry or a full disk leaves the target as it was. A target that cannot
+    // be created (here: the temporary file, or the rename) escapes: no reply.
+    TTemporaryFile temporary(*FPorts.FileSystem, *target);
+    std::optional<Platform::EFileCreateError> writeError;
+    const auto status = FPorts.Archive->ReadTo(static_cast<size_t>(index), [&](std::span<const uint8_t> bytes) {
+        try {
+            temporary.Writer().Write({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+            return true;
+        } catch (const Platform::EFileCreateError& e) {
+            writeError = e;
+            return false;
+        }
+    });
+    if (status == Shared::ZipEntryStatus::Ok) {
+        try {
+            temporary.Writer().Close();
+        } catch (const Platform::EFileCreateError& e) {
+            writeError = e;
+        }
+    }
+    std::string failure;
+    if (writeError) {
+        failure = Platform::EFileCreateError(Shared::Utf16ToUtf8(*target), writeError->Reason()).what();
+    } else if (status != Shared::ZipEntryStatus::Ok) {
+        std::string reason = Shared::ZipEntryStatusMessage(status);
+        reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
+        failure = "Cannot extract file \"" + Shared::Utf16ToUtf8(FPorts.Archive->Name(static_cast<size_t>(index))) +
+                  "\". " + reason;
+    }
+    if (!failure.empty()) {
+        temporary.Remove();
+        ReplyFailure(uuid, Json(Shared::Utf8ToUtf16(failure)));
+        return;
+    }
+    temporary.MoveOverTarget();
     ReplySuccess(uuid, u"true");
 }
 

@@ -30,7 +30,7 @@ std::vector<TSettingsProblem> CheckSettings(const TAppSettings& settings)
         if (key.Required && value.empty()) {
             problems.push_back({true, "[App] " + name + " is empty"});
         } else if (key.Name == std::u16string_view(u"ID") && !IsPlainAppId(value)) {
-            problems.push_back({true, "[App] ID = \"" + Utf16ToUtf8(value) +
+            problems.push_back({true, "[App] ID = \"" + ShownText(value) +
                                           "\" must be usable as a folder name: no \\ / : * ? \" < > |, control "
                                           "characters, trailing dot or blank, device name, nor . or .."});
         }
@@ -39,7 +39,7 @@ std::vector<TSettingsProblem> CheckSettings(const TAppSettings& settings)
                                        ? "a boolean (1 or 0); words such as true are read as the default"
                                        : "an integer (decimal, $hex or 0xhex)";
             problems.push_back(
-                {true, "[App] " + name + " = \"" + Utf16ToUtf8(value) + "\" is not " + expected});
+                {true, "[App] " + name + " = \"" + ShownText(value) + "\" is not " + expected});
         }
     }
     auto names = settings.Keys(u"App");
@@ -48,7 +48,7 @@ std::vector<TSettingsProblem> CheckSettings(const TAppSettings& settings)
         const bool known = std::any_of(std::begin(kSettingKeys), std::end(kSettingKeys),
                                        [&](const TSettingKey& k) { return SameText(k.Name, name); });
         if (!known) {
-            problems.push_back({false, "[App] " + Utf16ToUtf8(name) + " is not a key the runtime reads"});
+            problems.push_back({false, "[App] " + ShownText(name) + " is not a key the runtime reads"});
         }
     }
     return problems;

@@ -11,7 +11,7 @@ namespace Folio::Shared {
 
 struct TSettingsProblem {
     bool Error; // false: a warning
-    std::string Message;
+    std::string Message; // values and key names from the file escaped (ShownText), safe to print
 };
 
 std::vector<TSettingsProblem> CheckSettings(const TAppSettings& settings);

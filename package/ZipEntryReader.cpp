@@ -266,13 +266,15 @@ size_t TZipEntryReader::TState::ReadDeflate(uint8_t* out, size_t n)
     Z.avail_out = static_cast<uInt>(std::min<size_t>(n, 0x40000000u));
     const uInt want = Z.avail_out;
     while (Z.avail_out > 0 && !ZEnded) {
-        if (Z.avail_in == 0 && !Refill()) {
-            return Fail(ZipEntryStatus::Damaged); // the input ended before the stream did
+        if (Z.avail_in == 0) {
+            Refill(); // with none left, zlib may still hold bytes to give out (a match's rest)
         }
         const int rc = inflate(&Z, Z_NO_FLUSH);
         if (rc == Z_STREAM_END) {
             ZEnded = true;
-        } else if (rc != Z_OK && !(rc == Z_BUF_ERROR && Z.avail_in == 0)) {
+        } else if (rc != Z_OK) {
+            // Z_BUF_ERROR: nothing more to do with room left for output, so the input
+            // ended before the stream did.
             return Fail(ZipEntryStatus::Damaged);
         }
     }

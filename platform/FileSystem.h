@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace Folio::Platform {
@@ -16,6 +17,27 @@ namespace Folio::Platform {
 class EFileCreateError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    // The message for path (UTF-8), with the system's reason also kept apart for callers
+    // that report the failure under another name (the target of a temporary file).
+    EFileCreateError(std::string_view path, std::string reason)
+        : std::runtime_error("Cannot create file \"" + std::string(path) + "\". " + reason), FReason(std::move(reason))
+    {
+    }
+    const std::string& Reason() const { return FReason; }
+
+private:
+    std::string FReason;
+};
+
+// A new file written in pieces (TFileSystem::CreateNewFile). Destroying it closes the
+// file, keeping what was written.
+class TFileWriter {
+public:
+    virtual ~TFileWriter() = default;
+    // Appends the bytes; EFileCreateError when they cannot all be written (disk full...).
+    virtual void Write(std::string_view bytes) = 0;
+    // Writes out anything held back and closes the file; EFileCreateError when that fails.
+    virtual void Close() = 0;
 };
 
 // A file held open for reading while this object lives: nobody can write, replace or
@@ -40,6 +62,10 @@ public:
     virtual void ForceDirectories(const std::u16string& path) = 0;
     // Creates (or replaces) the file with these bytes; EFileCreateError when it cannot.
     virtual void WriteFile(const std::u16string& path, std::string_view bytes) = 0;
+    // Creates a file that does not exist yet, to be written in pieces; a file that is
+    // there is never opened or truncated. Null when the name is taken (a file or folder
+    // is there); EFileCreateError when the file cannot be created for another reason.
+    virtual std::unique_ptr<TFileWriter> CreateNewFile(const std::u16string& path) = 0;
     // Renames a file over another one, which is replaced in one step: a reader sees the
     // old file or the new one, never a part. False when it cannot (the target in use...).
     virtual bool MoveReplacing(const std::u16string& from, const std::u16string& to) = 0;

@@ -113,4 +113,56 @@ std::u16string Utf16FromBytes(std::string_view bytes, bool bigEndian)
     return out;
 }
 
+namespace {
+
+// The marks and embeddings that change the direction of the text after them.
+bool IsBidiControl(char16_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace
+
+std::string ShownText(std::u16string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    size_t plainFrom = 0; // the run of units shown as they are, converted at once
+    auto flush = [&](size_t to) {
+        out += Utf16ToUtf8(text.substr(plainFrom, to - plainFrom));
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        const bool high = c >= 0xD800 && c <= 0xDBFF;
+        const bool low = c >= 0xDC00 && c <= 0xDFFF;
+        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            ++i; // a pair: a character past U+FFFF, shown as it is
+            continue;
+        }
+        const char* named = c == u'\\' ? "\\\\" : c == u'\n' ? "\\n" : c == u'\r' ? "\\r" : c == u'\t' ? "\\t" : nullptr;
+        const bool narrow = c < 0x20 || c == 0x7F;
+        const bool wide = (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || IsBidiControl(c) || high || low;
+        if (!named && !narrow && !wide) {
+            continue;
+        }
+        flush(i);
+        plainFrom = i + 1;
+        if (named) {
+            out += named;
+        } else if (narrow) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                out += kHex[(c >> shift) & 0xF];
+            }
+        }
+    }
+    flush(text.size());
+    return out;
+}
+
 } // namespace Folio::Shared

@@ -16,6 +16,14 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // UTF-16 from raw bytes in little- or big-endian order; a trailing odd byte is ignored.
 std::u16string Utf16FromBytes(std::string_view bytes, bool bigEndian);
 
+// Text from an untrusted source (an archive's entry names, a settings file), as UTF-8
+// safe to print on a terminal: nothing in it can start a line, move the cursor, set the
+// title or reorder the text around it. A backslash is doubled; CR, LF and tab become
+// \r, \n and \t; other C0 controls and DEL become \x and two hex digits; C1 controls,
+// the line and paragraph separators, the bidirectional controls and unpaired surrogates
+// become \u and four hex digits (lowercase). Everything else stays as it is.
+std::string ShownText(std::u16string_view text);
+
 // The system's ANSI and OEM code pages. On Windows these are the system's own;
 // elsewhere Windows-1252 and code page 437, so that behaviour matches a Western
 // Windows. Characters the code page cannot hold become '?'.

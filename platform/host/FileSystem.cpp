@@ -9,6 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace Folio::Platform {
 
@@ -26,6 +30,45 @@ fs::path HostPath(const std::u16string& path)
     }
     return fs::path(text);
 }
+
+// A file opened for writing only, written straight through (the callers write large pieces).
+class HostFileWriter final : public TFileWriter {
+public:
+    explicit HostFileWriter(std::string path) : FPath(std::move(path)) {}
+    ~HostFileWriter() override
+    {
+        if (FFd >= 0) {
+            ::close(FFd);
+        }
+    }
+    void Adopt(int fd) { FFd = fd; }
+    void Write(std::string_view bytes) override
+    {
+        while (!bytes.empty()) {
+            const ssize_t n = FFd < 0 ? (errno = EBADF, -1) : ::write(FFd, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                Fail(n == 0 ? ENOSPC : errno);
+            }
+            bytes.remove_prefix(static_cast<size_t>(n));
+        }
+    }
+    void Close() override
+    {
+        const int fd = std::exchange(FFd, -1);
+        if (fd >= 0 && ::close(fd) != 0) {
+            Fail(errno);
+        }
+    }
+
+private:
+    [[noreturn]] void Fail(int error) { throw EFileCreateError(FPath, std::strerror(error)); }
+
+    int FFd = -1;
+    std::string FPath;
+};
 
 class HostFileSystem final : public TFileSystem {
 public:
@@ -76,6 +119,20 @@ public:
         if (!out) {
             throw EFileCreateError("Cannot create file \"" + Shared::Utf16ToUtf8(path) + "\". " + std::strerror(errno));
         }
+    }
+    std::unique_ptr<TFileWriter> CreateNewFile(const std::u16string& path) override
+    {
+        // Made before the file, so that running out of memory leaves nothing to undo.
+        auto writer = std::make_unique<HostFileWriter>(Shared::Utf16ToUtf8(path));
+        const int fd = ::open(HostPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                return nullptr;
+            }
+            throw EFileCreateError(Shared::Utf16ToUtf8(path), std::strerror(errno));
+        }
+        writer->Adopt(fd);
+        return writer;
     }
     std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) override
     {

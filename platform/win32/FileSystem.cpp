@@ -10,13 +10,50 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <new>
+#include <string>
+#include <utility>
 
 namespace Folio::Platform {
 
 namespace {
 
 using Win32::W;
+
+// A file opened for writing only; each Write goes to the system at once.
+class Win32FileWriter final : public TFileWriter {
+public:
+    explicit Win32FileWriter(std::string path) : FPath(std::move(path)) {}
+    void Adopt(HANDLE file) { FFile.Reset(file); }
+    void Write(std::string_view bytes) override
+    {
+        while (!bytes.empty()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
+            DWORD written = 0;
+            if (!FFile) {
+                Fail(ERROR_INVALID_HANDLE);
+            }
+            if (!::WriteFile(FFile.Get(), bytes.data(), chunk, &written, nullptr) || written == 0) {
+                Fail(GetLastError());
+            }
+            bytes.remove_prefix(written);
+        }
+    }
+    void Close() override
+    {
+        const HANDLE file = FFile.Release();
+        if (file != INVALID_HANDLE_VALUE && !CloseHandle(file)) {
+            Fail(GetLastError());
+        }
+    }
+
+private:
+    [[noreturn]] void Fail(DWORD error) { throw EFileCreateError(FPath, Win32::ErrorText(error)); }
+
+    Win32::UniqueFile FFile;
+    std::string FPath;
+};
 
 class Win32FileSystem final : public TFileSystem {
 public:
@@ -74,6 +111,22 @@ public:
             }
             done += written;
         }
+    }
+    std::unique_ptr<TFileWriter> CreateNewFile(const std::u16string& path) override
+    {
+        // Made before the file, so that running out of memory leaves nothing to undo.
+        auto writer = std::make_unique<Win32FileWriter>(Shared::Utf16ToUtf8(path));
+        const HANDLE file =
+            CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+                return nullptr;
+            }
+            throw EFileCreateError(Shared::Utf16ToUtf8(path), Win32::ErrorText(error));
+        }
+        writer->Adopt(file);
+        return writer;
     }
     std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) override
     {

@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -59,6 +60,28 @@ public:
         };
         return std::make_unique<Held>(it->second);
     }
+    // A new file appears empty in Files and grows as it is written.
+    std::unique_ptr<Folio::Platform::TFileWriter> CreateNewFile(const std::u16string& path) override
+    {
+        Asked.push_back(path);
+        if (Files.count(path) > 0 || Unreadable.count(path) > 0) {
+            return nullptr;
+        }
+        Files[path];
+        return std::make_unique<Writer>(*this, path);
+    }
+
+private:
+    class Writer final : public Folio::Platform::TFileWriter {
+    public:
+        Writer(MemoryFileSystem& files, std::u16string path) : FFiles(files), FPath(std::move(path)) {}
+        void Write(std::string_view bytes) override { FFiles.Files[FPath].append(bytes); }
+        void Close() override {}
+
+    private:
+        MemoryFileSystem& FFiles;
+        std::u16string FPath;
+    };
 };
 
 } // namespace FolioTest

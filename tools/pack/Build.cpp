@@ -243,7 +243,8 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
     std::sort(sources.begin(), sources.end(), [](const Source& a, const Source& b) { return a.Name < b.Name; });
     if (!indexHtml.empty() &&
         std::none_of(sources.begin(), sources.end(), [&](const Source& s) { return s.Name == dirName + "/" + indexHtml; })) {
-        err << "folio-pack: warning: the start page " << indexHtml << " is not in " << Show(o.AppDir) << "\n";
+        err << "folio-pack: warning: the start page " << ShownText(Utf8ToUtf16(indexHtml)) << " is not in "
+            << Show(o.AppDir) << "\n";
     }
     sources.push_back({"kiv.ini", {}, iniBytes, iniBytes.size()});
     auto addFile = [&](const fs::path& p, const char* name) {

@@ -205,7 +205,7 @@ int List(const fs::path& file, const std::optional<std::string>& password, std::
         char line[64];
         std::snprintf(line, sizeof line, "%10llu  %-8s %-4s %08x  ", static_cast<unsigned long long>(e.UncompressedSize),
                       MethodName(e.Method), e.Encrypted() ? "yes" : "no", e.Crc32);
-        out << line << Utf16ToUtf8(zip.Name(i)) << "\n";
+        out << line << ShownText(zip.Name(i)) << "\n";
         total += e.UncompressedSize;
     }
     package.CheckWhole();
@@ -223,10 +223,10 @@ int Extract(const fs::path& file, const std::u16string& entry, const std::option
     const TPackageFile package(file, password);
     const int index = package.Zip().Find(entry);
     if (index < 0) {
-        throw EPackError("no entry '" + Utf16ToUtf8(entry) + "' in " + Show(file));
+        throw EPackError("no entry '" + ShownText(entry) + "' in " + Show(file));
     }
     auto unreadable = [&](ZipEntryStatus status) {
-        return EPackError("cannot read '" + Utf16ToUtf8(entry) + "': " + ZipEntryStatusMessage(status));
+        return EPackError("cannot read '" + ShownText(entry) + "': " + ZipEntryStatusMessage(status));
     };
     if (!output) {
         // Written as it is decoded: an entry found damaged at its end fails the command,
@@ -270,7 +270,7 @@ int Verify(const fs::path& file, const std::optional<std::string>& password, std
         // Decoded and checked through a fixed buffer, nothing kept.
         const auto status = package.ReadTo(i, [](std::span<const uint8_t>) { return true; });
         if (status != ZipEntryStatus::Ok) {
-            err << "folio-pack: error: " << Utf16ToUtf8(zip.Name(i)) << ": " << ZipEntryStatusMessage(status) << "\n";
+            err << "folio-pack: error: " << ShownText(zip.Name(i)) << ": " << ZipEntryStatusMessage(status) << "\n";
             ++errors;
         }
     }
@@ -291,7 +291,7 @@ int Verify(const fs::path& file, const std::optional<std::string>& password, std
             const auto dir = settings.ReadString(u"App", u"DirName", u"");
             const auto index = settings.ReadString(u"App", u"IndexHtml", u"index.html");
             if (!dir.empty() && !index.empty() && zip.Find(dir + u"/" + index) < 0) {
-                err << "folio-pack: warning: the start page " << Utf16ToUtf8(dir + u"/" + index)
+                err << "folio-pack: warning: the start page " << ShownText(dir + u"/" + index)
                     << " is not in the package\n";
             }
         }

@@ -3,6 +3,10 @@
 // the global operator new to count; under AddressSanitizer malloc is counted as well
 // (RapidJSON's own allocations go there).
 #include "bridge/BrowserExternalModule.h"
+#include "package/ZipArchive.h"
+#include "platform/FileSystem.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/ZipBuilder.h"
 #include "tools/bridge-probe/HostFakes.h"
 
 #include "tests/support/ReplacedNew.h"
@@ -23,10 +27,13 @@ namespace {
 
 std::atomic<long> gNews{0};
 std::atomic<long> gMallocs{0};
+std::atomic<uint64_t> gNewBytes{0};
+std::atomic<uint64_t> gMallocBytes{0};
 
 void* TestAllocate(std::size_t size) noexcept
 {
     ++gNews;
+    gNewBytes += size;
     return std::malloc(size ? size : 1);
 }
 
@@ -112,4 +119,53 @@ TEST(HotPath, FileExistsMessagesAllocateNothing)
     gMallocs = 0;
     EXPECT_TRUE(ParseJson(messages[0]).has_value());
     EXPECT_GT(gNews + gMallocs, 0);
+}
+
+// files.extractFile decodes through a fixed buffer into the file: every byte allocated
+// while a 48 MiB deflated entry is extracted (the sum, so more than the most held at
+// once) stays far below the entry's size.
+TEST(Extraction, MemoryDoesNotGrowWithTheEntry)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    ASSERT_NE(__sanitizer_install_malloc_and_free_hooks([](const volatile void*, size_t n) { gMallocBytes += n; },
+                                                        [](const volatile void*) {}),
+              0);
+#endif
+    FolioTest::TempDir dir;
+    FolioTest::WriteFile(dir / "index.html", "<p>page</p>"); // the page that calls, beside the executable
+    std::string text;
+    constexpr size_t kSize = 48u << 20;
+    text.reserve(kSize);
+    for (uint32_t i = 0; text.size() < kSize; ++i) {
+        text += "row " + std::to_string(i * 2654435761u % 100000) + " of the large entry\n";
+    }
+    const std::string zip = FolioTest::BuildZip({FolioTest::Deflated("big.log", text)}).Bytes;
+    Folio::Shared::TZipArchive archive;
+    ASSERT_EQ(archive.Open({reinterpret_cast<const uint8_t*>(zip.data()), zip.size()}), Folio::Shared::ZipError::None);
+
+    KeepingBrowser browser;
+    TBrowserExternalModule::TPorts ports;
+    ports.Browser = &browser;
+    ports.FileSystem = &Folio::Platform::SystemFileSystem();
+    ports.Archive = &archive;
+    ports.AppDirPath = dir.Path().u16string() + std::u16string(1, std::filesystem::path::preferred_separator);
+    TBrowserExternalModule module(ports);
+    std::u16string target = (dir / "big.log").u16string();
+    for (auto& c : target) {
+        if (c == u'\\') {
+            c = u'/'; // within a JSON string
+        }
+    }
+    const std::u16string message =
+        u"{\"id\":30004,\"uuid\":\"e\",\"data\":{\"sourceFile\":\"big.log\",\"targetFile\":\"" + target + u"\"}}";
+
+    gNewBytes = 0;
+    gMallocBytes = 0;
+    module.EdgeBrowserWebMessageReceived(message, u"file:///index.html");
+    const uint64_t newBytes = gNewBytes, mallocBytes = gMallocBytes;
+
+    EXPECT_EQ(browser.Last, u"{\"uuid\": \"e\", \"success\": true, \"result\": true}");
+    EXPECT_TRUE(FolioTest::ReadFile(dir / "big.log") == text);
+    EXPECT_LT(newBytes, 1u << 20);
+    EXPECT_LT(mallocBytes, 1u << 20);
 }

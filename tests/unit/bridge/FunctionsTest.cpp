@@ -6,12 +6,14 @@
 #include "package/ZipWriter.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ZipBuilder.h"
 #include "tools/bridge-probe/HostFakes.h"
 #include "util/StrUtils.h"
 #include "util/TextCodecs.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 using namespace Folio;
@@ -37,7 +39,7 @@ struct Bench {
     std::vector<std::string> Errors;
     int CloseRequests = 0;
 
-    Bench()
+    explicit Bench(Platform::TFileSystem& files = Platform::SystemFileSystem())
     {
         std::ostringstream zip;
         Shared::TZipWriter writer(zip, {"pw", false});
@@ -50,12 +52,31 @@ struct Bench {
         Archive.Open({reinterpret_cast<const uint8_t*>(PackageBytes.data()), PackageBytes.size()});
         Settings.LoadFromBytes("[App]\nID=a\nName=b\nDirName=web\nWindowBorder=3\n");
 
-        auto ports = StandIns.Ports(Platform::SystemFileSystem(), ExeDir());
+        auto ports = StandIns.Ports(files, ExeDir());
         ports.Archive = &Archive;
         ports.Settings = &Settings;
         Module = std::make_unique<Bridge::TBrowserExternalModule>(ports);
         Module->OnDispatchError = [this](const std::string& e) { Errors.push_back(e); };
         Module->FOnAppCloseRequest = [this] { ++CloseRequests; };
+    }
+
+    // Serves another package (the page stays web/index.html).
+    void UsePackage(std::string bytes)
+    {
+        PackageBytes = std::move(bytes);
+        ASSERT_EQ(Archive.Open({reinterpret_cast<const uint8_t*>(PackageBytes.data()), PackageBytes.size()}),
+                  Shared::ZipError::None);
+    }
+
+    // The names in the test folder, sorted.
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(Dir.Path())) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     // The folder standing for the executable's, with its separator, as the platform writes paths.
@@ -169,6 +190,134 @@ TEST(FileFunctions, ExtractFileFromThePackage)
     EXPECT_EQ(b.Send(Request(30004, "d", R"({"sourceFile": "/img/a.png", "targetFile": )" + unwritable + "}")),
               "no reply");
     EXPECT_FALSE(b.Errors.empty());
+}
+
+// The entry is read whole and checked before the target is touched: a damaged entry
+// (a byte of its data flipped, stored or deflated, or a CRC that does not match) leaves the target as it was and
+// the page is told why; a whole one replaces it. Nothing is left beside the target.
+TEST(FileFunctions, ExtractFileReplacesTheTargetOnlyWithAWholeEntry)
+{
+    Bench b;
+    std::string text;
+    for (int i = 0; i < 3000; ++i) {
+        text += "line " + std::to_string(i * 7919 % 1000) + "\n";
+    }
+    auto flipped = [](FolioTest::RawEntry e) {
+        e.Data[e.Data.size() / 2] ^= 0x20;
+        return e;
+    };
+    auto wrongCrc = [](FolioTest::RawEntry e) { // found only once all of it was written
+        e.Crc ^= 1;
+        return e;
+    };
+    b.UsePackage(FolioTest::BuildZip({FolioTest::Stored("web/index.html", "<p>page</p>"),
+                                      FolioTest::Stored("web/good.txt", "new contents"),
+                                      FolioTest::Deflated("web/good.log", text),
+                                      flipped(FolioTest::Stored("web/stored.txt", "stored bytes")),
+                                      flipped(FolioTest::Deflated("web/deflated.log", text)),
+                                      wrongCrc(FolioTest::Deflated("web/crc.log", text))})
+                     .Bytes);
+    const std::string target = Bench::Json((b.Dir / "target.txt").u16string());
+    auto extract = [&](const std::string& source) {
+        return b.Send(Request(30004, "x", R"({"sourceFile": ")" + source + R"(", "targetFile": )" + target + "}"));
+    };
+    const std::pair<std::string, std::string> damaged[] = {
+        {"/stored.txt", R"(Cannot extract file \"web\/stored.txt\". CRC-32 mismatch)"},
+        {"/deflated.log", R"(Cannot extract file \"web\/deflated.log\". Damaged data)"},
+        {"/crc.log", R"(Cannot extract file \"web\/crc.log\". CRC-32 mismatch)"},
+    };
+    for (const auto& [source, message] : damaged) {
+        WriteFile(b.Dir / "target.txt", "old contents");
+        EXPECT_EQ(extract(source), Bench::Fail("x", message)) << source;
+        EXPECT_EQ(ReadFile(b.Dir / "target.txt"), "old contents") << source;
+        EXPECT_EQ(b.Names(), std::vector<std::string>{"target.txt"}) << source;
+    }
+    const std::pair<std::string, std::string> whole[] = {{"/good.txt", "new contents"}, {"/good.log", text}};
+    for (const auto& [source, contents] : whole) {
+        WriteFile(b.Dir / "target.txt", "old contents");
+        EXPECT_EQ(extract(source), Bench::Ok("x", "true")) << source;
+        EXPECT_TRUE(ReadFile(b.Dir / "target.txt") == contents) << source;
+        EXPECT_EQ(b.Names(), std::vector<std::string>{"target.txt"}) << source;
+    }
+    EXPECT_TRUE(b.Errors.empty());
+}
+
+namespace {
+
+// The system's files, but a new file takes only so many bytes before the disk is full.
+class SmallDisk final : public Platform::TFileSystem {
+public:
+    Platform::TFileSystem& Real = Platform::SystemFileSystem();
+    size_t Room = 0;
+
+    bool FileExists(const std::u16string& path) override { return Real.FileExists(path); }
+    bool DirectoryExists(const std::u16string& path) override { return Real.DirectoryExists(path); }
+    bool RemoveFile(const std::u16string& path) override { return Real.RemoveFile(path); }
+    bool DeleteTree(const std::u16string& path) override { return Real.DeleteTree(path); }
+    void ForceDirectories(const std::u16string& path) override { Real.ForceDirectories(path); }
+    void WriteFile(const std::u16string& path, std::string_view bytes) override { Real.WriteFile(path, bytes); }
+    bool MoveReplacing(const std::u16string& from, const std::u16string& to) override
+    {
+        return Real.MoveReplacing(from, to);
+    }
+    std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) override { return Real.ReadFile(path); }
+    std::unique_ptr<Platform::TFileWriter> CreateNewFile(const std::u16string& path) override
+    {
+        auto file = Real.CreateNewFile(path);
+        return file ? std::make_unique<Writer>(std::move(file), Shared::Utf16ToUtf8(path), Room) : nullptr;
+    }
+
+private:
+    class Writer final : public Platform::TFileWriter {
+    public:
+        Writer(std::unique_ptr<Platform::TFileWriter> file, std::string path, size_t room)
+            : FFile(std::move(file)), FPath(std::move(path)), FRoom(room)
+        {
+        }
+        void Write(std::string_view bytes) override
+        {
+            const size_t n = std::min(bytes.size(), FRoom);
+            FFile->Write(bytes.substr(0, n));
+            FRoom -= n;
+            if (n < bytes.size()) {
+                throw Platform::EFileCreateError(FPath, "There is not enough space on the disk.");
+            }
+        }
+        void Close() override { FFile->Close(); }
+
+    private:
+        std::unique_ptr<Platform::TFileWriter> FFile;
+        std::string FPath;
+        size_t FRoom;
+    };
+};
+
+} // namespace
+
+// A disk that fills while the entry is written: the target stays as it was, the page
+// gets the system's reason under the target's name, and the part written is removed.
+TEST(FileFunctions, ExtractFileOntoAFullDiskKeepsTheTarget)
+{
+    SmallDisk disk;
+    disk.Room = 100000;
+    Bench b(disk);
+    const std::string big = FolioTest::NoiseBytes(300000, 5);
+    b.UsePackage(FolioTest::BuildZip({FolioTest::Stored("web/index.html", "<p>page</p>"),
+                                      FolioTest::Stored("web/big.bin", big)})
+                     .Bytes);
+    WriteFile(b.Dir / "target.bin", "old contents");
+    const std::string target = Bench::Json((b.Dir / "target.bin").u16string());
+    const std::string inText = target.substr(1, target.size() - 2); // within the message's JSON string
+    EXPECT_EQ(b.Send(Request(30004, "f", R"({"sourceFile": "/big.bin", "targetFile": )" + target + "}")),
+              Bench::Fail("f", R"(Cannot create file \")" + inText + R"(\". There is not enough space on the disk.)"));
+    EXPECT_EQ(ReadFile(b.Dir / "target.bin"), "old contents");
+    EXPECT_EQ(b.Names(), std::vector<std::string>{"target.bin"});
+
+    disk.Room = big.size();
+    EXPECT_EQ(b.Send(Request(30004, "g", R"({"sourceFile": "/big.bin", "targetFile": )" + target + "}")),
+              Bench::Ok("g", "true"));
+    EXPECT_TRUE(ReadFile(b.Dir / "target.bin") == big);
+    EXPECT_EQ(b.Names(), std::vector<std::string>{"target.bin"});
 }
 
 TEST(FileFunctions, DecodeToFile)

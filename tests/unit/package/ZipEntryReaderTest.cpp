@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -110,6 +111,34 @@ TEST(ZipEntryReader, SeeksGiveTheBytesAtTheirPositions)
                 EXPECT_EQ(reader.Status(), ZipEntryStatus::Ok) << f.What << ", " << what;
             }
             EXPECT_FALSE(reader.Seek(f.Content.size() + 1));
+        }
+    }
+}
+
+// zlib may have taken the last of the input while it still holds bytes to give out (the
+// rest of a match, the end of the stream): reads past that point get them, whatever
+// the pieces the entry is read in.
+TEST(ZipEntryReader, DeflatedBytesHeldAfterTheInputEndedAreGiven)
+{
+    const std::pair<const char*, std::string> contents[] = {
+        {"one long run", std::string(100000, 'a')},
+        {"text", Text(400000)},
+    };
+    for (const auto& [what, content] : contents) {
+        const std::string bytes = BuildZip({Deflated("e", content)}).Bytes;
+        for (const size_t piece : {size_t{1}, size_t{3}, size_t{4096}, size_t{65536}}) {
+            TZipArchive zip;
+            ASSERT_EQ(zip.Open(Span(bytes)), ZipError::None);
+            TZipEntryReader reader(zip, 0);
+            std::string got(content.size() + 1, '\0');
+            size_t n = 0;
+            while (const size_t r = reader.Read(reinterpret_cast<uint8_t*>(got.data()) + n,
+                                                std::min(piece, got.size() - n))) {
+                n += r;
+            }
+            got.resize(n);
+            EXPECT_EQ(reader.Status(), ZipEntryStatus::Ok) << what << ", pieces of " << piece << ", at " << n;
+            EXPECT_TRUE(got == content) << what << ", pieces of " << piece;
         }
     }
 }

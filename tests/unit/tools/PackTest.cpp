@@ -6,10 +6,12 @@
 #include "tests/support/IcoBuilder.h"
 #include "tests/support/PeBuilder.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ZipBuilder.h"
 #include "util/TextCodecs.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 using namespace Folio::Shared;
@@ -77,6 +79,23 @@ std::vector<std::string> Leftovers(const TempDir& dir)
         }
     }
     return names;
+}
+
+// Whether text is UTF-8 that a terminal prints as it reads: no control character but the
+// line ends, no line or paragraph separator, no bidirectional control.
+bool PrintsSafely(const std::string& text)
+{
+    const std::u16string units = Utf8ToUtf16(text);
+    if (Utf16ToUtf8(units) != text) {
+        return false;
+    }
+    for (const char16_t c : units) {
+        if ((c < 0x20 && c != u'\n') || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x061C ||
+            c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 
@@ -494,4 +513,58 @@ TEST(FolioPack, PipedInputsAreReadAndAFileSizeLimitFailsExtractCleanly)
     EXPECT_NE(limited.Err.find("cannot write 'big.bin'"), std::string::npos) << limited.Err;
     EXPECT_FALSE(std::filesystem::exists(dir / "big.bin"));
     EXPECT_EQ(Leftovers(dir), std::vector<std::string>{});
+}
+
+// A hostile archive's names and settings: list, verify and extract print them escaped,
+// so that none forges a line, sets the terminal's title or turns the text around.
+TEST(FolioPack, NamesFromTheArchiveArePrintedEscaped)
+{
+    TempDir dir;
+    auto utf8 = [](RawEntry e) {
+        e.Flags = 0x800;
+        return e;
+    };
+    RawEntry damaged = utf8(Stored("crc\x1b[2J.txt", "payload"));
+    damaged.Crc ^= 1;
+    const std::vector<RawEntry> entries = {
+        utf8(Stored("kiv.ini", "[App]\nID=a\x1b[31m\nName=b\nDirName=w\x1b]0;t\x07x\nk\x1b[2Jey=1\n")),
+        utf8(Stored("evil\n         1  stored   no   00000000  forged.txt", "x")),
+        utf8(Stored("\x1b]0;owned\x07title.txt", "x")),
+        utf8(Stored("back\\slash\\n.txt", "x")),
+        utf8(Stored("\xE2\x80\xAEtxt.exe", "x")),
+        utf8(Stored("c1\xC2\x85\xE2\x80\xA8\xE2\x81\xA6.txt", "x")),
+        utf8(Stored("bad\xFF\xFE.txt", "x")),  // not UTF-8, though flagged so
+        Stored("dos\x1b\x7f\x81.txt", "x"),    // code page 437
+        damaged,
+    };
+    WriteFile(dir / "p.zip", BuildZip(entries).Bytes);
+
+    const auto list = Pack(dir, "list p.zip");
+    EXPECT_EQ(list.Code, 0) << list.Err;
+    EXPECT_TRUE(PrintsSafely(list.Out)) << list.Out;
+    EXPECT_EQ(std::count(list.Out.begin(), list.Out.end(), '\n'), std::ptrdiff_t(entries.size() + 2)) << list.Out;
+    for (const std::string shown : {"  evil\\n         1  stored   no   00000000  forged.txt\n",
+                                    "  \\x1b]0;owned\\x07title.txt\n", "  back\\\\slash\\\\n.txt\n",
+                                    "  \\u202etxt.exe\n", "  c1\\u0085\\u2028\\u2066.txt\n",
+                                    "  bad\xEF\xBF\xBD\xEF\xBF\xBD.txt\n", "  dos\\x1b\\x7f\xC3\xBC.txt\n",
+                                    "  crc\\x1b[2J.txt\n"}) {
+        EXPECT_NE(list.Out.find(shown), std::string::npos) << shown << "\n" << list.Out;
+    }
+
+    const auto verify = Pack(dir, "verify p.zip");
+    EXPECT_EQ(verify.Code, 1);
+    EXPECT_TRUE(PrintsSafely(verify.Err)) << verify.Err;
+    for (const std::string shown : {"folio-pack: error: crc\\x1b[2J.txt: CRC-32 mismatch\n",
+                                    "kiv.ini: [App] ID = \"a\\x1b[31m\" must be",
+                                    "kiv.ini: [App] k\\x1b[2Jey is not a key the runtime reads\n",
+                                    "warning: the start page w\\x1b]0;t\\x07x/index.html is not in the package\n"}) {
+        EXPECT_NE(verify.Err.find(shown), std::string::npos) << shown << "\n" << verify.Err;
+    }
+
+    const auto unreadable = Pack(dir, "extract p.zip \"$(printf 'crc\\033[2J.txt')\" -o o.txt");
+    EXPECT_EQ(unreadable.Code, 1);
+    EXPECT_EQ(unreadable.Err, "folio-pack: error: cannot read 'crc\\x1b[2J.txt': CRC-32 mismatch\n");
+    const auto missing = Pack(dir, "extract p.zip \"$(printf 'no\\033]0;x\\007\\nline')\"");
+    EXPECT_EQ(missing.Code, 1);
+    EXPECT_EQ(missing.Err, "folio-pack: error: no entry 'no\\x1b]0;x\\x07\\nline' in 'p.zip'\n");
 }

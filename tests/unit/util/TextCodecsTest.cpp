@@ -54,3 +54,25 @@ TEST(TextCodecs, WesternCodePages)
         EXPECT_EQ(Utf16ToOem(OemToUtf16(one)), one) << b;
     }
 }
+
+// Untrusted text for a terminal: every character that could forge a line, drive the
+// terminal or reorder the text is escaped in one form that reads back unambiguously.
+TEST(TextCodecs, ShownTextEscapesWhatCouldDriveATerminal)
+{
+    const std::pair<std::u16string, std::string> cases[] = {
+        {u"web/index.html", "web/index.html"},
+        {u"a\nb\rc\td", "a\\nb\\rc\\td"},
+        {u"back\\slash\\n", "back\\\\slash\\\\n"},               // a shown "\n" is never a real one
+        {std::u16string(u"nul\0end", 7), "nul\\x00end"},
+        {u"\x1b]0;title\x07\x1b[2J\x7f", "\\x1b]0;title\\x07\\x1b[2J\\x7f"},
+        {u"c1\u0080\u0085\u009b\u009f", "c1\\u0080\\u0085\\u009b\\u009f"},
+        {u"\u2028\u2029", "\\u2028\\u2029"},
+        {u"txt\u202e.exe\u202a\u202b\u202c\u202d", "txt\\u202e.exe\\u202a\\u202b\\u202c\\u202d"},
+        {u"\u2066\u2067\u2068\u2069\u200e\u200f\u061c", "\\u2066\\u2067\\u2068\\u2069\\u200e\\u200f\\u061c"},
+        {u"x\xD800y\xDC00", "x\\ud800y\\udc00"},                 // unpaired surrogates
+        {u"\u00a0\u00e9\u20ac\U0001F600\uFFFD", "\xC2\xA0\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(ShownText(text), shown) << testing::PrintToString(shown);
+    }
+}
