@@ -51,9 +51,17 @@ TPackagedFileResult WritePackagedFile(const Shared::TZipArchive& archive, std::u
             return {TPackagedFile::Kept, {}, std::move(held)};
         }
     }
+    // A fresh name, created exclusively: nothing that was lying there (a link another
+    // program planted) is written through.
     const std::u16string temporary = TemporaryName(path);
     try {
-        files.WriteFile(temporary, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+        auto writer = files.CreateNewFile(temporary);
+        if (!writer) {
+            return {TPackagedFile::NotWritten,
+                    "Cannot create file \"" + Shared::Utf16ToUtf8(temporary) + "\". The name is taken.", nullptr};
+        }
+        writer->Write({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+        writer->Close();
     } catch (const Platform::EFileCreateError& e) {
         files.RemoveFile(temporary);
         return {TPackagedFile::NotWritten, e.what(), nullptr};

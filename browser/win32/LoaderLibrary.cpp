@@ -1,4 +1,4 @@
-// Opening the WebView2 loader library with LoadLibraryW and looking up its exports.
+// Opening the WebView2 loader library by its full path and looking up its exports.
 #include "browser/WebView2Loader.h"
 #include "platform/win32/Handles.h"
 
@@ -18,7 +18,9 @@ template <typename F> void Find(HMODULE module, const char* name, F& slot)
 
 bool LoadLoaderLibrary(const std::u16string& path, TLoaderFunctions& functions)
 {
-    Win32::UniqueModule module(LoadLibraryW(Win32::W(path)));
+    // Its own dependencies are looked for beside it and in the system folders, never in
+    // the program's folder (which may be Downloads).
+    Win32::UniqueModule module(LoadLibraryExW(Win32::W(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module) {
         return false;
     }

@@ -328,7 +328,8 @@ bool TSysUtils::CheckEdgeIsInstalled(const std::u16string& EdgeLoaderDllPath)
     if (GetFileAttributesW(W(EdgeLoaderDllPath)) == INVALID_FILE_ATTRIBUTES) {
         return false;
     }
-    UniqueModule loader(LoadLibraryW(W(EdgeLoaderDllPath)));
+    // Its dependencies beside it and in the system folders, not in the program's folder.
+    UniqueModule loader(LoadLibraryExW(W(EdgeLoaderDllPath), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!loader) {
         return false;
     }
