@@ -74,8 +74,11 @@ std::u16string ClientLibraryPath(std::u16string_view versionFolder, TClientArchi
     const std::u16string_view folder = architecture == TClientArchitecture::X64     ? u"x64"
                                        : architecture == TClientArchitecture::Arm64 ? u"arm64"
                                                                                     : u"x86";
-    return std::u16string(versionFolder) + u"\\EBWebView\\" + std::u16string(folder) +
-           u"\\EmbeddedBrowserWebView.dll";
+    // The library loader wants backslashes when it searches beside the library.
+    std::u16string path = std::u16string(versionFolder) + u"\\EBWebView\\" + std::u16string(folder) +
+                          u"\\EmbeddedBrowserWebView.dll";
+    std::replace(path.begin(), path.end(), u'/', u'\\');
+    return path;
 }
 
 std::optional<std::u16string> VersionOfFolder(std::u16string_view folder)

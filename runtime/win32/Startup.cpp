@@ -18,6 +18,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
+
 namespace Folio::Runtime {
 
 using Win32::TSysUtils;
@@ -82,6 +84,15 @@ bool PrepareWorkingFolder(TApplication& app, Platform::TFileSystem& files)
     Shared::LoaderPath = app.LoaderFolder + std::u16string(kLoaderEntry);
 
     auto loader = WritePackagedFile(app.AppArchive, kLoaderEntry, Shared::LoaderPath, files, true);
+    if (loader.Outcome == TPackagedFile::InUse) {
+        // A running instance of another version holds a different library (or the file
+        // cannot be replaced): this version's goes beside it, under a name of its own.
+        const auto& entry = app.AppArchive.Entry(size_t(app.AppArchive.Find(kLoaderEntry)));
+        char tag[16];
+        std::snprintf(tag, sizeof tag, "-%08x", unsigned(entry.Crc32));
+        Shared::LoaderPath = app.LoaderFolder + u"WebView2LoaderWin32" + std::u16string(tag, tag + 9) + u".dll";
+        loader = WritePackagedFile(app.AppArchive, kLoaderEntry, Shared::LoaderPath, files, true);
+    }
     switch (loader.Outcome) {
     case TPackagedFile::Kept:
     case TPackagedFile::Written:

@@ -247,3 +247,41 @@ TEST(Startup, AFolderWhereTheLoaderBelongsIsReportedNotTakenForAMissingRuntime)
     EXPECT_EQ(seen.ExitCode, 0u);
     EXPECT_TRUE(fs::exists(data.Loader() / "x"));
 }
+
+TEST(Startup, AStartBesideARunningOtherVersionUsesItsOwnLoaderCopy)
+{
+    // Another version of the app runs: it holds its own, different loader library (as
+    // start-up holds it for the process's life) and the instance mutex.
+    TWorkDir work("otherversion");
+    TAppData data("folio.e2e.otherversion");
+    const fs::path exe = Package(work, Ini("folio.e2e.otherversion"));
+    fs::create_directories(data.Loader().parent_path());
+    const std::string older = ReadBytes(kLoader) + "an older build";
+    WriteBytes(data.Loader(), older);
+    HANDLE held = CreateFileW(data.Loader().wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"folio.e2e.otherversion");
+    // The start ends quietly at the single-instance rule, as it would beside the same version.
+    const TProcess process = Start(exe, L"");
+    const auto code = process.WaitExit(15000);
+    if (!code) {
+        const auto seen = AnswerDialog(process, L"Accept");
+        ADD_FAILURE() << "the start showed a dialog";
+    }
+    EXPECT_EQ(code, 0u);
+    CloseHandle(mutex);
+    CloseHandle(held);
+    // The other version's library is untouched; this one's lies beside it.
+    EXPECT_EQ(ReadBytes(data.Loader()), older);
+    size_t copies = 0;
+    for (const auto& item : fs::directory_iterator(data.Loader().parent_path())) {
+        const std::string name = item.path().filename().string();
+        if (name != "WebView2LoaderWin32.dll") {
+            EXPECT_TRUE(name.starts_with("WebView2LoaderWin32-") && name.ends_with(".dll")) << name;
+            EXPECT_EQ(ReadBytes(item.path()), ReadBytes(kLoader));
+            ++copies;
+        }
+    }
+    EXPECT_EQ(copies, 1u);
+}

@@ -28,7 +28,11 @@ struct TFakeSystem {
     {
         Values[{registry, guid}] = folder;
         if (withLibrary) {
-            Files.insert(folder + u"\\EBWebView\\x86\\EmbeddedBrowserWebView.dll");
+            std::u16string bare = folder;
+            while (!bare.empty() && bare.back() == u'\\') {
+                bare.pop_back();
+            }
+            Files.insert(bare + u"\\EBWebView\\x86\\EmbeddedBrowserWebView.dll");
         }
     }
     std::optional<TInstalledRuntime> Find(bool preferPreview = false)
@@ -129,6 +133,8 @@ TEST(BuiltinLoader, ClientLibraryPerArchitecture)
               u"C:\\R\\120.0.2210.91\\EBWebView\\x86\\EmbeddedBrowserWebView.dll");
     EXPECT_EQ(ClientLibraryPath(u"C:\\R\\120.0.2210.91\\\\", TClientArchitecture::X64),
               u"C:\\R\\120.0.2210.91\\EBWebView\\x64\\EmbeddedBrowserWebView.dll");
+    EXPECT_EQ(ClientLibraryPath(u"C:/R/120.0.2210.91/", TClientArchitecture::X86),
+              u"C:\\R\\120.0.2210.91\\EBWebView\\x86\\EmbeddedBrowserWebView.dll");
     EXPECT_EQ(ClientLibraryPath(u"C:\\R\\120.0.2210.91", TClientArchitecture::Arm64),
               u"C:\\R\\120.0.2210.91\\EBWebView\\arm64\\EmbeddedBrowserWebView.dll");
 }
