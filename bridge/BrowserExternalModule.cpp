@@ -130,6 +130,9 @@ void TBrowserExternalModule::EdgeBrowserWebMessageReceived(std::u16string_view m
         if (!IsOwnPage(sourceUri)) {
             return; // a page from elsewhere, a share or a local file included, gets no reply
         }
+        const std::optional<uint64_t> outer = FCallingDocument;
+        FCallingDocument = FPorts.Browser ? std::optional<uint64_t>(FPorts.Browser->DocumentId()) : std::nullopt;
+        TOnExit restore{[&] { FCallingDocument = outer; }};
         Dispatch(messageJson);
     } catch (const std::exception& e) {
         try {
@@ -206,10 +209,15 @@ void TBrowserExternalModule::Dispatch(std::u16string_view messageJson, TMessageB
     (this->*(it->second))(replies ? buffers.Uuid : noUuid, data);
 }
 
+bool TBrowserExternalModule::StillShows(const std::optional<uint64_t>& document) const
+{
+    return FPorts.Browser && (!document || FPorts.Browser->DocumentId() == *document);
+}
+
 void TBrowserExternalModule::SendReply(std::u16string_view uuid, bool success, std::u16string_view result)
 {
-    if (!FPorts.Browser) {
-        return;
+    if (!StillShows(FCallingDocument)) {
+        return; // the page that called has gone (a dialog's loop saw it navigate away)
     }
     if (FReplying) { // posting ran a message loop that replied in turn
         FPorts.Browser->PostWebMessageAsJson(FormatReply(uuid, success, result));

@@ -192,7 +192,8 @@ private:
 
     void ReplyOutcome(const std::u16string& uuid, const Platform::TSystemOutcome& outcome);
     void ReplyPower(const std::u16string& uuid, Platform::TPowerAction action);
-    void CommandEnded(const std::u16string& uuid, const Platform::TCommandOutcome& outcome);
+    void CommandEnded(const std::u16string& uuid, const Platform::TCommandOutcome& outcome,
+                      std::optional<uint64_t> document);
     // The key below HKEY_CURRENT_USER without its leading backslash; replies the failure
     // and answers nothing when no key is left (the whole hive is never addressed).
     std::optional<std::u16string> RequiredKey(const std::u16string& uuid, const TJsonValue& data);
@@ -201,7 +202,17 @@ private:
                                                                            const TJsonValue& data);
     void ConnectNotifications();
 
+    // Whether the page still shows the document that made a call (none known: it does),
+    // so that the call's reply or event may go to it. A reply that finds another document
+    // in place, after a navigation, is dropped.
+    bool StillShows(const std::optional<uint64_t>& document) const;
+
     TPorts FPorts;
+    // The document whose message is being handled; replies go to it only.
+    std::optional<uint64_t> FCallingDocument;
+    // The documents that set each menu, showed the tray icon and the notifications:
+    // their clicks go to that document only.
+    std::optional<uint64_t> FMainMenuDocument, FTrayMenuDocument, FTrayIconDocument, FNotificationDocument;
     TMessageBuffers FBuffers;
     TMessageBuffers* FCurrent = nullptr; // the buffers of the message being handled
     std::u16string FReply;               // the text of the reply being posted

@@ -84,7 +84,11 @@ void TBrowserExternalModule::TrayMenuUpdateItem(const std::u16string& uuid, cons
 void TBrowserExternalModule::TrayShowIcon(const std::u16string& uuid, const TJsonValue&)
 {
     // An icon the system would not take is not shown, and the page is told so.
-    ReplySuccess(uuid, FPorts.Menus && FPorts.Menus->ShowTrayIcon() ? u"true" : u"false");
+    const bool shown = FPorts.Menus && FPorts.Menus->ShowTrayIcon();
+    if (shown) {
+        FTrayIconDocument = FCallingDocument;
+    }
+    ReplySuccess(uuid, shown ? u"true" : u"false");
 }
 
 void TBrowserExternalModule::TrayHideIcon(const std::u16string& uuid, const TJsonValue&)
@@ -125,6 +129,7 @@ void TBrowserExternalModule::SetMenuItems(const std::u16string& uuid, const TJso
     }
     auto& items = MenuItems(kind);
     items = std::move(parsed.Items);
+    (kind == TMenuKind::Main ? FMainMenuDocument : FTrayMenuDocument) = FCallingDocument;
     if (FPorts.Menus) {
         FPorts.Menus->SetMenu(kind, DisplayItems(items));
     }
@@ -193,8 +198,8 @@ void TBrowserExternalModule::UpdateMenuItem(const std::u16string& uuid, const TJ
 
 void TBrowserExternalModule::MenuItemClick(TMenuKind kind, int32_t id)
 {
-    if (!FPorts.Browser) {
-        return;
+    if (!StillShows(kind == TMenuKind::Main ? FMainMenuDocument : FTrayMenuDocument)) {
+        return; // the page that made the menu has gone
     }
     const std::string decimal = std::to_string(id);
     const std::u16string handler = kind == TMenuKind::Main ? u"onMainMenuItemClick" : u"onTrayMenuItemClick";
@@ -204,7 +209,7 @@ void TBrowserExternalModule::MenuItemClick(TMenuKind kind, int32_t id)
 
 void TBrowserExternalModule::TrayIconClick()
 {
-    if (FPorts.Browser) {
+    if (StillShows(FTrayIconDocument)) {
         FPorts.Browser->ExecuteScript(u"kiv.events.onTrayIconClick();");
     }
 }

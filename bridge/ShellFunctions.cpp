@@ -2,8 +2,11 @@
 // click pushed to the page. A command runs away from the user-interface thread; its
 // reply is posted when it ends, matched by the page through its uuid.
 #include "bridge/BrowserExternalModule.h"
+
 #include "bridge/Protocol.h"
 #include "util/StrUtils.h"
+
+#include <utility>
 
 namespace Folio::Bridge {
 
@@ -68,10 +71,12 @@ void TBrowserExternalModule::ShellCommand(const std::u16string& uuid, const TJso
     ++FCommandsRunning;
     std::weak_ptr<TBrowserExternalModule*> weak = FSelf;
     Platform::TUiQueue* queue = FPorts.UiQueue;
-    FPorts.Shell->RunCommand(command, workingDir, showWindow, [weak, queue, uuid](Platform::TCommandOutcome outcome) {
-        auto reply = [weak, uuid, outcome = std::move(outcome)] {
+    const std::optional<uint64_t> document = FCallingDocument;
+    FPorts.Shell->RunCommand(command, workingDir, showWindow,
+                             [weak, queue, uuid, document](Platform::TCommandOutcome outcome) {
+        auto reply = [weak, uuid, document, outcome = std::move(outcome)] {
             if (const auto self = weak.lock()) {
-                (*self)->CommandEnded(uuid, outcome);
+                (*self)->CommandEnded(uuid, outcome, document);
             }
         };
         if (queue) {
@@ -82,9 +87,16 @@ void TBrowserExternalModule::ShellCommand(const std::u16string& uuid, const TJso
     });
 }
 
-void TBrowserExternalModule::CommandEnded(const std::u16string& uuid, const Platform::TCommandOutcome& outcome)
+void TBrowserExternalModule::CommandEnded(const std::u16string& uuid, const Platform::TCommandOutcome& outcome,
+                                          std::optional<uint64_t> document)
 {
     --FCommandsRunning;
+    // The reply goes to the page that ran the command, if it is still there.
+    struct TCalling {
+        std::optional<uint64_t>& Slot;
+        const std::optional<uint64_t> Outer;
+        ~TCalling() { Slot = Outer; }
+    } calling{FCallingDocument, std::exchange(FCallingDocument, document)};
     if (outcome.Started) {
         ReplySuccess(uuid, Json(outcome.Output));
     } else {
@@ -136,6 +148,9 @@ void TBrowserExternalModule::SystemNotification(const std::u16string& uuid, cons
     const auto body = ReadDataText(data, u"body");
     auto* notifications = FPorts.Notifications;
     const bool shown = notifications && notifications->Available() && notifications->Show(name, title, body);
+    if (shown) {
+        FNotificationDocument = FCallingDocument;
+    }
     ReplySuccess(uuid, shown ? u"true" : u"false");
 }
 
@@ -158,7 +173,7 @@ void TBrowserExternalModule::ConnectNotifications()
 void TBrowserExternalModule::NotificationCenterReceiveLocalNotification(const std::u16string& name)
 {
     // The name as a JSON string literal: quotes or line breaks in it cannot end the call.
-    if (FPorts.Browser) {
+    if (StillShows(FNotificationDocument)) {
         FPorts.Browser->ExecuteScript(u"kiv.events.onNotificationClick(" + Json(name) + u");");
     }
 }

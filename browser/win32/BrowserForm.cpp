@@ -3,12 +3,15 @@
 
 #include "browser/ComBase.h"
 #include "browser/RequestServing.h"
+#include "browser/TopDocument.h"
 #include "browser/win32/EdgeBrowserSite.h"
 #include "browser/win32/EntryStream.h"
+#include "platform/DebugOutput.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemInfo.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/SysUtils.h"
+#include "platform/win32/WindowSlots.h"
 #include "util/Case.h"
 #include "util/StrUtils.h"
 #include "util/TextCodecs.h"
@@ -28,6 +31,9 @@ constexpr int kProgressBarHeight = 4;
 constexpr size_t kMostRecoveries = 3;
 constexpr ULONGLONG kRecoveryWindowMs = 60 * 1000;
 constexpr UINT kRecoverMessage = WM_APP + 1;
+// How many new windows the pages of one window may open in a while.
+constexpr size_t kMostNewWindows = 4;
+constexpr uint64_t kNewWindowPeriodMs = 10 * 1000;
 
 // The window.kiv library carried as a resource, UTF-8 with a byte order mark.
 std::u16string ExternalScript()
@@ -55,7 +61,9 @@ std::shared_ptr<TUiQueue> UiQueue()
 
 } // namespace
 
-TBrowserForm::TBrowserForm() : FEdgeBrowser(std::make_unique<TEdgeBrowser>(UiQueue(), Win32::CreateEdgeBrowserSite()))
+TBrowserForm::TBrowserForm()
+    : FEdgeBrowser(std::make_unique<TEdgeBrowser>(UiQueue(), Win32::CreateEdgeBrowserSite())),
+      FNewWindows(kMostNewWindows, kNewWindowPeriodMs)
 {
     const std::u16string exe = Platform::SystemInfo().ExecutablePath();
     AppDirPath = exe.substr(0, exe.find_last_of(u"\\/") + 1);
@@ -75,9 +83,7 @@ TBrowserForm::TBrowserForm() : FEdgeBrowser(std::make_unique<TEdgeBrowser>(UiQue
     browser.OnProcessFailed = [this](TCustomEdgeBrowser&, COREWEBVIEW2_PROCESS_FAILED_KIND kind) {
         EdgeBrowserProcessFailed(kind);
     };
-    browser.OnNavigationStarting = [this](TCustomEdgeBrowser&, TNavigationStartingEventArgs& args) {
-        EdgeBrowserNavigationStarting(args);
-    };
+    browser.OnContentLoading = [this](TCustomEdgeBrowser&, bool, UINT64) { EdgeBrowserContentLoading(); };
     browser.OnNavigationCompleted = [this](TCustomEdgeBrowser&, bool, COREWEBVIEW2_WEB_ERROR_STATUS) {
         EdgeBrowserNavigationCompleted();
     };
@@ -146,6 +152,8 @@ LRESULT TBrowserForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void TBrowserForm::EdgeBrowserCreateWebViewCompleted(HRESULT result)
 {
+    // A new view shows no document yet: whatever the last one asked for is not answered.
+    FTopDocument.Commit(false);
     if (FAILED(result)) {
         return; // the page stays blank
     }
@@ -180,30 +188,22 @@ void TBrowserForm::InjectScripts()
     }
 }
 
-bool TBrowserForm::ShowsPackagePage()
+Browser::TServingContext TBrowserForm::Pages() const
 {
-    if (!FEdgeBrowser->WebViewCreated()) {
-        return false;
-    }
     Browser::TServingContext pages;
     pages.Archive = ExeZip;
     pages.AppDirName = AppDirName;
     pages.AppDirPath = AppDirPath;
     pages.FileSystem = &Platform::SystemFileSystem();
-    return Browser::IsPackagePage(FEdgeBrowser->LocationURL(), pages);
+    return pages;
 }
 
-bool TBrowserForm::OnPackagePage()
-{
-    return Browser::IsPackagePageUri(FEdgeBrowser->LocationURL()) || Browser::IsPackagePageUri(FNavigatingTo);
-}
+bool TBrowserForm::ShowsPackagePage() { return FEdgeBrowser->WebViewCreated() && FTopDocument.PackagePage(); }
 
-void TBrowserForm::EdgeBrowserNavigationStarting(TNavigationStartingEventArgs& args)
+void TBrowserForm::EdgeBrowserContentLoading()
 {
-    TCoTaskString uri;
-    if (SUCCEEDED(args.ArgsInterface()->get_Uri(uri.Put()))) {
-        FNavigatingTo = uri.Text();
-    }
+    // The new document is in place, with the URI it was committed with.
+    FTopDocument.Commit(Browser::IsPackagePage(FEdgeBrowser->LocationURL(), Pages()));
 }
 
 void TBrowserForm::EdgeBrowserWebResourceRequested(TWebResourceRequestedEventArgs& args)
@@ -216,12 +216,15 @@ void TBrowserForm::EdgeBrowserWebResourceRequested(TWebResourceRequestedEventArg
     if (FAILED(args.ArgsInterface()->get_Request(&request)) || !request || FAILED(request->get_Uri(uri.Put()))) {
         return;
     }
-    Browser::TServingContext context;
-    context.Archive = ExeZip;
-    context.AppDirName = AppDirName;
-    context.AppDirPath = AppDirPath;
-    context.FileSystem = &Platform::SystemFileSystem();
-    context.DiskFilesAllowed = OnPackagePage();
+    Browser::TServingContext context = Pages();
+    // Files outside the package go to the package's pages only. The document a page of
+    // the package is navigating to is asked for before it is committed: the start page
+    // beside the executable is served before any document is there.
+    COREWEBVIEW2_WEB_RESOURCE_CONTEXT kind = COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL;
+    context.DiskFilesAllowed =
+        FTopDocument.PackagePage() ||
+        (SUCCEEDED(args.ArgsInterface()->get_ResourceContext(&kind)) &&
+         kind == COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT && Browser::IsPackagePage(uri.Text(), context));
     // Media elements ask for parts of a file as they play and seek.
     ComPtr<ICoreWebView2HttpRequestHeaders> headers;
     BOOL hasRange = FALSE;
@@ -263,13 +266,18 @@ void TBrowserForm::EdgeBrowserNewWindowRequested(TNewWindowRequestedEventArgs& a
     if (FAILED(args.ArgsInterface()->get_Uri(uri.Put()))) {
         return;
     }
-    // Only the package's pages open in a runtime of their own, and only when a page of
-    // the package asks; anything else keeps the browser's own handling.
+    // Only a page of the package opens a page of the package in a runtime of its own;
+    // every other window is the browser's own, without native functions.
     std::u16string target = uri.Text();
-    if (!Browser::IsPackagePageUri(target) || !OnPackagePage()) {
+    if (!FTopDocument.PackagePage() || !Browser::IsPackagePage(target, Pages())) {
         return;
     }
     args.ArgsInterface()->put_Handled(TRUE);
+    // Past the limits the request is swallowed: nothing opens.
+    if (!FNewWindows.Allow(GetTickCount64()) || !Win32::WindowSlotFree(RuntimeAppID)) {
+        Platform::DebugOutput("Folio: the page opens too many windows; this one stays closed");
+        return;
+    }
     // A quote would end the argument early and smuggle in others.
     for (size_t at = target.find(u'"'); at != std::u16string::npos; at = target.find(u'"', at)) {
         target.replace(at, 1, u"%22");
@@ -280,9 +288,11 @@ void TBrowserForm::EdgeBrowserNewWindowRequested(TNewWindowRequestedEventArgs& a
 
 void TBrowserForm::EdgeBrowserPermissionRequested(TPermissionRequestedEventArgs& args)
 {
-    // Granted without asking to the package's pages; others keep the browser's default.
+    // Granted without asking to the package's pages (and file:/// frames in them); for
+    // any other page the browser's default stands.
     TCoTaskString uri;
-    if (SUCCEEDED(args.ArgsInterface()->get_Uri(uri.Put())) && Browser::IsPackagePageUri(uri.Text())) {
+    if (FTopDocument.PackagePage() && SUCCEEDED(args.ArgsInterface()->get_Uri(uri.Put())) &&
+        Browser::IsPackagePageUri(uri.Text())) {
         args.ArgsInterface()->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
     }
 }
@@ -324,7 +334,6 @@ void TBrowserForm::Recover(COREWEBVIEW2_PROCESS_FAILED_KIND kind)
 
 void TBrowserForm::EdgeBrowserNavigationCompleted()
 {
-    FNavigatingTo.clear();
     if (ProgressBarVisible()) {
         ShowWindow(FProgressBar, SW_HIDE);
         LayOut();

@@ -6,6 +6,8 @@
 #pragma once
 
 #include "browser/EdgeBrowser.h"
+#include "browser/RequestServing.h"
+#include "browser/TopDocument.h"
 #include "package/ZipArchive.h"
 #include "platform/win32/Window.h"
 
@@ -27,8 +29,11 @@ public:
     TEdgeBrowser& EdgeBrowser() { return *FEdgeBrowser; }
     bool ProgressBarVisible() const;
     // Whether the committed top-level document is one of the package's own pages (the
-    // pages the bridge serves): only such a page takes part in the close handshake.
+    // pages the bridge serves): only such a page takes part in the close handshake,
+    // calls native functions, opens runtime windows, gets permissions and disk files.
     bool ShowsPackagePage();
+    // The committed top-level document's id: replies go to the document that called.
+    uint64_t DocumentId() const { return FTopDocument.Id(); }
     // Shows or hides the web view without changing the window (while minimised).
     void SetWebViewVisible(bool visible);
 
@@ -57,15 +62,16 @@ private:
     void EdgeBrowserPermissionRequested(TPermissionRequestedEventArgs& args);
     void EdgeBrowserProcessFailed(COREWEBVIEW2_PROCESS_FAILED_KIND kind);
     void Recover(COREWEBVIEW2_PROCESS_FAILED_KIND kind);
-    void EdgeBrowserNavigationStarting(TNavigationStartingEventArgs& args);
+    void EdgeBrowserContentLoading();
     void EdgeBrowserNavigationCompleted();
-    // Whether the top-level document is a page of the package, or is being navigated to one.
-    bool OnPackagePage();
+    // The rules that tell the package's pages, and serve them.
+    Browser::TServingContext Pages() const;
     void LayOut();
 
     std::unique_ptr<TEdgeBrowser> FEdgeBrowser;
     HWND FProgressBar = nullptr;
-    std::u16string FNavigatingTo; // the top-level navigation under way
+    Browser::TTopDocument FTopDocument;
+    Browser::TRateLimit FNewWindows; // the runtime windows the pages opened lately
     std::deque<ULONGLONG> FRecoveries; // when failed processes were last replaced or reloaded
 };
 

@@ -3,9 +3,11 @@
 
 #include "browser/BuiltinLoader.h"
 #include "browser/WebView2Loader.h"
+#include "platform/DebugOutput.h"
 #include "platform/FileSystem.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/SysUtils.h"
+#include "platform/win32/WindowSlots.h"
 #include "runtime/ExeZipLoader.h"
 #include "runtime/LocalizedMessages.h"
 #include "runtime/PackagedFile.h"
@@ -180,6 +182,13 @@ bool LoadExeZip(const std::vector<std::u16string>& args)
 bool PassesSingleInstanceRule(const std::vector<std::u16string>& args)
 {
     const TApplication& app = Application();
+    const bool opensUrl = ClassifyArguments(args, app.AppID).OpensUrl;
+    // A window a page opened takes one of the few slots of such windows, or does not
+    // open: a page, or a chain of windows opening windows, cannot flood the desktop.
+    if (opensUrl && !Win32::ClaimWindowSlot(app.AppID)) {
+        Platform::DebugOutput("Folio: too many windows opened by pages are open; this one does not start");
+        return false;
+    }
     if (app.AppSettings.ReadBool(u"App", u"AllowInstances", false)) {
         return true;
     }
@@ -191,7 +200,7 @@ bool PassesSingleInstanceRule(const std::vector<std::u16string>& args)
     // A mutex that cannot be made (the name taken by another kind of object, or by a
     // process of higher rights) is treated as another instance, never as none.
     const bool another = !created || error == ERROR_ALREADY_EXISTS;
-    return !another || ClassifyArguments(args, app.AppID).OpensUrl;
+    return !another || opensUrl;
 }
 
 } // namespace Folio::Runtime

@@ -16,7 +16,8 @@ std::vector<std::u16string> CommandLineArguments();
 // The package up to the password prompt. False: the process is to end.
 bool LoadExeZip(const std::vector<std::u16string>& args);
 
-// The single-instance rule. False: another instance runs and this start is to end.
+// The single-instance rule, and the limit on windows opened by pages (a start with the
+// application's id and a URL). False: this start is to end.
 bool PassesSingleInstanceRule(const std::vector<std::u16string>& args);
 
 // Whether an installed browser runtime serves: asked of the package's loader library at

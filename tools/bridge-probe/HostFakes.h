@@ -15,6 +15,7 @@
 #include "tools/bridge-probe/ShellFakes.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ public:
     std::vector<std::u16string> Posted;
     std::vector<std::u16string> Scripts;
     double Zoom = 1.0;
+    uint64_t Document = 1; // a test navigates by changing it
+    uint64_t DocumentId() const override { return Document; }
     void PostWebMessageAsJson(const std::u16string& json) override { Posted.push_back(json); }
     void ExecuteScript(const std::u16string& script) override { Scripts.push_back(script); }
     double ZoomFactor() const override { return Zoom; }
@@ -67,6 +70,7 @@ public:
     };
     std::deque<std::u16string> Answers; // next answers; empty: the user cancels
     std::vector<TRequest> Requests;
+    std::function<void()> WhileOpen; // what happens while a dialog is up (its loop runs)
 
     std::u16string OpenFile(const std::u16string& title, const std::u16string& fileName,
                             const std::vector<Platform::TFileType>& types) override
@@ -89,6 +93,9 @@ public:
 private:
     std::u16string Next()
     {
+        if (WhileOpen) {
+            WhileOpen();
+        }
         if (Answers.empty()) {
             return {};
         }

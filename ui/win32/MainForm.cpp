@@ -56,6 +56,7 @@ class TMainForm::TBrowserAdapter final : public Bridge::TBrowserPort {
 public:
     Shared::TBrowserForm* Form = nullptr;
 
+    uint64_t DocumentId() const override { return Form ? Form->DocumentId() : 0; }
     void PostWebMessageAsJson(const std::u16string& json) override
     {
         if (ICoreWebView2* webView = Form ? Form->EdgeBrowser().DefaultInterface() : nullptr) {
@@ -185,8 +186,10 @@ void TMainForm::FormCreate()
 
 void TMainForm::EdgeBrowserWebMessageReceived(Shared::TWebMessageReceivedEventArgs& args)
 {
+    // Only the package's pages call native functions: the committed document must be
+    // one, whatever source the message names.
     TCoTaskString source, json;
-    if (FAILED(args.ArgsInterface()->get_Source(source.Put())) ||
+    if (!FBrowserForm || !FBrowserForm->ShowsPackagePage() || FAILED(args.ArgsInterface()->get_Source(source.Put())) ||
         FAILED(args.ArgsInterface()->get_WebMessageAsJson(json.Put()))) {
         return;
     }
