@@ -257,7 +257,7 @@ TEST_F(WithStandin, FailedCreationsLeaveAWindowThatCloses)
 
 TEST_F(WithStandin, NewWindowsAndPermissions)
 {
-    const fs::path exe = Package();
+    const fs::path exe = Package("", "", {{"web/help.html", "<title>Help</title>"}});
     const TProcess process = Run(exe,
                                  "new-window file:///help.html\n"
                                  "new-window https://example.com/\n"

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace FolioE2E;
 
 namespace {
@@ -322,5 +324,169 @@ TEST_F(Hardened, AWindowOnAPageFromOutsideThePackageClosesWithoutAskingIt)
         } else {
             EXPECT_EQ(asked, 0u) << ReadBytes(Log);
         }
+    }
+}
+
+namespace {
+
+// The URL the browser gives a file on the disk.
+std::string FileUrl(const fs::path& path)
+{
+    std::string url = "file:///";
+    for (const char c : path.generic_string()) {
+        url += c == ' ' ? std::string("%20") : std::string(1, c);
+    }
+    return url;
+}
+
+} // namespace
+
+TEST_F(Hardened, APageFromOutsideThePackageGetsNoneOfItsPowers)
+{
+    const fs::path exe = Package();
+    WriteBytes(Work / "beside.txt", "beside the executable");
+    TWorkDir downloads{Id + ".downloads"};
+    WriteBytes(downloads / "evil.html", "<title>Evil</title>");
+    WriteBytes(downloads / "secret.txt", "the user's own");
+    const std::string evil = FileUrl(downloads / "evil.html"), secret = FileUrl(downloads / "secret.txt");
+    // What a page tries, with a tag that tells its lines apart. The message names a page of
+    // the package as its source, which only the committed document may vouch for.
+    const auto probe = [&](const std::string& page, const std::string& tag) {
+        return "request " + secret + "?" + tag + " fetch\n"
+               "request file:///beside.txt?" + tag + " fetch\n"
+               "permission camera " + page + "\n"
+               "new-window file:///other.html?" + tag + "\n"
+               "message file:///index.html {\"id\":10001,\"uuid\":\"" + tag + "\",\"data\":{}}\n"
+               "wait-reply 3000\n";
+    };
+    // The downloaded page, then back to the package's own.
+    const TProcess process = Run(exe, "follow " + evil + "\n" + probe(evil, "foreign") +
+                                          "follow file:///index.html\n" + probe("file:///index.html", "own") +
+                                          "wait 500\n" + kCloseAnswer + "close\n" +
+                                          // the window the package's page opens agrees to close
+                                          "next-environment\n" + kCloseAnswer);
+    ASSERT_NE(WaitForWindow(process, IsMainWindow), nullptr);
+    ASSERT_TRUE(WaitFor("scenario-done", 60000)) << ReadBytes(Log);
+    const auto lines = Lines();
+    const auto line = [&](const std::string& event, const std::string& field, const std::string& value) {
+        const auto at = std::find_if(lines.begin(), lines.end(), [&](const TLogLine& l) {
+            return l.Event == event && l.Text(field.c_str()) == value;
+        });
+        return at == lines.end() ? std::string("(none)") : at->Text(event == "permission" ? "state"
+                                                                    : event == "new-window" ? "handled"
+                                                                                            : "status");
+    };
+    const auto replied = [&](const std::string& tag) {
+        return std::any_of(lines.begin(), lines.end(), [&](const TLogLine& l) {
+            return l.Event == "web-message-posted" && l.Text("json").find("\"" + tag + "\"") != std::string::npos;
+        });
+    };
+    // The downloaded page: no disk files, no camera, no runtime window, no native function.
+    EXPECT_EQ(line("response", "url", secret + "?foreign"), "403") << ReadBytes(Log);
+    EXPECT_EQ(line("response", "url", "file:///beside.txt?foreign"), "403");
+    EXPECT_EQ(line("permission", "uri", evil), "default");
+    EXPECT_EQ(line("new-window", "uri", "file:///other.html?foreign"), "false");
+    EXPECT_FALSE(replied("foreign"));
+    // The package's page, committed again: all of it.
+    EXPECT_EQ(line("response", "url", secret + "?own"), "200");
+    EXPECT_EQ(line("response", "url", "file:///beside.txt?own"), "200");
+    EXPECT_EQ(line("permission", "uri", "file:///index.html"), "allow");
+    EXPECT_EQ(line("new-window", "uri", "file:///other.html?own"), "true");
+    EXPECT_TRUE(replied("own"));
+    EXPECT_EQ(process.WaitExit(30000), 0u);
+    // The one window the package's page opened.
+    for (int i = 0; i < 100; ++i) {
+        for (const auto& l : Lines()) {
+            if (l.Event == "navigate" && l.Pid != process.Id()) {
+                for (HWND w : WindowsOf(DWORD(l.Pid))) {
+                    if (IsMainWindow(w)) PostMessageW(w, WM_CLOSE, 0, 0);
+                }
+                i = 100;
+            }
+        }
+        Sleep(100);
+    }
+}
+
+TEST_F(Hardened, PagesOpenFewWindows)
+{
+    const fs::path exe = Package();
+    // The page asks for six windows at once: the browser opens none of them, four start.
+    std::string scenario = kCloseAnswer;
+    for (int i = 0; i < 6; ++i) {
+        scenario += "new-window file:///other.html#" + std::to_string(i) + "\n";
+    }
+    for (int i = 0; i < 6; ++i) {
+        scenario += "next-environment\n" + kCloseAnswer; // each window agrees to close
+    }
+    const TProcess process = Run(exe, scenario);
+    ASSERT_TRUE(WaitFor("scenario-done", 60000)) << ReadBytes(Log);
+    const auto opened = [&] {
+        std::set<unsigned long> pids;
+        for (const auto& l : Lines()) {
+            if (l.Event == "navigate" && l.Pid != process.Id()) {
+                pids.insert(l.Pid);
+            }
+        }
+        return pids;
+    };
+    for (int i = 0; i < 100 && opened().size() < 4; ++i) {
+        Sleep(100);
+    }
+    Sleep(2000); // time for any fifth to show
+    const auto children = opened();
+    EXPECT_EQ(children.size(), 4u) << ReadBytes(Log);
+    for (const auto& l : Lines()) {
+        if (l.Event == "new-window") {
+            EXPECT_EQ(l.Text("handled"), "true") << l.Text("uri");
+        }
+    }
+    const auto closeAll = [](const std::set<unsigned long>& pids) {
+        for (const unsigned long pid : pids) {
+            for (HWND w : WindowsOf(DWORD(pid))) {
+                if (IsMainWindow(w)) PostMessageW(w, WM_CLOSE, 0, 0);
+            }
+        }
+    };
+    closeAll(children);
+    closeAll({process.Id()});
+    EXPECT_EQ(process.WaitExit(30000), 0u) << ReadBytes(Log);
+    for (const unsigned long pid : children) {
+        if (HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid))) {
+            EXPECT_EQ(WaitForSingleObject(child, 30000), WAIT_OBJECT_0);
+            CloseHandle(child);
+        }
+    }
+
+    // However they were started, no more than eight such windows are open at once: with
+    // every slot taken, a start for a page's window ends before showing anything.
+    std::vector<HANDLE> slots;
+    for (int i = 0; i < 8; ++i) {
+        slots.push_back(CreateMutexW(nullptr, FALSE, fs::path(Id + ".window." + std::to_string(i)).c_str()));
+        ASSERT_NE(slots.back(), nullptr);
+    }
+    const std::wstring args = L"\"" + fs::path(Id).wstring() + L"\" \"file:///other.html\"";
+    WriteBytes(Work / "closing.txt", kCloseAnswer);
+    const TEnvironment environment = {{L"FOLIO_STANDIN_LOG", Log.wstring()},
+                                      {L"FOLIO_STANDIN_SCENARIO", (Work / "closing.txt").wstring()}};
+    {
+        const TProcess refused = Start(exe, args, environment);
+        EXPECT_EQ(refused.WaitExit(30000), 0u);
+        EXPECT_TRUE(WindowsOf(refused.Id()).empty());
+    }
+    CloseHandle(slots.back()); // one slot frees
+    slots.pop_back();
+    const TProcess admitted = Start(exe, args, environment);
+    HWND main = WaitForWindow(admitted, IsMainWindow);
+    EXPECT_NE(main, nullptr);
+    for (int i = 0; i < 300 && Positions("scenario-done", "pid", std::to_string(admitted.Id())).empty(); ++i) {
+        Sleep(100); // the page is there to answer the close
+    }
+    if (main) {
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(admitted.WaitExit(30000), 0u);
+    for (HANDLE slot : slots) {
+        CloseHandle(slot);
     }
 }
