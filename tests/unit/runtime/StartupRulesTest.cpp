@@ -37,6 +37,15 @@ TEST(StartupRules, ArgumentForms)
     }
 }
 
+TEST(StartupRules, StartPageIsTheAskedUrlOrThePackagesIndex)
+{
+    const std::u16string index = u"app/index.html";
+    EXPECT_EQ(StartPageUrl({}, u"app.id", index), u"file:///app/index.html");
+    EXPECT_EQ(StartPageUrl({u"app.id"}, u"app.id", index), u"file:///app/index.html");
+    EXPECT_EQ(StartPageUrl({u"app.id", u"file:///help.html"}, u"app.id", index), u"file:///help.html");
+    EXPECT_EQ(StartPageUrl({u"App.ID", u"file:///help.html"}, u"app.id", index), u"file:///app/index.html");
+}
+
 TEST(StartupRules, BrowserEnvironment)
 {
     EXPECT_EQ(kDefaultBrowserArguments.size(), 162u);
