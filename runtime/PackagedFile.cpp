@@ -1,12 +1,11 @@
 // Files written out of the package (see PackagedFile.h).
 #include "runtime/PackagedFile.h"
 
+#include "util/TemporaryName.h"
 #include "util/TextCodecs.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace Folio::Runtime {
 
@@ -22,14 +21,6 @@ std::unique_ptr<Platform::THeldFile> HoldIfSame(Platform::TFileSystem& files, co
     }
     const auto content = held->ReadAll();
     return content && *content == bytes ? std::move(held) : nullptr;
-}
-
-std::u16string TemporaryName(const std::u16string& path)
-{
-    std::random_device random;
-    char tag[20];
-    std::snprintf(tag, sizeof tag, ".%08x%08x", unsigned(random()), unsigned(random()));
-    return path + std::u16string(tag, tag + 17) + u".tmp";
 }
 
 } // namespace
@@ -53,7 +44,7 @@ TPackagedFileResult WritePackagedFile(const Shared::TZipArchive& archive, std::u
     }
     // A fresh name, created exclusively: nothing that was lying there (a link another
     // program planted) is written through.
-    const std::u16string temporary = TemporaryName(path);
+    const std::u16string temporary = Shared::TemporaryNameBeside(path);
     try {
         auto writer = files.CreateNewFile(temporary);
         if (!writer) {
