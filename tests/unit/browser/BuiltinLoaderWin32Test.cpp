@@ -130,3 +130,10 @@ TEST_F(BuiltinLoaderWin32, AKeyWithoutItsLibraryOrTooOldIsNoRuntime)
     Install(kHkcu, Dev, L"122.0.2300.0");
     EXPECT_TRUE(FAILED(functions.CreateCoreWebView2Environment(&handler)));
 }
+
+TEST_F(BuiltinLoaderWin32, AFolderIsReadUpToTheFirstNulOfItsValue)
+{
+    // What follows a NUL inside the value never reaches the search.
+    Install(kHkcu, Stable, L"120.0.2210.91", true, std::wstring(1, L'\0') + L"\\elsewhere\\1.2.3.4");
+    EXPECT_EQ(Version(), std::make_pair(S_OK, std::wstring(L"120.0.2210.91")));
+}
