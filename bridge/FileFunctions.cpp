@@ -3,13 +3,12 @@
 #include "bridge/PageText.h"
 #include "bridge/Protocol.h"
 #include "util/StrUtils.h"
+#include "util/TemporaryName.h"
 #include "util/TextCodecs.h"
 
 #include <cctype>
-#include <cstdio>
 #include <memory>
 #include <optional>
-#include <random>
 #include <span>
 
 namespace Folio::Bridge {
@@ -35,11 +34,8 @@ class TTemporaryFile {
 public:
     TTemporaryFile(Platform::TFileSystem& files, const std::u16string& target) : FFiles(files), FTarget(target)
     {
-        static std::mt19937_64 names{std::random_device{}()};
         for (int attempt = 0; attempt < 16 && !FWriter; ++attempt) {
-            char tag[20];
-            std::snprintf(tag, sizeof tag, ".%016llx", static_cast<unsigned long long>(names()));
-            FPath = target + std::u16string(tag, tag + 17) + u".tmp";
+            FPath = Shared::TemporaryNameBeside(target);
             try {
                 FWriter = files.CreateNewFile(FPath);
             } catch (const Platform::EFileCreateError& e) {

@@ -116,7 +116,7 @@ std::optional<TInstalledRuntime> FindInstalledRuntime(const TRuntimeSearch& sear
         const std::u16string key = ClientStateKey(*channel);
         for (const auto registry : {TRuntimeRegistry::LocalMachine32, TRuntimeRegistry::CurrentUser}) {
             const auto folder = search.ReadVersionFolder(registry, key);
-            if (!folder || !IsFullPath(*folder) || folder->find(u'\0') != std::u16string::npos) {
+            if (!folder || !IsFullPath(*folder)) {
                 continue;
             }
             const auto version = VersionOfFolder(*folder);

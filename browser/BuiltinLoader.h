@@ -62,8 +62,8 @@ struct TInstalledRuntime {
 };
 
 struct TRuntimeSearch {
-    // The string value "EBWebView" of `key` in `registry`; nothing when the key or the
-    // value is missing or not a string.
+    // The string value "EBWebView" of `key` in `registry`, up to its first NUL; nothing
+    // when the key or the value is missing or not a string.
     std::function<std::optional<std::u16string>(TRuntimeRegistry registry, const std::u16string& key)> ReadVersionFolder;
     // Whether a file (not a folder) exists at the full path.
     std::function<bool(const std::u16string& path)> FileExists;

@@ -129,6 +129,15 @@ function(folio_add_pe_check)
   set_tests_properties(library-loads library-loads-sample PROPERTIES LABELS static)
   set_tests_properties(library-loads-sample PROPERTIES PASS_REGULAR_EXPRESSION
     "sample:3: [^\n]*\nFAIL [^\n]*:4: [^\n]*\nFAIL [^\n]*:5: [^\n]*\nFAIL [^\n]*:7: [^\n]*\nFAIL [^\n]*:8: [^\n]*\n5 bare-name library loads in 1 files")
+  # No layer includes a header of a layer above it (ui/ nothing of runtime/; the layers
+  # below neither); the sample tree shows what the check finds, and only that.
+  set(check ${PROJECT_SOURCE_DIR}/tests/static/check-include-direction)
+  set(sample ${PROJECT_SOURCE_DIR}/tests/static/include-direction-sample)
+  add_test(NAME include-direction COMMAND ${check} ${PROJECT_SOURCE_DIR})
+  add_test(NAME include-direction-sample COMMAND ${check} ${sample})
+  set_tests_properties(include-direction include-direction-sample PROPERTIES LABELS static)
+  set_tests_properties(include-direction-sample PROPERTIES PASS_REGULAR_EXPRESSION
+    "FAIL [^\n]*package/Reader.cpp:4: [^\n]*\nFAIL [^\n]*ui/win32/Form.cpp:4: [^\n]*\nFAIL [^\n]*ui/win32/Form.cpp:6: [^\n]*\n3 includes up the layers\n")
 endfunction()
 
 # RapidJSON is header-only; Debian installs it in /usr/include/rapidjson. The cross

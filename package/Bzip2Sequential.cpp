@@ -45,31 +45,39 @@ size_t TBzip2Sequential::Read(uint8_t* out, size_t capacity, ZipEntryStatus& sta
             }
             continue; // a stream started, or none follows
         }
-        if (FStream.avail_in == 0) {
-            Feed();
+        const TCodecStep step = DriveCodec(*this, out, capacity, produced, status);
+        if (step == TCodecStep::Failed) {
+            return 0;
         }
-        FStream.next_out = reinterpret_cast<char*>(out + produced);
-        FStream.avail_out = static_cast<unsigned>(std::min(capacity - produced, kSlice));
-        const unsigned before = FStream.avail_out, inBefore = FStream.avail_in;
-        const int rc = BZ2_bzDecompress(&FStream);
-        produced += before - FStream.avail_out;
-        if (rc == BZ_STREAM_END) {
+        if (step == TCodecStep::Ended) {
             BZ2_bzDecompressEnd(&FStream);
             FLive = false;
             FFirst = false;
-            continue;
-        }
-        if (rc != BZ_OK) {
-            // Damaged data or a bad magic; or no memory for the block's tables.
-            status = rc == BZ_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
-            return 0;
-        }
-        if (FStream.avail_out == before && FStream.avail_in == inBefore && inBefore == 0) {
-            status = ZipEntryStatus::Damaged; // the input ended before the stream did
-            return 0;
         }
     }
     return produced;
+}
+
+TCodecStep TBzip2Sequential::Step(uint8_t* out, size_t room, size_t& written, ZipEntryStatus& failure)
+{
+    FStream.next_out = reinterpret_cast<char*>(out);
+    FStream.avail_out = static_cast<unsigned>(std::min(room, kSlice));
+    const unsigned before = FStream.avail_out, inBefore = FStream.avail_in;
+    const int rc = BZ2_bzDecompress(&FStream);
+    written += before - FStream.avail_out;
+    if (rc == BZ_STREAM_END) {
+        return TCodecStep::Ended;
+    }
+    if (rc != BZ_OK) {
+        // Damaged data or a bad magic; or no memory for the block's tables.
+        failure = rc == BZ_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
+        return TCodecStep::Failed;
+    }
+    if (FStream.avail_out == before && FStream.avail_in == inBefore && inBefore == 0) {
+        failure = ZipEntryStatus::Damaged; // the input ended before the stream did
+        return TCodecStep::Failed;
+    }
+    return TCodecStep::Running;
 }
 
 void TBzip2Sequential::Feed()

@@ -3,6 +3,7 @@
 // threaded one falls back on (Bzip2Method.cpp).
 #pragma once
 
+#include "package/CodecDriver.h"
 #include "package/ZipMethods.h"
 
 #include <bzlib.h>
@@ -41,7 +42,12 @@ public:
     bool Ended() const { return FEnded; }
 
 private:
+    // DriveCodec's codec: libbz2's current stream.
+    template <class TCodec>
+    friend TCodecStep Shared::DriveCodec(TCodec&, uint8_t*, size_t, size_t&, ZipEntryStatus&);
+    bool Starved() const { return FStream.avail_in == 0; }
     void Feed();
+    TCodecStep Step(uint8_t* out, size_t room, size_t& written, ZipEntryStatus& failure);
     // Between streams: the first always starts, a further one only behind its header
     // (which may be cut across pieces).
     bool StartStream(ZipEntryStatus& status);

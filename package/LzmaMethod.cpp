@@ -1,6 +1,7 @@
 // Method 14: LZMA in the ZIP form (two version bytes, the length of the properties,
 // five property bytes, then a raw LZMA stream), decoded by liblzma piece by piece.
 // Flag bit 1 says an end marker follows the data; the size is known either way.
+#include "package/CodecDriver.h"
 #include "package/ZipMethods.h"
 
 #include <lzma.h>
@@ -73,28 +74,43 @@ private:
     // decoding failed.
     bool Decode(uint8_t* out, size_t capacity, size_t& produced)
     {
-        FStream.next_out = out;
-        FStream.avail_out = capacity;
-        while (FStream.avail_out != 0) {
-            if (FStream.avail_in == 0) {
-                Feed();
-            }
-            const lzma_ret rc = lzma_code(&FStream, FStream.avail_in == 0 ? LZMA_FINISH : LZMA_RUN);
-            if (rc == LZMA_STREAM_END) {
-                // With the size set liblzma ends the stream exactly there (after the
-                // end marker, when there is one), or earlier at an end marker.
-                FStreamEnded = true;
-                break;
-            }
-            if (rc != LZMA_OK) {
-                // LZMA_BUF_ERROR: the input ended early; LZMA_MEM_ERROR: no room for the
-                // dictionary; anything else: damaged data.
-                Fail(rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged);
-                return false;
-            }
+        produced = 0;
+        ZipEntryStatus failure = ZipEntryStatus::Ok;
+        switch (DriveCodec(*this, out, capacity, produced, failure)) {
+        case TCodecStep::Ended:
+            // With the size set liblzma ends the stream exactly there (after the end
+            // marker, when there is one), or earlier at an end marker.
+            FStreamEnded = true;
+            return true;
+        case TCodecStep::Failed:
+            Fail(failure);
+            return false;
+        case TCodecStep::Running:
+            break;
         }
-        produced = capacity - FStream.avail_out;
         return true;
+    }
+
+    // DriveCodec's codec: liblzma's stream, finished once the input has run out.
+    template <class TCodec>
+    friend TCodecStep Shared::DriveCodec(TCodec&, uint8_t*, size_t, size_t&, ZipEntryStatus&);
+    bool Starved() const { return FStream.avail_in == 0; }
+    TCodecStep Step(uint8_t* out, size_t room, size_t& written, ZipEntryStatus& failure)
+    {
+        FStream.next_out = out;
+        FStream.avail_out = room;
+        const lzma_ret rc = lzma_code(&FStream, FStream.avail_in == 0 ? LZMA_FINISH : LZMA_RUN);
+        written += room - FStream.avail_out;
+        if (rc == LZMA_STREAM_END) {
+            return TCodecStep::Ended;
+        }
+        if (rc != LZMA_OK) {
+            // LZMA_BUF_ERROR: the input ended early; LZMA_MEM_ERROR: no room for the
+            // dictionary; anything else: damaged data.
+            failure = rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged;
+            return TCodecStep::Failed;
+        }
+        return TCodecStep::Running;
     }
 
     // The next input into liblzma's stream. The payload's last kTail bytes always come
@@ -236,26 +252,19 @@ private:
         }
         StageEnd();
         uint8_t probe[1];
-        for (;;) {
-            FStream.next_out = probe;
-            FStream.avail_out = 1;
-            if (FStream.avail_in == 0) {
-                Feed();
-            }
-            const lzma_ret rc = lzma_code(&FStream, FStream.avail_in == 0 ? LZMA_FINISH : LZMA_RUN);
-            if (FStream.avail_out == 0) {
-                Fail(ZipEntryStatus::SizeMismatch);
-                return false;
-            }
-            if (rc == LZMA_STREAM_END) {
-                FEnded = true;
-                return true;
-            }
-            if (rc != LZMA_OK) {
-                Fail(rc == LZMA_MEM_ERROR ? ZipEntryStatus::SizeMismatch : ZipEntryStatus::Damaged);
-                return false;
-            }
+        size_t written = 0;
+        ZipEntryStatus failure = ZipEntryStatus::Ok;
+        const TCodecStep step = DriveCodec(*this, probe, 1, written, failure);
+        if (written != 0) {
+            Fail(ZipEntryStatus::SizeMismatch);
+            return false;
         }
+        if (step == TCodecStep::Failed) {
+            Fail(failure);
+            return false;
+        }
+        FEnded = true; // the stream ended: a full probe would have been written
+        return true;
     }
 
     TMethodSource& FSource;

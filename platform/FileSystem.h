@@ -49,6 +49,11 @@ public:
     // The whole file from its start, read through the held handle; nothing on a read
     // error or when it is too large for memory.
     virtual std::optional<std::vector<uint8_t>> ReadAll() = 0;
+    // The file's size; nothing when it cannot be had.
+    virtual std::optional<uint64_t> Size() = 0;
+    // Up to `capacity` bytes from `offset` on, fewer only at the file's end; nothing on a
+    // read error.
+    virtual std::optional<size_t> ReadAt(uint64_t offset, uint8_t* out, size_t capacity) = 0;
 };
 
 class TFileSystem {

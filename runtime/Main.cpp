@@ -2,6 +2,7 @@
 // and its message loop. Every end is exit code 0; no exception leaves the entry: an
 // unexpected one is shown to the user as its text.
 #include "runtime/ExeZipLoader.h"
+#include "runtime/StartupRules.h"
 #include "runtime/win32/Startup.h"
 #include "ui/win32/MainForm.h"
 #include "util/TextCodecs.h"
@@ -24,7 +25,9 @@ int Run()
     CoInitialize(nullptr);
     const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    Folio::Runtime::TMainForm mainForm(Folio::Runtime::Application(), args);
+    const Folio::Runtime::TApplication& app = Folio::Runtime::Application();
+    Folio::Runtime::TMainForm mainForm({app.AppID, app.AppName, app.AppDirName, app.AppSettings, app.AppArchive,
+                                        Folio::Runtime::StartPageUrl(args, app.AppID, app.AppIndexHtml)});
     if (!mainForm.CreateForm()) {
         return 0;
     }

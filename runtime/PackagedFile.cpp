@@ -1,35 +1,38 @@
 // Files written out of the package (see PackagedFile.h).
 #include "runtime/PackagedFile.h"
 
+#include "util/TemporaryName.h"
 #include "util/TextCodecs.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace Folio::Runtime {
 
 namespace {
 
-// The file at path, held, when it holds exactly these bytes.
+constexpr size_t kCompareChunk = 64 * 1024;
+
+// The file at path, held, when it holds exactly these bytes: its size first, then its
+// bytes a chunk at a time (the loader is read through once at each start).
 std::unique_ptr<Platform::THeldFile> HoldIfSame(Platform::TFileSystem& files, const std::u16string& path,
                                                 const std::vector<uint8_t>& bytes)
 {
     auto held = files.OpenHeld(path);
-    if (!held) {
+    if (!held || held->Size() != uint64_t(bytes.size())) {
         return nullptr;
     }
-    const auto content = held->ReadAll();
-    return content && *content == bytes ? std::move(held) : nullptr;
-}
-
-std::u16string TemporaryName(const std::u16string& path)
-{
-    std::random_device random;
-    char tag[20];
-    std::snprintf(tag, sizeof tag, ".%08x%08x", unsigned(random()), unsigned(random()));
-    return path + std::u16string(tag, tag + 17) + u".tmp";
+    std::vector<uint8_t> chunk(std::min(bytes.size(), kCompareChunk));
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t n = std::min(bytes.size() - at, chunk.size());
+        if (held->ReadAt(at, chunk.data(), n) != n ||
+            !std::equal(chunk.begin(), chunk.begin() + ptrdiff_t(n), bytes.begin() + ptrdiff_t(at))) {
+            return nullptr;
+        }
+        at += n;
+    }
+    return held;
 }
 
 } // namespace
@@ -53,7 +56,7 @@ TPackagedFileResult WritePackagedFile(const Shared::TZipArchive& archive, std::u
     }
     // A fresh name, created exclusively: nothing that was lying there (a link another
     // program planted) is written through.
-    const std::u16string temporary = TemporaryName(path);
+    const std::u16string temporary = Shared::TemporaryNameBeside(path);
     try {
         auto writer = files.CreateNewFile(temporary);
         if (!writer) {

@@ -21,6 +21,13 @@ TStartArguments ClassifyArguments(const std::vector<std::u16string>& args, const
     return result;
 }
 
+std::u16string StartPageUrl(const std::vector<std::u16string>& args, const std::u16string& appId,
+                            const std::u16string& indexHtml)
+{
+    const TStartArguments start = ClassifyArguments(args, appId);
+    return start.OpensUrl ? start.Url : u"file:///" + indexHtml;
+}
+
 std::vector<TEnvironmentSetting> BrowserEnvironment(const std::u16string& loaderFolder,
                                                     const std::u16string& webviewArguments)
 {

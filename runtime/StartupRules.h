@@ -27,6 +27,11 @@ struct TStartArguments {
 };
 TStartArguments ClassifyArguments(const std::vector<std::u16string>& args, const std::u16string& appId);
 
+// The page the main window opens first: the URL of a window a page asked for, else the
+// package's start page (indexHtml, a path inside the package).
+std::u16string StartPageUrl(const std::vector<std::u16string>& args, const std::u16string& appId,
+                            const std::u16string& indexHtml);
+
 // The environment variables start-up sets for the browser, in the order it sets them;
 // an empty value removes the variable.
 struct TEnvironmentSetting {

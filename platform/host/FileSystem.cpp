@@ -196,6 +196,30 @@ private:
             }
         }
 
+        std::optional<uint64_t> Size() override
+        {
+            FIn.clear();
+            FIn.seekg(0, std::ios::end);
+            const auto end = FIn.tellg();
+            if (!FIn || end < 0) {
+                return std::nullopt;
+            }
+            return static_cast<uint64_t>(end);
+        }
+        std::optional<size_t> ReadAt(uint64_t offset, uint8_t* out, size_t capacity) override
+        {
+            FIn.clear();
+            FIn.seekg(static_cast<std::streamoff>(offset));
+            if (!FIn) {
+                return std::nullopt;
+            }
+            FIn.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(capacity));
+            if (FIn.bad()) {
+                return std::nullopt;
+            }
+            return static_cast<size_t>(FIn.gcount());
+        }
+
     private:
         std::ifstream FIn;
     };

@@ -162,6 +162,36 @@ private:
             return ReadWhole(FFile);
         }
 
+        std::optional<uint64_t> Size() override
+        {
+            LARGE_INTEGER size{};
+            if (!GetFileSizeEx(FFile.Get(), &size) || size.QuadPart < 0) {
+                return std::nullopt;
+            }
+            return static_cast<uint64_t>(size.QuadPart);
+        }
+        std::optional<size_t> ReadAt(uint64_t offset, uint8_t* out, size_t capacity) override
+        {
+            LARGE_INTEGER at{};
+            at.QuadPart = static_cast<LONGLONG>(offset);
+            if (!SetFilePointerEx(FFile.Get(), at, nullptr, FILE_BEGIN)) {
+                return std::nullopt;
+            }
+            size_t done = 0;
+            while (done < capacity) {
+                const DWORD chunk = static_cast<DWORD>(std::min<size_t>(capacity - done, 1u << 30));
+                DWORD got = 0;
+                if (!::ReadFile(FFile.Get(), out + done, chunk, &got, nullptr)) {
+                    return std::nullopt;
+                }
+                if (got == 0) {
+                    break; // the file's end
+                }
+                done += got;
+            }
+            return done;
+        }
+
     private:
         Win32::UniqueFile FFile;
     };

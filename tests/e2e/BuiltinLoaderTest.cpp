@@ -4,54 +4,32 @@
 // without one the installer branch runs; planted client libraries are never loaded; and
 // a package that carries a loader still uses it.
 #include "tests/e2e/StandinFixture.h"
+#include "tests/support/RuntimeRegistration.h"
 
 using namespace FolioE2E;
 
 namespace {
 
 const fs::path kClient = FOLIO_STANDIN_CLIENT_PATH;
-const std::wstring kStable = L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
-const std::wstring kBeta = L"{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}";
-const std::wstring kDev = L"{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}";
-const std::wstring kCanary = L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}";
+using FolioTest::TChannel;
+using FolioTest::TRegistryPlace;
 const std::string kDefaultArguments =
     "--disable-logging --disable-web-security --disable-features=RendererCodeIntegrity "
     "--enable-features=msSpeechRecognition --autoplay-policy=no-user-gesture-required";
 
-std::wstring ClientStateKey(const std::wstring& channel)
-{
-    return L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\" + channel;
-}
-
 std::string Narrow(const std::wstring& text) { return Folio::Shared::Utf16ToUtf8(std::u16string(text.begin(), text.end())); }
 
 struct BuiltinLoader : WithStandin {
-    struct TRegistration {
-        HKEY Root;
-        REGSAM View;
-        std::wstring Channel;
-    };
-    std::vector<TRegistration> Registered;
-
     BuiltinLoader()
     {
         CarryLoader = false;
-        // A run that was killed may have left its registration behind.
-        for (const auto& channel : {kStable, kBeta, kDev, kCanary}) {
-            RegDeleteKeyExW(HKEY_LOCAL_MACHINE, ClientStateKey(channel).c_str(), KEY_WOW64_32KEY, 0);
-            RegDeleteKeyW(HKEY_CURRENT_USER, ClientStateKey(channel).c_str());
-        }
+        FolioTest::UnregisterAllRuntimes(); // a run that was killed may have left its registration behind
     }
     fs::path Package(const std::string& extra = "") { return WithStandin::Package("DynamicAppTitle=1\n" + extra); }
-    ~BuiltinLoader() override
-    {
-        for (const auto& r : Registered) {
-            RegDeleteKeyExW(r.Root, ClientStateKey(r.Channel).c_str(), r.View, 0);
-        }
-    }
+    ~BuiltinLoader() override { FolioTest::UnregisterAllRuntimes(); }
     // Installs the fake runtime: its version folder, with the client library unless told
-    // otherwise, recorded under `root` (HKLM's 32-bit view or HKCU) for `channel`.
-    fs::path InstallRuntime(HKEY root, const std::wstring& channel, bool withLibrary = true)
+    // otherwise, recorded in `place` (HKLM's 32-bit view or HKCU) for `channel`.
+    fs::path InstallRuntime(TRegistryPlace place, TChannel channel, bool withLibrary = true)
     {
         const fs::path folder = Work / "EdgeWebView" / "Application" / "120.0.2210.91";
         const fs::path library = folder / "EBWebView" / "x64" / "EmbeddedBrowserWebView.dll";
@@ -59,16 +37,7 @@ struct BuiltinLoader : WithStandin {
         if (withLibrary && !fs::exists(library)) {
             fs::copy_file(kClient, library);
         }
-        const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0;
-        HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(root, ClientStateKey(channel).c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
-                                  &key, nullptr),
-                  ERROR_SUCCESS);
-        const std::wstring value = folder.wstring();
-        RegSetValueExW(key, L"EBWebView", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       DWORD((value.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-        Registered.push_back({root, view, channel});
+        EXPECT_TRUE(FolioTest::RegisterRuntime(place, channel, folder.wstring()));
         return library;
     }
     fs::path UserData() const { return LocalAppData() / Id / "Win32"; }
@@ -116,7 +85,7 @@ struct BuiltinLoader : WithStandin {
 
 TEST_F(BuiltinLoader, ARuntimeInHklmServesAPackageWithoutALoader)
 {
-    const fs::path library = InstallRuntime(HKEY_LOCAL_MACHINE, kStable);
+    const fs::path library = InstallRuntime(FolioTest::kHklm32, TChannel::Stable);
     ExpectAServedRun(Package(),
                      // Removed by start-up whatever the parent had: the stable channel is used.
                      {{L"WEBVIEW2_RELEASE_CHANNEL_PREFERENCE", L"1"}});
@@ -137,15 +106,15 @@ TEST_F(BuiltinLoader, ARuntimeOnlyInHkcuOrOnAPreviewChannelServesToo)
 {
     const std::string arguments = "--lang=es   --mute-audio";
     const fs::path exe = Package("WebviewArguments=" + arguments + "\n");
-    for (const auto& channel : {kStable, kCanary}) {
+    for (const TChannel channel : {TChannel::Stable, TChannel::Canary}) {
         fs::remove(Log);
-        InstallRuntime(HKEY_CURRENT_USER, channel);
+        InstallRuntime(FolioTest::kHkcu, channel);
         ExpectAServedRun(exe);
         const auto lines = Lines();
         const auto* call = Find(lines, "client-environment");
         ASSERT_NE(call, nullptr) << ReadBytes(Log);
         EXPECT_EQ(call->Text("browserArguments"), arguments); // as written
-        RegDeleteKeyW(HKEY_CURRENT_USER, ClientStateKey(channel).c_str());
+        FolioTest::UnregisterRuntime(FolioTest::kHkcu, channel);
     }
 }
 
@@ -154,7 +123,7 @@ TEST_F(BuiltinLoader, WithoutARuntimeTheInstallerBranchRuns)
     const fs::path exe = Package();
     for (const bool keyWithoutLibrary : {false, true}) {
         if (keyWithoutLibrary) {
-            InstallRuntime(HKEY_LOCAL_MACHINE, kStable, false);
+            InstallRuntime(FolioTest::kHklm32, TChannel::Stable, false);
         }
         const TProcess process = Run(exe, "");
         HWND dialog = WaitForWindow(process, IsDialog);
@@ -189,7 +158,7 @@ TEST_F(BuiltinLoader, PlantedClientLibrariesAreNeverLoaded)
     EXPECT_EQ(Count(Lines(), "client-environment"), 0u) << ReadBytes(Log);
 
     // With a runtime installed, the installed library is the one called.
-    const fs::path library = InstallRuntime(HKEY_CURRENT_USER, kStable);
+    const fs::path library = InstallRuntime(FolioTest::kHkcu, TChannel::Stable);
     fs::remove(Log);
     ExpectAServedRun(exe, {}, elsewhere);
     const auto lines = Lines();
@@ -199,7 +168,7 @@ TEST_F(BuiltinLoader, PlantedClientLibrariesAreNeverLoaded)
 
 TEST_F(BuiltinLoader, APackageThatCarriesALoaderStillUsesIt)
 {
-    InstallRuntime(HKEY_LOCAL_MACHINE, kStable);
+    InstallRuntime(FolioTest::kHklm32, TChannel::Stable);
     CarryLoader = true;
     const TProcess process = Run(Package(), kCloseAnswer + "close\n");
     ASSERT_TRUE(WaitFor("scenario-done", 40000)) << ReadBytes(Log);

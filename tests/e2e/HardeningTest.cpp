@@ -119,31 +119,10 @@ std::vector<uint32_t> DialogIcon(HWND dialog)
 // The system's error icon as the dialog would draw it, on the dialog's background.
 std::vector<uint32_t> SystemErrorIcon(uint32_t background)
 {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 32, -32, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<uint32_t> pixels;
-    if (bitmap && bits) {
-        const HGDIOBJ old = SelectObject(memory, bitmap);
-        std::fill_n(static_cast<uint32_t*>(bits), 32 * 32, background);
+    return Folio::Test::PaintedPixels(32, 32, [&](HDC memory, HDC, uint32_t* bits) {
+        std::fill_n(bits, 32 * 32, background);
         DrawIconEx(memory, 0, 0, LoadIconW(nullptr, IDI_ERROR), 32, 32, 0, nullptr, DI_NORMAL);
-        GdiFlush();
-        SelectObject(memory, old);
-        const auto* p = static_cast<const uint32_t*>(bits);
-        pixels.assign(p, p + 32 * 32);
-        for (auto& pixel : pixels) {
-            pixel &= 0x00FFFFFF;
-        }
-    }
-    if (bitmap) {
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    });
 }
 
 // The share of pixels of `a` and `b` that are the same colour, give or take a little.

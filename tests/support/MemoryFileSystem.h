@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -53,6 +54,12 @@ public:
             std::optional<std::vector<uint8_t>> ReadAll() override
             {
                 return std::vector<uint8_t>(FBytes.begin(), FBytes.end());
+            }
+            std::optional<uint64_t> Size() override { return FBytes.size(); }
+            std::optional<size_t> ReadAt(uint64_t offset, uint8_t* out, size_t capacity) override
+            {
+                const size_t at = static_cast<size_t>(std::min<uint64_t>(offset, FBytes.size()));
+                return FBytes.copy(reinterpret_cast<char*>(out), capacity, at);
             }
 
         private:

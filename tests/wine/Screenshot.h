@@ -13,10 +13,12 @@
 
 namespace Folio::Test {
 
-// The pixels of `area` of the screen, rows top to bottom, as 0x00RRGGBB.
-inline std::vector<uint32_t> CaptureScreen(const RECT& area)
+// The pixels of a w x h bitmap, rows top to bottom, as 0x00RRGGBB, after `paint` drew
+// on it: paint(memory, screen, bits) gets a memory device context with the bitmap
+// selected, the screen's device context and the bitmap's 32-bit pixels.
+template <class TPaint>
+std::vector<uint32_t> PaintedPixels(int w, int h, TPaint&& paint)
 {
-    const int w = area.right - area.left, h = area.bottom - area.top;
     std::vector<uint32_t> pixels;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -26,7 +28,8 @@ inline std::vector<uint32_t> CaptureScreen(const RECT& area)
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap && bits) {
         const HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+        paint(memory, screen, static_cast<uint32_t*>(bits));
+        GdiFlush();
         SelectObject(memory, old);
         const auto* bgra = static_cast<const uint32_t*>(bits);
         pixels.assign(bgra, bgra + static_cast<size_t>(w) * h);
@@ -40,6 +43,15 @@ inline std::vector<uint32_t> CaptureScreen(const RECT& area)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return pixels;
+}
+
+// The pixels of `area` of the screen, rows top to bottom, as 0x00RRGGBB.
+inline std::vector<uint32_t> CaptureScreen(const RECT& area)
+{
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    return PaintedPixels(w, h, [&](HDC memory, HDC screen, uint32_t*) {
+        BitBlt(memory, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+    });
 }
 
 inline void SavePng(const std::vector<uint32_t>& pixels, int w, int h, const std::filesystem::path& file)

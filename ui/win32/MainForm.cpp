@@ -11,7 +11,6 @@
 #include "platform/SystemInfo.h"
 #include "platform/UiQueue.h"
 #include "platform/win32/Handles.h"
-#include "runtime/StartupRules.h"
 #include "ui/themes/win32/StyleEngine.h"
 #include "util/TextCodecs.h"
 
@@ -78,8 +77,8 @@ public:
     }
 };
 
-TMainForm::TMainForm(TApplication& app, std::vector<std::u16string> args)
-    : FApp(app), FArgs(std::move(args)), FBrowserAdapter(std::make_unique<TBrowserAdapter>())
+TMainForm::TMainForm(TMainFormApp app)
+    : FApp(std::move(app)), FBrowserAdapter(std::make_unique<TBrowserAdapter>())
 {
 }
 
@@ -91,7 +90,7 @@ TMainForm::~TMainForm()
 
 int TMainForm::ReadSetting(std::u16string_view key, int defaultValue) const
 {
-    return FApp.AppSettings.ReadInteger(u"App", key, defaultValue);
+    return FApp.Settings.ReadInteger(u"App", key, defaultValue);
 }
 
 bool TMainForm::CreateForm()
@@ -137,8 +136,8 @@ void TMainForm::FormCreate()
     ports.MainWindow = this;
     ports.System = &Platform::SystemInfo();
     ports.Themes = &Ui::StyleManager();
-    ports.Archive = &FApp.AppArchive;
-    ports.Settings = &FApp.AppSettings;
+    ports.Archive = &FApp.Archive;
+    ports.Settings = &FApp.Settings;
     const std::u16string exe = Platform::SystemInfo().ExecutablePath();
     ports.AppDirPath = exe.substr(0, exe.find_last_of(u"\\/") + 1);
     FBrowserExternalForm = std::make_unique<TBrowserExternalForm>();
@@ -157,21 +156,20 @@ void TMainForm::FormCreate()
     FBrowserForm = std::make_unique<Shared::TBrowserForm>();
     FBrowserAdapter->Form = FBrowserForm.get();
     Shared::TBrowserForm& form = *FBrowserForm;
-    form.ExeZip = &FApp.AppArchive;
+    form.ExeZip = &FApp.Archive;
     form.IsRuntime = true;
     form.AppDirName = FApp.AppDirName;
     form.HandleRequests = true;
     form.RuntimeAppID = FApp.AppID;
     form.WithExternal = true;
-    form.AllowDebug = FApp.AppSettings.ReadBool(u"App", u"AllowDebug", false);
-    form.AllowZoom = FApp.AppSettings.ReadBool(u"App", u"AllowZoom", false);
-    form.AllowContextMenu = FApp.AppSettings.ReadBool(u"App", u"AllowContextMenu", false);
+    form.AllowDebug = FApp.Settings.ReadBool(u"App", u"AllowDebug", false);
+    form.AllowZoom = FApp.Settings.ReadBool(u"App", u"AllowZoom", false);
+    form.AllowContextMenu = FApp.Settings.ReadBool(u"App", u"AllowContextMenu", false);
     Shared::TMemoryStream script;
-    FApp.AppArchive.Extract(u"kiv-webviewjs", script);
+    FApp.Archive.Extract(u"kiv-webviewjs", script);
     form.WebviewJavascript =
         Shared::Utf8ToUtf16({reinterpret_cast<const char*>(script.Bytes().data()), script.Size()});
-    const TStartArguments start = ClassifyArguments(FArgs, FApp.AppID);
-    form.StartPageURL = start.OpensUrl ? start.Url : u"file:///" + FApp.AppIndexHtml;
+    form.StartPageURL = FApp.StartPageURL;
 
     Shared::TEdgeBrowser& browser = form.EdgeBrowser();
     browser.OnWebMessageReceived = [this](Shared::TCustomEdgeBrowser&, Shared::TWebMessageReceivedEventArgs& args) {
@@ -203,7 +201,7 @@ void TMainForm::EdgeBrowserWebMessageReceived(Shared::TWebMessageReceivedEventAr
 
 void TMainForm::EdgeBrowserDocumentTitleChanged(const std::u16string& title)
 {
-    if (FApp.AppSettings.ReadBool(u"App", u"DynamicAppTitle", false)) {
+    if (FApp.Settings.ReadBool(u"App", u"DynamicAppTitle", false)) {
         SetTitle(title);
     }
 }

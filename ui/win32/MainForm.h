@@ -7,21 +7,30 @@
 
 #include "bridge/BrowserExternalModule.h"
 #include "browser/win32/BrowserForm.h"
+#include "package/AppSettings.h"
+#include "package/ZipArchive.h"
 #include "platform/MainWindowHost.h"
 #include "platform/win32/FileDialogs.h"
 #include "platform/win32/RoundedWindow.h"
-#include "runtime/ExeZipLoader.h"
 #include "ui/win32/BrowserExternalForm.h"
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace Folio::Runtime {
 
+// What the window shows, handed in by start-up: the package's identity, settings and
+// files (which outlive the window), and the page it opens first.
+struct TMainFormApp {
+    std::u16string AppID, AppName, AppDirName;
+    const Shared::TAppSettings& Settings;
+    const Shared::TZipArchive& Archive;
+    std::u16string StartPageURL;
+};
+
 class TMainForm final : public Win32::TRoundedWindow, public Platform::TMainWindowHost {
 public:
-    TMainForm(TApplication& app, std::vector<std::u16string> args);
+    explicit TMainForm(TMainFormApp app);
     ~TMainForm() override;
 
     // Creates and shows the window with everything in it; false when the window cannot
@@ -62,8 +71,7 @@ private:
     // The size within the window's limits.
     SIZE Constrained(int width, int height) const;
 
-    TApplication& FApp;
-    std::vector<std::u16string> FArgs;
+    TMainFormApp FApp;
     bool FCanClose = false;
     // Page messages being handled: a dialog's message loop inside one can bring a close
     // request, which then waits (FClosePending) until the outermost message is done.

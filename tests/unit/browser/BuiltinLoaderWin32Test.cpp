@@ -4,6 +4,7 @@
 #include "browser/BuiltinLoader.h"
 #include "browser/WebView2Loader.h"
 #include "platform/win32/Handles.h"
+#include "tests/support/RuntimeRegistration.h"
 
 #include <gtest/gtest.h>
 
@@ -16,19 +17,12 @@ using namespace Folio;
 namespace {
 
 constexpr HRESULT kNoRuntime = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-const wchar_t* const kChannels[] = {L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}", L"{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}",
-                                    L"{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}", L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}"};
-enum Channel { Stable, Beta, Dev, Canary };
-
-std::wstring Key(Channel channel) { return std::wstring(L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\") + kChannels[channel]; }
-
-struct Where {
-    HKEY Root;
-    REGSAM View;
-};
-const Where kHklm32{HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY};
-const Where kHklm64{HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY};
-const Where kHkcu{HKEY_CURRENT_USER, 0};
+using FolioTest::kHkcu;
+using FolioTest::kHklm32;
+using FolioTest::kHklm64;
+using FolioTest::TChannel;
+using FolioTest::TRegistryPlace;
+constexpr TChannel Stable = TChannel::Stable, Beta = TChannel::Beta, Dev = TChannel::Dev, Canary = TChannel::Canary;
 
 struct BuiltinLoaderWin32 : ::testing::Test {
     fs::path Root = fs::temp_directory_path() / ("folio-builtin-" + std::to_string(GetCurrentProcessId()));
@@ -41,16 +35,11 @@ struct BuiltinLoaderWin32 : ::testing::Test {
         std::error_code ec;
         fs::remove_all(Root, ec);
     }
-    static void Clear()
-    {
-        for (const Where where : {kHklm32, kHklm64, kHkcu}) {
-            for (int c = Stable; c <= Canary; ++c) {
-                RegDeleteKeyExW(where.Root, Key(Channel(c)).c_str(), where.View, 0);
-            }
-        }
-    }
-    // A version folder (with the client library unless told otherwise) and its value.
-    std::wstring Install(Where where, Channel channel, const std::wstring& version, bool withLibrary = true)
+    static void Clear() { FolioTest::UnregisterAllRuntimes(); }
+    // A version folder (with the client library unless told otherwise) and its value,
+    // with `after` following the folder's name in it.
+    std::wstring Install(TRegistryPlace where, TChannel channel, const std::wstring& version, bool withLibrary = true,
+                         const std::wstring& after = L"")
     {
         const fs::path folder = Root / version;
         const fs::path library = folder / "EBWebView" / "x64" / "EmbeddedBrowserWebView.dll";
@@ -58,14 +47,7 @@ struct BuiltinLoaderWin32 : ::testing::Test {
         if (withLibrary) {
             std::ofstream(library) << "MZ";
         }
-        Win32::UniqueHKey key;
-        EXPECT_EQ(RegCreateKeyExW(where.Root, Key(channel).c_str(), 0, nullptr, 0, KEY_SET_VALUE | where.View, nullptr,
-                                  key.Put(), nullptr),
-                  ERROR_SUCCESS);
-        const std::wstring value = folder.wstring();
-        EXPECT_EQ(RegSetValueExW(key.Get(), L"EBWebView", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                 DWORD((value.size() + 1) * sizeof(wchar_t))),
-                  ERROR_SUCCESS);
+        EXPECT_TRUE(FolioTest::RegisterRuntime(where, channel, folder.wstring() + after));
         return library.wstring();
     }
     // What the loader's version entry point answers: its result and its text.
@@ -147,4 +129,11 @@ TEST_F(BuiltinLoaderWin32, AKeyWithoutItsLibraryOrTooOldIsNoRuntime)
     // A library that is no library is reported, not called.
     Install(kHkcu, Dev, L"122.0.2300.0");
     EXPECT_TRUE(FAILED(functions.CreateCoreWebView2Environment(&handler)));
+}
+
+TEST_F(BuiltinLoaderWin32, AFolderIsReadUpToTheFirstNulOfItsValue)
+{
+    // What follows a NUL inside the value never reaches the search.
+    Install(kHkcu, Stable, L"120.0.2210.91", true, std::wstring(1, L'\0') + L"\\elsewhere\\1.2.3.4");
+    EXPECT_EQ(Version(), std::make_pair(S_OK, std::wstring(L"120.0.2210.91")));
 }

@@ -37,6 +37,15 @@ TEST(StartupRules, ArgumentForms)
     }
 }
 
+TEST(StartupRules, StartPageIsTheAskedUrlOrThePackagesIndex)
+{
+    const std::u16string index = u"app/index.html";
+    EXPECT_EQ(StartPageUrl({}, u"app.id", index), u"file:///app/index.html");
+    EXPECT_EQ(StartPageUrl({u"app.id"}, u"app.id", index), u"file:///app/index.html");
+    EXPECT_EQ(StartPageUrl({u"app.id", u"file:///help.html"}, u"app.id", index), u"file:///help.html");
+    EXPECT_EQ(StartPageUrl({u"App.ID", u"file:///help.html"}, u"app.id", index), u"file:///app/index.html");
+}
+
 TEST(StartupRules, BrowserEnvironment)
 {
     EXPECT_EQ(kDefaultBrowserArguments.size(), 162u);
@@ -112,10 +121,12 @@ TEST_F(PackagedFileTest, WrittenByteForByteThenKept)
 TEST_F(PackagedFileTest, DifferentFilesOnDiskAreReplaced)
 {
     Open({FolioTest::Stored("WebView2LoaderWin32.dll", loader)});
-    std::string flipped = loader;
+    std::string flipped = loader, lastFlipped = loader;
     flipped[1000] ^= 1;
-    // An interrupted write (a part), an empty file, the same size with other bytes.
-    for (const std::string& old : {loader.substr(0, 4096), std::string(), flipped}) {
+    lastFlipped.back() ^= 1; // past the first chunk the comparison reads
+    // An interrupted write (a part), an empty file, the same size with other bytes (early
+    // or at the very end), the loader with more after it.
+    for (const std::string& old : {loader.substr(0, 4096), std::string(), flipped, lastFlipped, loader + "MZ"}) {
         FolioTest::WriteFile(dir / "loader.dll", old);
         EXPECT_EQ(Write().Outcome, TPackagedFile::Written);
         EXPECT_EQ(FolioTest::ReadFile(dir / "loader.dll"), loader);

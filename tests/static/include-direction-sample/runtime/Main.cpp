@@ -1,0 +1,3 @@
+// The top layer includes every layer below it.
+#include "ui/win32/MainForm.h"
+#include "runtime/StartupRules.h"
