@@ -159,10 +159,10 @@ TServingContext Context(const TZipArchive& archive)
 void FirstPiece(const TServingContext& ctx, std::vector<uint8_t>& buffer)
 {
     const auto r = ServeFileRequest(u"file:///media/clip-0.mp4", ctx);
-    if (!r || !r->Reader) {
+    if (!r || !r->Source) {
         std::abort();
     }
-    TStreamedBody body(r->Reader, r->ReaderStart, r->ReaderLength);
+    TStreamedBody body(r->Source, r->SourceStart, r->SourceLength);
     size_t read = 0;
     if (!body.Read(buffer.data(), buffer.size(), read) || read != buffer.size()) {
         std::abort();
@@ -191,7 +191,7 @@ void SeekToMiddle(benchmark::State& state)
     {
         // One full read of the entry, which leaves its key checkpoints behind.
         const auto r = ServeFileRequest(u"file:///media/clip-0.mp4", ctx);
-        TStreamedBody body(r->Reader, 0, r->ReaderLength);
+        TStreamedBody body(r->Source, 0, r->SourceLength);
         for (size_t read = 1; read > 0;) {
             if (!body.Read(buffer.data(), buffer.size(), read)) {
                 std::abort();

@@ -12,8 +12,8 @@ namespace {
 
 class TEntryStream final : public IStream, public IAgileObject {
 public:
-    TEntryStream(std::shared_ptr<Shared::TZipEntryReader> reader, uint64_t start, uint64_t length)
-        : FBody(std::move(reader), start, length)
+    TEntryStream(std::shared_ptr<Browser::TByteSource> source, uint64_t start, uint64_t length)
+        : FBody(std::move(source), start, length)
     {
     }
 
@@ -138,10 +138,10 @@ private:
 
 } // namespace
 
-Microsoft::WRL::ComPtr<IStream> CreateEntryStream(std::shared_ptr<Shared::TZipEntryReader> reader, uint64_t start,
-                                                  uint64_t length) noexcept
+Microsoft::WRL::ComPtr<IStream> CreateBodyStream(std::shared_ptr<Browser::TByteSource> source, uint64_t start,
+                                                 uint64_t length) noexcept
 {
-    auto* created = new (std::nothrow) TEntryStream(std::move(reader), start, length);
+    auto* created = new (std::nothrow) TEntryStream(std::move(source), start, length);
     if (!created) {
         return nullptr;
     }
@@ -152,6 +152,16 @@ Microsoft::WRL::ComPtr<IStream> CreateEntryStream(std::shared_ptr<Shared::TZipEn
         return nullptr;
     }
     return stream;
+}
+
+Microsoft::WRL::ComPtr<IStream> CreateEntryStream(std::shared_ptr<Shared::TZipEntryReader> reader, uint64_t start,
+                                                  uint64_t length) noexcept
+{
+    try {
+        return CreateBodyStream(Browser::EntrySource(std::move(reader)), start, length);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 } // namespace Folio::Win32
