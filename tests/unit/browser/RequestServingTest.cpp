@@ -364,8 +364,10 @@ TEST(RequestServing, LargeSparseFileOfTheRealDisk)
     EXPECT_EQ(piece.substr(0, read), std::string(2, '\0') + marker + std::string(30, '\0'));
 }
 
-// A file of the host's disk cut short while the browser streams it: the read fails.
-TEST(RequestServing, RealDiskFileCutShortBreaksTheBody)
+// A file of the real disk cut short while the browser streams it. The host lets the cut
+// happen, and the read fails; Windows lets nobody write to the file while it is open for
+// serving, so the cut fails and the body reads on whole.
+TEST(RequestServing, RealDiskFileCutWhileStreamed)
 {
     FolioTest::TempDir dir;
     const std::string bytes = FolioTest::NoiseBytes(3 << 20, 9);
@@ -381,9 +383,17 @@ TEST(RequestServing, RealDiskFileCutShortBreaksTheBody)
     size_t read = 0;
     ASSERT_TRUE(body.Read(reinterpret_cast<uint8_t*>(piece.data()), piece.size(), read));
     EXPECT_TRUE(piece == bytes.substr(0, piece.size()));
-    std::filesystem::resize_file(dir / "clip.mp4", (3 << 20) / 2);
+    std::error_code cut;
+    std::filesystem::resize_file(dir / "clip.mp4", (3 << 20) / 2, cut);
+#ifdef _WIN32
+    EXPECT_TRUE(cut);
+    ASSERT_TRUE(body.Read(reinterpret_cast<uint8_t*>(piece.data()), piece.size(), read));
+    EXPECT_TRUE(piece == bytes.substr(piece.size(), piece.size()));
+#else
+    ASSERT_FALSE(cut) << cut.message();
     EXPECT_FALSE(body.Read(reinterpret_cast<uint8_t*>(piece.data()), piece.size(), read));
     EXPECT_EQ(read, 0u);
+#endif
 }
 
 TEST(RequestServing, PackagePages)
