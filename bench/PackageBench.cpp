@@ -2,13 +2,18 @@
 // open the archive, index it, read kiv.ini) for a 10 MB and a 1 GB package, with the
 // memory the package adds; then the response path of a 100 MB stored encrypted entry:
 // the first 64 KB through a streamed body, and a seek to its middle after a full read,
-// beside a 64 KB copy and the whole decryption of a 64 KB entry.
+// beside a 64 KB copy and the whole decryption of a 64 KB entry. Last, a 100 MB file
+// beside the executable against the 100 MB entry: served whole and a 1000-byte range of
+// it, each body read to its end as the browser reads it, with the time and the peak of
+// memory above what the process held before; and the whole file read into memory, as
+// disk files were served before they were streamed.
 #include "browser/RequestServing.h"
 #include "browser/StreamedBody.h"
 #include "package/ExeUtils.h"
 #include "package/MappedFile.h"
 #include "package/ZipArchive.h"
 #include "package/ZipWriter.h"
+#include "platform/FileSystem.h"
 
 #include <benchmark/benchmark.h>
 
@@ -159,10 +164,10 @@ TServingContext Context(const TZipArchive& archive)
 void FirstPiece(const TServingContext& ctx, std::vector<uint8_t>& buffer)
 {
     const auto r = ServeFileRequest(u"file:///media/clip-0.mp4", ctx);
-    if (!r || !r->Reader) {
+    if (!r || !r->Source) {
         std::abort();
     }
-    TStreamedBody body(r->Reader, r->ReaderStart, r->ReaderLength);
+    TStreamedBody body(r->Source, r->SourceStart, r->SourceLength);
     size_t read = 0;
     if (!body.Read(buffer.data(), buffer.size(), read) || read != buffer.size()) {
         std::abort();
@@ -191,7 +196,7 @@ void SeekToMiddle(benchmark::State& state)
     {
         // One full read of the entry, which leaves its key checkpoints behind.
         const auto r = ServeFileRequest(u"file:///media/clip-0.mp4", ctx);
-        TStreamedBody body(r->Reader, 0, r->ReaderLength);
+        TStreamedBody body(r->Source, 0, r->SourceLength);
         for (size_t read = 1; read > 0;) {
             if (!body.Read(buffer.data(), buffer.size(), read)) {
                 std::abort();
@@ -240,6 +245,130 @@ void Decrypt64K(benchmark::State& state)
     }
 }
 BENCHMARK(Decrypt64K)->Unit(benchmark::kMicrosecond);
+
+// The same 100 MB as a file beside the executable (noise, like the entry), made once.
+const std::filesystem::path& HundredMegabyteFile()
+{
+    static const std::filesystem::path path = [] {
+        const auto file = Folder() / "clip.mp4";
+        std::ofstream out(file, std::ios::binary);
+        std::mt19937_64 noise(6);
+        std::vector<uint64_t> block(kPiece / 8);
+        for (uint64_t done = 0; done < 100 * kMiB; done += kPiece) {
+            for (auto& v : block) {
+                v = noise();
+            }
+            out.write(reinterpret_cast<const char*>(block.data()), kPiece);
+        }
+        return file;
+    }();
+    return path;
+}
+
+// Peak resident memory (VmHWM), after the peak was reset to what is resident now.
+void ResetPeak()
+{
+    if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", f);
+        std::fclose(f);
+    }
+}
+
+long PeakKb()
+{
+    long peak = 0;
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            if (std::sscanf(line, "VmHWM: %ld", &peak) == 1) {
+                break;
+            }
+        }
+        std::fclose(f);
+    }
+    return peak;
+}
+
+// Serves the request and reads its body to the end as the browser would; the bytes read.
+uint64_t ServeAndRead(const TServingContext& ctx, std::u16string_view uri, std::vector<uint8_t>& buffer)
+{
+    const auto r = ServeFileRequest(uri, ctx);
+    if (!r || (r->StatusCode != 200 && r->StatusCode != 206)) {
+        std::abort();
+    }
+    if (!r->Source) {
+        return r->Body.size();
+    }
+    TStreamedBody body(r->Source, r->SourceStart, r->SourceLength);
+    uint64_t total = 0;
+    for (size_t read = 1; read > 0; total += read) {
+        if (!body.Read(buffer.data(), buffer.size(), read)) {
+            std::abort();
+        }
+    }
+    return total;
+}
+
+// state.range(0): 0 the package entry, 1 the disk file; state.range(1): 0 whole, 1 a range.
+void ServeLarge(benchmark::State& state)
+{
+    const bool disk = state.range(0) != 0;
+    const bool range = state.range(1) != 0;
+    TReady ready;
+    MakeReady(HundredMegabytes(), ready);
+    TServingContext ctx = Context(ready.Archive);
+    const std::u16string uri = disk ? u"file:///clip.mp4" : u"file:///media/clip-0.mp4";
+    if (disk) {
+        ctx.Archive = nullptr;
+        ctx.FileSystem = &Folio::Platform::SystemFileSystem();
+        ctx.AppDirPath = HundredMegabyteFile().parent_path().u16string() + u"/";
+        ctx.DiskFilesAllowed = true;
+    }
+    if (range) {
+        ctx.Range = u"bytes=52428833-52429832";
+    }
+    std::vector<uint8_t> buffer(kPiece);
+    ServeAndRead(ctx, uri, buffer); // the file's pages cached, the entry's checkpoints made
+    const long before = ResidentKb();
+    ResetPeak();
+    uint64_t bytes = 0;
+    const uint64_t expected = range ? 1000 : 100 * kMiB;
+    for (auto _ : state) {
+        const uint64_t read = ServeAndRead(ctx, uri, buffer);
+        if (read != expected) {
+            state.SkipWithError("a body of the wrong size");
+            break;
+        }
+        bytes += read;
+    }
+    state.counters["peak_added_kb"] = static_cast<double>(PeakKb() - before);
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(ServeLarge)
+    ->ArgNames({"disk", "range"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// The way disk files were served before: the whole file read into memory for every
+// request, a range included.
+void ReadDiskFileWhole(benchmark::State& state)
+{
+    const std::u16string path = HundredMegabyteFile().u16string();
+    const long before = ResidentKb();
+    ResetPeak();
+    for (auto _ : state) {
+        const auto bytes = Folio::Platform::SystemFileSystem().ReadFile(path);
+        if (!bytes) {
+            std::abort();
+        }
+        benchmark::DoNotOptimize(bytes->data());
+    }
+    state.counters["peak_added_kb"] = static_cast<double>(PeakKb() - before);
+}
+BENCHMARK(ReadDiskFileWhole)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

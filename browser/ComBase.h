@@ -272,6 +272,7 @@ bool operator==(const ComPtr<T>& a, std::nullptr_t) noexcept { return a.Get() ==
 
 #endif // _WIN32
 
+#include <atomic>
 #include <string>
 #include <utility>
 
@@ -331,6 +332,75 @@ inline LPWSTR CoTaskStringFrom(const std::u16string& text) noexcept
         copy[text.size()] = 0;
     }
     return copy;
+}
+
+// The IUnknown of a hand-written COM object: an atomic reference count that deletes the
+// object when it drops to zero, and QueryInterface for IUnknown (answered with First)
+// and each listed interface. An object that answers more (a base interface not listed,
+// IMarshal through an aggregated marshaler) overrides QueryOther. A new object holds
+// one reference, which MakeComObject hands to a ComPtr.
+template <typename First, typename... Rest>
+class TComObject : public First, public Rest... {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override
+    {
+        if (!object) {
+            return E_POINTER;
+        }
+        *object = nullptr;
+        if (IsEqualIID(riid, __uuidof(IUnknown))) {
+            *object = static_cast<First*>(this);
+        } else if (!Find<First, Rest...>(riid, object)) {
+            return QueryOther(riid, object);
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++FReferences; }
+    ULONG STDMETHODCALLTYPE Release() noexcept override
+    {
+        const ULONG left = --FReferences;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+protected:
+    TComObject() = default;
+    // Virtual, so `delete this` reaches the final type; the slot comes after those of
+    // the interfaces, where no caller through them looks.
+    virtual ~TComObject() = default;
+
+    // An interface not listed: *object set, with a reference added, or E_NOINTERFACE.
+    virtual HRESULT QueryOther(REFIID, void**) noexcept { return E_NOINTERFACE; }
+
+private:
+    template <typename I, typename... More>
+    bool Find(REFIID riid, void** object) noexcept
+    {
+        if (IsEqualIID(riid, __uuidof(I))) {
+            *object = static_cast<I*>(this);
+            return true;
+        }
+        if constexpr (sizeof...(More) > 0) {
+            return Find<More...>(riid, object);
+        }
+        return false;
+    }
+
+    std::atomic<ULONG> FReferences{1};
+};
+
+// A new object, held by the returned pointer alone.
+template <typename T, typename... Args>
+Microsoft::WRL::ComPtr<T> MakeComObject(Args&&... args)
+{
+    // Not ComPtr::Attach: mingw-w64's Attach adds a reference where Microsoft's does not.
+    T* created = new T(std::forward<Args>(args)...);
+    Microsoft::WRL::ComPtr<T> object(created);
+    created->Release();
+    return object;
 }
 
 } // namespace Folio::Browser

@@ -1,6 +1,6 @@
-// TComHandler: the one template for hand-written COM objects (completion and event
-// handlers). It gives an atomic reference count and QueryInterface for IUnknown and the
-// handler's interface; the handler calls a std::function, so callers write a lambda:
+// TComHandler: completion and event handlers, over TComObject (browser/ComBase.h) for
+// the reference count and QueryInterface; the handler calls a std::function, so
+// callers write a lambda:
 //
 //     auto handler = MakeComHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
 //                                   HRESULT, ICoreWebView2Environment*>(
@@ -13,40 +13,17 @@
 
 #include "browser/ComBase.h"
 
-#include <atomic>
 #include <functional>
 #include <utility>
 
 namespace Folio::Browser {
 
 template <typename Interface, typename... Args>
-class TComHandler final : public Interface {
+class TComHandler final : public TComObject<Interface> {
 public:
     using Callback = std::function<HRESULT(Args...)>;
     explicit TComHandler(Callback callback) : FCallback(std::move(callback)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override
-    {
-        if (!object) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(Interface))) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++FReferences; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override
-    {
-        const ULONG left = --FReferences;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(Args... args) noexcept override
     {
         try {
@@ -57,9 +34,6 @@ public:
     }
 
 private:
-    // The interfaces have no virtual destructor; `delete this` names the final type.
-    ~TComHandler() = default;
-    std::atomic<ULONG> FReferences{1};
     Callback FCallback;
 };
 

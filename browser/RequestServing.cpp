@@ -8,6 +8,8 @@
 #include "util/TextCodecs.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <new>
 
 namespace Folio::Browser {
 
@@ -348,9 +350,9 @@ std::optional<TServedResponse> ServeFileRequest(std::u16string_view uri, const T
                 }
                 TAnswerPlan plan = PlanAnswer(ServedMimeType(fileName), reader->Size(), reader->CanSeek(), ctx.Range, true);
                 if (plan.Response.StatusCode != 416) {
-                    plan.Response.Reader = std::move(reader);
-                    plan.Response.ReaderStart = plan.First;
-                    plan.Response.ReaderLength = plan.Count;
+                    plan.Response.Source = EntrySource(std::move(reader));
+                    plan.Response.SourceStart = plan.First;
+                    plan.Response.SourceLength = plan.Count;
                 }
                 return std::move(plan.Response);
             }
@@ -373,11 +375,34 @@ std::optional<TServedResponse> ServeFileRequest(std::u16string_view uri, const T
     if (!ctx.FileSystem->FileExists(diskPath)) {
         return std::nullopt;
     }
-    auto bytes = ctx.FileSystem->ReadFile(diskPath);
-    if (!bytes) {
+    auto file = ctx.FileSystem->OpenForReading(diskPath);
+    if (!file) {
         return Failure(500, u"Internal Server Error");
     }
-    return AnswerWith(std::move(*bytes), ServedMimeType(fileName), true, ctx.Range);
+    // A file too large for this process's memory is streamed whatever the threshold.
+    const uint64_t size = file->Size();
+    const bool streamed = size > ctx.StreamAbove || size > static_cast<uint64_t>(PTRDIFF_MAX);
+    TAnswerPlan plan = PlanAnswer(ServedMimeType(fileName), size, true, ctx.Range, streamed);
+    if (plan.Response.StatusCode == 416) {
+        return std::move(plan.Response);
+    }
+    auto source = FileSource(std::move(file));
+    if (streamed) {
+        plan.Response.Source = std::move(source);
+        plan.Response.SourceStart = plan.First;
+        plan.Response.SourceLength = plan.Count;
+        return std::move(plan.Response);
+    }
+    // The part answered, read now: a file that became shorter answers 500, not less.
+    try {
+        plan.Response.Body.resize(static_cast<size_t>(plan.Count));
+    } catch (const std::bad_alloc&) {
+        return Failure(500, u"Internal Server Error");
+    }
+    if (!source->ReadAt(plan.First, plan.Response.Body.data(), plan.Response.Body.size())) {
+        return Failure(500, u"Internal Server Error");
+    }
+    return std::move(plan.Response);
 }
 
 } // namespace Folio::Browser

@@ -3,8 +3,8 @@
 // Portable; the browser form wraps the answer in a COM stream and a WebView2 response.
 #pragma once
 
+#include "browser/ByteSource.h"
 #include "package/ZipArchive.h"
-#include "package/ZipEntryReader.h"
 #include "platform/FileSystem.h"
 
 #include <cstdint>
@@ -56,8 +56,9 @@ struct TByteRange {
 };
 TByteRange ParseRangeHeader(std::u16string_view header, uint64_t size);
 
-// Package entries larger than this are streamed as the browser reads them; smaller
-// ones are read whole and checked before the answer, so they never go out partial.
+// Package entries and disk files larger than this are streamed as the browser reads
+// them; smaller ones are read (the part asked for) and checked before the answer, so
+// they never go out partial.
 constexpr uint64_t kStreamedEntryMinimum = 1024 * 1024;
 
 struct TServingContext {
@@ -69,7 +70,7 @@ struct TServingContext {
     // the top-level document is a file:/// page, or is being navigated to one.
     bool DiskFilesAllowed = false;
     std::u16string Range;  // the request's "Range" header; empty: none
-    uint64_t StreamAbove = kStreamedEntryMinimum;  // entries of more bytes are streamed
+    uint64_t StreamAbove = kStreamedEntryMinimum;  // entries and files of more bytes are streamed
 };
 
 struct TServedResponse {
@@ -79,11 +80,12 @@ struct TServedResponse {
     // errors. Files that honour ranges say "Accept-Ranges: bytes".
     std::u16string Headers;
     std::vector<uint8_t> Body;      // the bytes answered; empty on errors and when streamed
-    // A streamed body: ReaderLength bytes of the entry from ReaderStart, decoded as the
-    // browser reads them (browser/StreamedBody.h). Null when the body is in Body.
-    std::shared_ptr<Shared::TZipEntryReader> Reader;
-    uint64_t ReaderStart = 0;
-    uint64_t ReaderLength = 0;
+    // A streamed body: SourceLength bytes of the entry or file from SourceStart, read
+    // (and decoded) as the browser reads them (browser/StreamedBody.h). Null when the
+    // body is in Body.
+    std::shared_ptr<TByteSource> Source;
+    uint64_t SourceStart = 0;
+    uint64_t SourceLength = 0;
 };
 
 // Whether the page at uri is one of the package's own, the pages that get native
@@ -99,8 +101,11 @@ bool IsPackagePage(std::u16string_view uri, const TServingContext& ctx);
 // file itself. 200 with the bytes; 500 when a file that is there cannot be read (a
 // damaged entry, a wrong password), never partial bytes; 400 for a refused URI; 403
 // when a file outside the package is asked for while disk files are not allowed.
-// Entries over ctx.StreamAbove bytes are answered with a reader instead of bytes: a
-// failure found while the browser reads (a CRC mismatch at the end) breaks the body.
+// Entries and disk files over ctx.StreamAbove bytes are answered with a source instead
+// of bytes: a failure found while the browser reads (a CRC mismatch at the end, a file
+// that became shorter) breaks the body. Only the part of a disk file that is answered
+// is ever read, so memory does not grow with its size. A disk file that is there but
+// cannot be opened answers 500.
 // A Range (ctx.Range) is honoured for stored entries and disk files: 206 with
 // "Content-Range: bytes a-b/SIZE" and "Content-Length", or 416 with
 // "Content-Range: bytes */SIZE" when it lies beyond the end; compressed entries,

@@ -40,4 +40,13 @@ private:
     bool FOpen = false;
 };
 
+// The whole pages of pageSize bytes inside [offset, offset + length) of a view of size
+// bytes at address base: what TMappedFile::Release gives back. The range is cut at the
+// view's end; nothing when no whole page lies inside it.
+struct TPageRun {
+    uintptr_t First = 0;
+    size_t Length = 0;
+};
+TPageRun WholePagesInside(uintptr_t base, size_t size, size_t offset, size_t length, size_t pageSize) noexcept;
+
 } // namespace Folio::Shared

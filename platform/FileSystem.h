@@ -56,6 +56,19 @@ public:
     virtual std::optional<size_t> ReadAt(uint64_t offset, uint8_t* out, size_t capacity) = 0;
 };
 
+// A file open for reading at any position (TFileSystem::OpenForReading), for serving
+// parts of it without holding it whole. Other readers may open it meanwhile. Reads
+// from several threads at once are safe; offsets are 64-bit in every build.
+class TReadableFile {
+public:
+    virtual ~TReadableFile() = default;
+    // The file's size when it was opened.
+    virtual uint64_t Size() const = 0;
+    // Reads up to count bytes at offset into buffer: how many were read, fewer only at
+    // the file's end as it is now (0 at or past it); nothing on a read error.
+    virtual std::optional<size_t> ReadAt(uint64_t offset, uint8_t* buffer, size_t count) = 0;
+};
+
 class TFileSystem {
 public:
     virtual ~TFileSystem() = default;
@@ -80,6 +93,10 @@ public:
     // The file held (see THeldFile); null when it cannot be opened so: missing, a folder,
     // or open for writing or deleting elsewhere.
     virtual std::unique_ptr<THeldFile> OpenHeld(const std::u16string& path) = 0;
+    // The file open for positioned reads (see TReadableFile), sharing reading (and, on
+    // Windows, deleting) with others; null when it cannot be opened: missing, a folder,
+    // locked.
+    virtual std::unique_ptr<TReadableFile> OpenForReading(const std::u16string& path) = 0;
 };
 
 // The platform's file system.

@@ -238,11 +238,11 @@ void TBrowserForm::EdgeBrowserWebResourceRequested(TWebResourceRequestedEventArg
     if (!served || !environment) {
         return; // the browser goes on with its own handling
     }
-    // A streamed body is decoded as the browser reads it, on its threads; otherwise the
+    // A streamed body is read as the browser reads it, on its threads; otherwise the
     // stream holds its own copy of the bytes, which lives until the browser lets go.
     ComPtr<IStream> stream;
-    if (served->Reader) {
-        stream = Win32::CreateEntryStream(served->Reader, served->ReaderStart, served->ReaderLength);
+    if (served->Source) {
+        stream = Win32::CreateBodyStream(served->Source, served->SourceStart, served->SourceLength);
     } else {
         *stream.ReleaseAndGetAddressOf() = SHCreateMemStream(served->Body.data(), UINT(served->Body.size()));
     }

@@ -1,19 +1,19 @@
 // The agile IStream over a streamed body (see EntryStream.h).
 #include "browser/win32/EntryStream.h"
 
+#include "browser/ComBase.h"
 #include "browser/StreamedBody.h"
 
-#include <atomic>
 #include <new>
 
 namespace Folio::Win32 {
 
 namespace {
 
-class TEntryStream final : public IStream, public IAgileObject {
+class TBodyStream final : public Browser::TComObject<IStream, IAgileObject> {
 public:
-    TEntryStream(std::shared_ptr<Shared::TZipEntryReader> reader, uint64_t start, uint64_t length)
-        : FBody(std::move(reader), start, length)
+    TBodyStream(std::shared_ptr<Browser::TByteSource> source, uint64_t start, uint64_t length)
+        : FBody(std::move(source), start, length)
     {
     }
 
@@ -22,35 +22,6 @@ public:
     HRESULT Initialize() noexcept
     {
         return CoCreateFreeThreadedMarshaler(static_cast<IStream*>(this), FMarshaler.ReleaseAndGetAddressOf());
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override
-    {
-        if (!object) {
-            return E_POINTER;
-        }
-        *object = nullptr;
-        if (IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(ISequentialStream)) ||
-            IsEqualIID(riid, __uuidof(IStream))) {
-            *object = static_cast<IStream*>(this);
-        } else if (IsEqualIID(riid, __uuidof(IAgileObject))) {
-            *object = static_cast<IAgileObject*>(this);
-        } else if (IsEqualIID(riid, __uuidof(IMarshal)) && FMarshaler) {
-            return FMarshaler->QueryInterface(riid, object);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++FReferences; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override
-    {
-        const ULONG left = --FReferences;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG count, ULONG* read) noexcept override
@@ -128,20 +99,30 @@ public:
     HRESULT STDMETHODCALLTYPE Clone(IStream**) noexcept override { return E_NOTIMPL; }
 
 private:
-    // The interfaces have no virtual destructor; `delete this` names the final type.
-    ~TEntryStream() = default;
+    // ISequentialStream, the base of IStream, and the marshaler's IMarshal.
+    HRESULT QueryOther(REFIID riid, void** object) noexcept override
+    {
+        if (IsEqualIID(riid, __uuidof(ISequentialStream))) {
+            *object = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        if (IsEqualIID(riid, __uuidof(IMarshal)) && FMarshaler) {
+            return FMarshaler->QueryInterface(riid, object);
+        }
+        return E_NOINTERFACE;
+    }
 
-    std::atomic<ULONG> FReferences{1};
     Browser::TStreamedBody FBody; // locks each call itself
     Microsoft::WRL::ComPtr<IUnknown> FMarshaler;
 };
 
 } // namespace
 
-Microsoft::WRL::ComPtr<IStream> CreateEntryStream(std::shared_ptr<Shared::TZipEntryReader> reader, uint64_t start,
-                                                  uint64_t length) noexcept
+Microsoft::WRL::ComPtr<IStream> CreateBodyStream(std::shared_ptr<Browser::TByteSource> source, uint64_t start,
+                                                 uint64_t length) noexcept
 {
-    auto* created = new (std::nothrow) TEntryStream(std::move(reader), start, length);
+    auto* created = new (std::nothrow) TBodyStream(std::move(source), start, length);
     if (!created) {
         return nullptr;
     }
@@ -152,6 +133,16 @@ Microsoft::WRL::ComPtr<IStream> CreateEntryStream(std::shared_ptr<Shared::TZipEn
         return nullptr;
     }
     return stream;
+}
+
+Microsoft::WRL::ComPtr<IStream> CreateEntryStream(std::shared_ptr<Shared::TZipEntryReader> reader, uint64_t start,
+                                                  uint64_t length) noexcept
+{
+    try {
+        return CreateBodyStream(Browser::EntrySource(std::move(reader)), start, length);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 } // namespace Folio::Win32

@@ -5,6 +5,7 @@
 #include "util/TextCodecs.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Folio::Platform {
@@ -68,6 +70,39 @@ private:
 
     int FFd = -1;
     std::string FPath;
+};
+
+// A file open for pread: no shared file position, so threads may read at once.
+class HostReadableFile final : public TReadableFile {
+public:
+    HostReadableFile(int fd, uint64_t size) : FFd(fd), FSize(size) {}
+    ~HostReadableFile() override { ::close(FFd); }
+    uint64_t Size() const override { return FSize; }
+    std::optional<size_t> ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override
+    {
+        if (offset > static_cast<uint64_t>(INT64_MAX)) {
+            return size_t{0};
+        }
+        size_t done = 0;
+        while (done < count) {
+            const ssize_t n = ::pread(FFd, buffer + done, count - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                return std::nullopt;
+            }
+            if (n == 0) {
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        return done;
+    }
+
+private:
+    int FFd;
+    uint64_t FSize;
 };
 
 class HostFileSystem final : public TFileSystem {
@@ -170,6 +205,20 @@ public:
         }
         auto held = std::make_unique<THeldHostFile>(HostPath(path));
         return held->Open() ? std::move(held) : nullptr;
+    }
+
+    std::unique_ptr<TReadableFile> OpenForReading(const std::u16string& path) override
+    {
+        const int fd = ::open(HostPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        struct stat st{};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return nullptr;
+        }
+        return std::make_unique<HostReadableFile>(fd, static_cast<uint64_t>(st.st_size));
     }
 
 private:

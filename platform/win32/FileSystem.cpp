@@ -55,6 +55,44 @@ private:
     std::string FPath;
 };
 
+// A file read at positions given with each call (OVERLAPPED offsets on a synchronous
+// handle): no shared position to guard, so threads may read at once.
+class Win32ReadableFile final : public TReadableFile {
+public:
+    Win32ReadableFile(Win32::UniqueFile file, uint64_t size) : FFile(std::move(file)), FSize(size) {}
+    uint64_t Size() const override { return FSize; }
+    std::optional<size_t> ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override
+    {
+        size_t done = 0;
+        while (done < count) {
+            const uint64_t at = offset + done;
+            if (at > static_cast<uint64_t>(INT64_MAX)) {
+                break;
+            }
+            OVERLAPPED position{};
+            position.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+            position.OffsetHigh = static_cast<DWORD>(at >> 32);
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+            DWORD got = 0;
+            if (!::ReadFile(FFile.Get(), buffer + done, chunk, &got, &position)) {
+                if (GetLastError() == ERROR_HANDLE_EOF) {
+                    break;
+                }
+                return std::nullopt;
+            }
+            if (got == 0) {
+                break;
+            }
+            done += got;
+        }
+        return done;
+    }
+
+private:
+    Win32::UniqueFile FFile;
+    uint64_t FSize;
+};
+
 class Win32FileSystem final : public TFileSystem {
 public:
     bool FileExists(const std::u16string& path) override
@@ -147,6 +185,23 @@ public:
             return nullptr;
         }
         return std::make_unique<THeldWin32File>(std::move(file));
+    }
+
+    std::unique_ptr<TReadableFile> OpenForReading(const std::u16string& path) override
+    {
+        // Shared as a whole read always was: a file another program writes (a log) is
+        // still served, and a file cut or changed while it is streamed fails the body
+        // or gives the bytes now there. A delete takes effect when the last handle closes.
+        Win32::UniqueFile file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        BY_HANDLE_FILE_INFORMATION information{};
+        LARGE_INTEGER size{};
+        if (!file || !GetFileInformationByHandle(file.Get(), &information) ||
+            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !GetFileSizeEx(file.Get(), &size) ||
+            size.QuadPart < 0) {
+            return nullptr;
+        }
+        return std::make_unique<Win32ReadableFile>(std::move(file), static_cast<uint64_t>(size.QuadPart));
     }
 
 private:

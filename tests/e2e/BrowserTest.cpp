@@ -20,6 +20,53 @@ std::string HeaderOf(const TLogLine& response)
     return headers.empty() ? "(none)" : headers[0];
 }
 
+// 1600000 bytes that differ from one position to the next.
+std::string Clip()
+{
+    std::string clip(1600000, '\0');
+    for (size_t i = 0; i < clip.size(); ++i) {
+        clip[i] = char((i * 2654435761u) >> 13);
+    }
+    return clip;
+}
+
+struct TExpectedResponse {
+    std::string Url, Status;
+    std::vector<std::string> Headers; // after Content-Type
+    std::string Body;
+};
+
+// The responses the stand-in logged, but the start page's, are these, in this order.
+template <size_t N>
+void ExpectResponses(const std::vector<TLogLine>& lines, const TExpectedResponse (&expected)[N], const std::string& log)
+{
+    std::vector<const TLogLine*> responses;
+    for (const auto& line : lines) {
+        if (line.Event == "response" && line.Text("url") != "file:///index.html") {
+            responses.push_back(&line);
+        }
+    }
+    ASSERT_EQ(responses.size(), N) << log;
+    for (size_t i = 0; i < N; ++i) {
+        const auto& e = expected[i];
+        const TLogLine& r = *responses[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r.Text("url"), e.Url);
+        EXPECT_EQ(r.Text("status"), e.Status);
+        auto headers = r.Strings("headers");
+        if (e.Status == "416") {
+            EXPECT_EQ(headers, (std::vector<std::string>{"Content-Range: bytes */1600000", "Accept-Ranges: bytes"}));
+        } else {
+            ASSERT_FALSE(headers.empty());
+            EXPECT_EQ(headers[0].rfind("Content-Type: ", 0), 0u) << headers[0];
+            EXPECT_EQ(std::vector<std::string>(headers.begin() + 1, headers.end()), e.Headers);
+        }
+        EXPECT_EQ(r.Text("length"), std::to_string(e.Body.size()));
+        EXPECT_EQ(r.Text("sha256"), Sha256Hex(e.Body));
+        EXPECT_EQ(r.Text("readFailed"), "(absent)");
+    }
+}
+
 } // namespace
 
 TEST_F(WithStandin, ServesThePackageAndClosesWhenThePageAgrees)
@@ -122,10 +169,7 @@ TEST_F(WithStandin, ServesThePackageAndClosesWhenThePageAgrees)
 TEST_F(WithStandin, RangeRequestsGetTheirPartsFromTheMappedPackage)
 {
     // Larger than what is read whole first: streamed from the package as it is read.
-    std::string clip(1600000, '\0');
-    for (size_t i = 0; i < clip.size(); ++i) {
-        clip[i] = char((i * 2654435761u) >> 13);
-    }
+    const std::string clip = Clip();
     const TProcess process = Run(Package("", "", {{"web/clip.mp4", clip}, {"web/small.txt", "0123456789"}}),
                                  "request-range file:///clip.mp4 bytes=1000-1999\n"
                                  "request file:///clip.mp4 media\n"
@@ -139,11 +183,7 @@ TEST_F(WithStandin, RangeRequestsGetTheirPartsFromTheMappedPackage)
     ASSERT_TRUE(WaitFor("scenario-done", 40000)) << ReadBytes(Log);
     EXPECT_EQ(process.WaitExit(20000), 0u);
 
-    const struct {
-        std::string Url, Status;
-        std::vector<std::string> Headers; // after Content-Type
-        std::string Body;
-    } expected[] = {
+    const TExpectedResponse expected[] = {
         {"file:///clip.mp4", "206", {"Accept-Ranges: bytes", "Content-Range: bytes 1000-1999/1600000", "Content-Length: 1000"},
          clip.substr(1000, 1000)},
         {"file:///clip.mp4", "200", {"Accept-Ranges: bytes", "Content-Length: 1600000"}, clip},
@@ -156,32 +196,36 @@ TEST_F(WithStandin, RangeRequestsGetTheirPartsFromTheMappedPackage)
         {"file:///clip.mp4", "416", {"Accept-Ranges: bytes"}, ""},
         {"file:///small.txt", "206", {"Accept-Ranges: bytes", "Content-Range: bytes 2-4/10", "Content-Length: 3"}, "234"},
     };
-    std::vector<const TLogLine*> responses;
-    const auto lines = Lines();
-    for (const auto& line : lines) {
-        if (line.Event == "response" && line.Text("url") != "file:///index.html") {
-            responses.push_back(&line);
-        }
-    }
-    ASSERT_EQ(responses.size(), std::size(expected)) << ReadBytes(Log);
-    for (size_t i = 0; i < std::size(expected); ++i) {
-        const auto& e = expected[i];
-        const TLogLine& r = *responses[i];
-        SCOPED_TRACE(i);
-        EXPECT_EQ(r.Text("url"), e.Url);
-        EXPECT_EQ(r.Text("status"), e.Status);
-        auto headers = r.Strings("headers");
-        if (e.Status == "416") {
-            EXPECT_EQ(headers, (std::vector<std::string>{"Content-Range: bytes */1600000", "Accept-Ranges: bytes"}));
-        } else {
-            ASSERT_FALSE(headers.empty());
-            EXPECT_EQ(headers[0].rfind("Content-Type: ", 0), 0u) << headers[0];
-            EXPECT_EQ(std::vector<std::string>(headers.begin() + 1, headers.end()), e.Headers);
-        }
-        EXPECT_EQ(r.Text("length"), std::to_string(e.Body.size()));
-        EXPECT_EQ(r.Text("sha256"), Sha256Hex(e.Body));
-        EXPECT_EQ(r.Text("readFailed"), "(absent)");
-    }
+    ExpectResponses(Lines(), expected, ReadBytes(Log));
+}
+
+TEST_F(WithStandin, DiskFileBesideTheExecutableStreamedInParts)
+{
+    // Larger than what is read whole: read from the open file as the browser reads it.
+    const std::string clip = Clip();
+    const fs::path exe = Package();
+    WriteBytes(Work / "beside.mp4", clip);
+    const TProcess process = Run(exe,
+                                 "request-range file:///beside.mp4 bytes=1000-1999\n"
+                                 "request file:///beside.mp4 media\n"
+                                 "request-range file:///beside.mp4 bytes=-100\n"
+                                 "request-range file:///beside.mp4 bytes=1600000-\n"
+                                 "wait 500\n" +
+                                     kCloseAnswer + "close\n");
+    ASSERT_NE(WaitForWindow(process, IsMainWindow), nullptr);
+    ASSERT_TRUE(WaitFor("scenario-done", 40000)) << ReadBytes(Log);
+    EXPECT_EQ(process.WaitExit(20000), 0u);
+    const TExpectedResponse expected[] = {
+        {"file:///beside.mp4", "206",
+         {"Accept-Ranges: bytes", "Content-Range: bytes 1000-1999/1600000", "Content-Length: 1000"},
+         clip.substr(1000, 1000)},
+        {"file:///beside.mp4", "200", {"Accept-Ranges: bytes", "Content-Length: 1600000"}, clip},
+        {"file:///beside.mp4", "206",
+         {"Accept-Ranges: bytes", "Content-Range: bytes 1599900-1599999/1600000", "Content-Length: 100"},
+         clip.substr(1599900)},
+        {"file:///beside.mp4", "416", {"Accept-Ranges: bytes"}, ""},
+    };
+    ExpectResponses(Lines(), expected, ReadBytes(Log));
 }
 
 TEST_F(WithStandin, BridgeAnswersOnlyThePackagesPages)

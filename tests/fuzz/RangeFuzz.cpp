@@ -39,11 +39,11 @@ const std::string& Clip()
 // The body as the browser gets it; nothing when a streamed read fails.
 std::string BodyOf(const TServedResponse& r)
 {
-    if (!r.Reader) {
+    if (!r.Source) {
         return std::string(r.Body.begin(), r.Body.end());
     }
-    TStreamedBody body(r.Reader, r.ReaderStart, r.ReaderLength);
-    std::string out(static_cast<size_t>(r.ReaderLength), '\0');
+    TStreamedBody body(r.Source, r.SourceStart, r.SourceLength);
+    std::string out(static_cast<size_t>(r.SourceLength), '\0');
     size_t read = 0;
     Require(body.Read(reinterpret_cast<uint8_t*>(out.data()), out.size(), read) && read == out.size());
     Require(body.Read(reinterpret_cast<uint8_t*>(out.data()), out.size(), read) && read == 0);

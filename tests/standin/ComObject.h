@@ -1,12 +1,13 @@
-// The stand-in's COM objects: TComObject gives the reference count and QueryInterface
-// for one or more interfaces (the project's TComHandler covers single-method handlers
-// only), TEventList keeps the handlers of one event with the tokens that remove them.
+// The stand-in's COM objects: TComObject (browser/ComBase.h) gives the reference count
+// and QueryInterface for one or more interfaces, TEventList keeps the handlers of one
+// event with the tokens that remove them.
 #pragma once
 
 #include <windows.h>
 #include <unknwn.h>
 #include <wrl/client.h>
 
+#include "browser/ComBase.h"
 #include "browser/WebView2.h"
 
 #include <atomic>
@@ -19,63 +20,15 @@ namespace Folio::Standin {
 
 using Microsoft::WRL::ComPtr;
 
+// The objects' IUnknown is the project's (browser/ComBase.h).
 template <typename First, typename... Rest>
-class TComObject : public First, public Rest... {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override
-    {
-        if (!object) {
-            return E_POINTER;
-        }
-        *object = nullptr;
-        if (IsEqualIID(riid, __uuidof(IUnknown))) {
-            *object = static_cast<First*>(this);
-        } else {
-            Find<First, Rest...>(riid, object);
-        }
-        if (!*object) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++FReferences; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override
-    {
-        const ULONG left = --FReferences;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
-protected:
-    TComObject() = default;
-    virtual ~TComObject() = default;
-
-private:
-    template <typename I, typename... More>
-    void Find(REFIID riid, void** object) noexcept
-    {
-        if (IsEqualIID(riid, __uuidof(I))) {
-            *object = static_cast<I*>(this);
-        } else if constexpr (sizeof...(More) > 0) {
-            Find<More...>(riid, object);
-        }
-    }
-
-    std::atomic<ULONG> FReferences{1};
-};
+using TComObject = Browser::TComObject<First, Rest...>;
 
 // Creates an object whose constructor left one reference; the ComPtr takes it over.
 template <typename T, typename... Args>
 ComPtr<T> MakeObject(Args&&... args)
 {
-    // Not ComPtr::Attach: mingw-w64's Attach adds a reference where Microsoft's does not.
-    T* created = new T(std::forward<Args>(args)...);
-    ComPtr<T> object(created);
-    created->Release();
-    return object;
+    return Browser::MakeComObject<T>(std::forward<Args>(args)...);
 }
 
 // Tokens are unique in the process, so a token of one event never removes another's handler.

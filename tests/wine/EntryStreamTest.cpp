@@ -1,9 +1,11 @@
 // The IStream WebView2 reads streamed answers from, for real under COM: reads in
 // pieces, seeks, Stat, reads on several threads at once, the stream used from another
-// apartment without a proxy, and a damaged entry breaking the read.
+// apartment without a proxy, and a damaged entry breaking the read; the same stream
+// over a file of the disk, opened through the Win32 file-system adapter.
 #include "browser/win32/EntryStream.h"
 
 #include "package/ZipWriter.h"
+#include "platform/FileSystem.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <thread>
 
 using namespace Folio::Shared;
+using Folio::Win32::CreateBodyStream;
 using Folio::Win32::CreateEntryStream;
 using Microsoft::WRL::ComPtr;
 
@@ -193,4 +196,57 @@ TEST(EntryStream, DamagedEntryFailsTheRead)
     ULONG read = 0;
     ASSERT_EQ(stream->Seek(Offset(0), STREAM_SEEK_SET, nullptr), S_OK);
     EXPECT_EQ(stream->Read(&byte, 1, &read), HRESULT_FROM_WIN32(ERROR_CRC));
+}
+
+// A file of 5 GiB (sparse): the stream reads it at 64-bit offsets, other readers open it
+// meanwhile, and it may be deleted while streamed, the open file still reading right.
+TEST(EntryStream, DiskFileReadAtAnyOffset)
+{
+    FolioTest::TempDir dir;
+    const std::wstring path = (dir / "big.mp4").wstring();
+    constexpr int64_t kSize = int64_t{5} << 30;
+    constexpr int64_t kAt = (int64_t{9} << 29) - 3;
+    const std::string head = FolioTest::NoiseBytes(100000, 22);
+    const std::string marker = "marker bytes past four gigabytes";
+    {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file, head.data(), DWORD(head.size()), &written, nullptr));
+        ASSERT_TRUE(SetFilePointerEx(file, Offset(kAt), nullptr, FILE_BEGIN));
+        ASSERT_TRUE(WriteFile(file, marker.data(), DWORD(marker.size()), &written, nullptr));
+        ASSERT_TRUE(SetFilePointerEx(file, Offset(kSize), nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(file));
+        CloseHandle(file);
+    }
+    auto opened = Folio::Platform::SystemFileSystem().OpenForReading(std::u16string(path.begin(), path.end()));
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->Size(), uint64_t(kSize));
+    const auto stream = CreateBodyStream(Folio::Browser::FileSource(std::move(opened)), 1000, uint64_t(kSize) - 1000);
+    ASSERT_TRUE(stream);
+    STATSTG stat{};
+    ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(stat.cbSize.QuadPart, uint64_t(kSize) - 1000);
+
+    std::string piece(99000, '\0');
+    ULONG read = 0;
+    ASSERT_EQ(stream->Read(piece.data(), ULONG(piece.size()), &read), S_OK);
+    EXPECT_TRUE(piece == head.substr(1000));
+
+    // Another reader comes in; then the file is deleted, and the stream reads on.
+    HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(other, INVALID_HANDLE_VALUE);
+    CloseHandle(other);
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
+
+    std::string around(marker.size() + 4, '\0');
+    ULARGE_INTEGER position{};
+    ASSERT_EQ(stream->Seek(Offset(kAt - 1000 - 2), STREAM_SEEK_SET, &position), S_OK);
+    EXPECT_EQ(position.QuadPart, uint64_t(kAt - 1000 - 2));
+    ASSERT_EQ(stream->Read(around.data(), ULONG(around.size()), &read), S_OK);
+    EXPECT_EQ(around, std::string(2, '\0') + marker + std::string(2, '\0'));
+    ASSERT_EQ(stream->Seek(Offset(-3), STREAM_SEEK_END, nullptr), S_OK);
+    EXPECT_EQ(stream->Read(around.data(), ULONG(around.size()), &read), S_FALSE);
+    EXPECT_EQ(read, 3u);
 }

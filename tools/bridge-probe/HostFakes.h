@@ -169,6 +169,7 @@ public:
     bool MoveReplacing(const std::u16string&, const std::u16string&) override { return FAnswer; }
     std::optional<std::vector<uint8_t>> ReadFile(const std::u16string&) override { return std::nullopt; }
     std::unique_ptr<Platform::THeldFile> OpenHeld(const std::u16string&) override { return nullptr; }
+    std::unique_ptr<Platform::TReadableFile> OpenForReading(const std::u16string&) override { return nullptr; }
     std::unique_ptr<Platform::TFileWriter> CreateNewFile(const std::u16string&) override
     {
         return std::make_unique<TDroppingWriter>();

@@ -262,6 +262,10 @@ public:
     }
     std::optional<std::vector<uint8_t>> ReadFile(const std::u16string& path) override { return Real.ReadFile(path); }
     std::unique_ptr<Platform::THeldFile> OpenHeld(const std::u16string& path) override { return Real.OpenHeld(path); }
+    std::unique_ptr<Platform::TReadableFile> OpenForReading(const std::u16string& path) override
+    {
+        return Real.OpenForReading(path);
+    }
     std::unique_ptr<Platform::TFileWriter> CreateNewFile(const std::u16string& path) override
     {
         auto file = Real.CreateNewFile(path);

@@ -62,6 +62,7 @@ public:
     bool MoveReplacing(const std::u16string&, const std::u16string&) override { return false; }
     std::optional<std::vector<uint8_t>> ReadFile(const std::u16string&) override { return std::nullopt; }
     std::unique_ptr<Folio::Platform::THeldFile> OpenHeld(const std::u16string&) override { return nullptr; }
+    std::unique_ptr<Folio::Platform::TReadableFile> OpenForReading(const std::u16string&) override { return nullptr; }
     std::unique_ptr<Folio::Platform::TFileWriter> CreateNewFile(const std::u16string&) override
     {
         return nullptr; // it writes nothing: no name is ever free

@@ -1,9 +1,26 @@
 // The COM basics of browser/ComBase.h as the browser code uses them: ComPtr's reference
 // counting, QueryInterface through As/CopyTo/IID_PPV_ARGS, the UTF-16 helpers and
-// TCoTaskString. On Windows these are mingw-w64's own, on the host the project's.
+// TCoTaskString. On Windows these are mingw-w64's own, on the host the project's; the
+// TComObject base of hand-written objects is the project's in both.
 #include "browser/ComBase.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
+
+// Interfaces of the test's own: a base, one derived from it, and another.
+struct ITestBase : public IUnknown {
+    virtual int STDMETHODCALLTYPE Base() = 0;
+};
+__CRT_UUID_DECL(ITestBase, 0x5b0f3d1e, 0x6a2c, 0x4e11, 0x9d, 0x40, 0x2c, 0x7e, 0x15, 0xa3, 0x60, 0x01)
+struct ITestCounter : public ITestBase {
+    virtual int STDMETHODCALLTYPE Count() = 0;
+};
+__CRT_UUID_DECL(ITestCounter, 0x5b0f3d1e, 0x6a2c, 0x4e11, 0x9d, 0x40, 0x2c, 0x7e, 0x15, 0xa3, 0x60, 0x02)
+struct ITestName : public IUnknown {
+    virtual int STDMETHODCALLTYPE Name() = 0;
+};
+__CRT_UUID_DECL(ITestName, 0x5b0f3d1e, 0x6a2c, 0x4e11, 0x9d, 0x40, 0x2c, 0x7e, 0x15, 0xa3, 0x60, 0x03)
 
 namespace {
 
@@ -101,6 +118,73 @@ TEST(ComBaseTest, AttachTakesOverTheReference)
     EXPECT_EQ(stream.References, 1u);
 }
 #endif
+
+// Two interfaces listed, the base of one answered through QueryOther, as the body
+// stream answers ISequentialStream; it says when it is destroyed.
+class TTwoFaced final : public Folio::Browser::TComObject<ITestCounter, ITestName> {
+public:
+    explicit TTwoFaced(bool& destroyed) : FDestroyed(destroyed) {}
+    ~TTwoFaced() override { FDestroyed = true; }
+    int STDMETHODCALLTYPE Base() override { return 1; }
+    int STDMETHODCALLTYPE Count() override { return 2; }
+    int STDMETHODCALLTYPE Name() override { return 3; }
+
+private:
+    HRESULT QueryOther(REFIID riid, void** object) noexcept override
+    {
+        if (!IsEqualIID(riid, __uuidof(ITestBase))) {
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<ITestCounter*>(this);
+        AddRef();
+        return S_OK;
+    }
+    bool& FDestroyed;
+};
+
+TEST(ComBaseTest, ComObjectAnswersItsInterfacesAndDiesWithItsLastReference)
+{
+    bool destroyed = false;
+    {
+        const ComPtr<TTwoFaced> object = Folio::Browser::MakeComObject<TTwoFaced>(destroyed);
+        EXPECT_EQ(object->AddRef(), 2u); // the ComPtr holds the only reference
+        EXPECT_EQ(object->Release(), 1u);
+
+        ComPtr<IUnknown> unknown;
+        ComPtr<ITestName> name;
+        ComPtr<ITestBase> base;
+        ASSERT_EQ(object.As(&unknown), S_OK);
+        ASSERT_EQ(object.As(&name), S_OK);
+        ASSERT_EQ(unknown.As(&base), S_OK);
+        EXPECT_EQ(unknown.Get(), static_cast<IUnknown*>(static_cast<ITestCounter*>(object.Get())));
+        EXPECT_EQ(name->Name(), 3);
+        EXPECT_EQ(base->Base(), 1);
+        EXPECT_EQ(base.Get(), static_cast<ITestBase*>(object.Get()));
+
+        void* slot = &destroyed;
+        EXPECT_EQ(object->QueryInterface(__uuidof(IStream), &slot), E_NOINTERFACE);
+        EXPECT_EQ(slot, nullptr);
+        EXPECT_EQ(object->QueryInterface(__uuidof(IStream), nullptr), E_POINTER);
+
+        // Counted from two threads at once.
+        auto churn = [&] {
+            for (int i = 0; i < 20000; ++i) {
+                name->AddRef();
+                name->Release();
+            }
+        };
+        std::thread one(churn), two(churn);
+        one.join();
+        two.join();
+        EXPECT_EQ(object->AddRef(), 5u); // the four ComPtrs and this
+        object->Release();
+        unknown.Reset();
+        name.Reset();
+        base.Reset();
+        EXPECT_FALSE(destroyed);
+    }
+    EXPECT_TRUE(destroyed);
+}
 
 TEST(ComBaseTest, ErrorCodesAreWindowsValues)
 {

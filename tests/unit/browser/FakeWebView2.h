@@ -31,32 +31,7 @@ inline std::string Narrow(const std::u16string& text)
     return Narrow(text.c_str());
 }
 
-template <typename Interface> class TFakeCom : public Interface {
-public:
-    virtual ~TFakeCom() = default;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
-    {
-        if (IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(Interface))) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++FReferences; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --FReferences;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
-private:
-    std::atomic<ULONG> FReferences{1};
-};
+template <typename Interface> using TFakeCom = Folio::Browser::TComObject<Interface>;
 
 // A new fake held by the returned pointer alone (mingw's Attach would add a reference).
 template <typename T, typename... A> ComPtr<T> MakeFake(A&&... args)

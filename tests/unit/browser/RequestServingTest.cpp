@@ -1,6 +1,7 @@
 // Request serving: URLs in, the file chosen, its type and the status out, over a package
 // written like folio-pack writes it and a disk that answers from memory.
 #include "browser/RequestServing.h"
+#include "browser/StreamedBody.h"
 
 #include "package/ZipWriter.h"
 #include "tests/support/MemoryFileSystem.h"
@@ -11,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -68,7 +71,19 @@ struct Fixture {
     }
 };
 
-std::string Body(const TServedResponse& r) { return std::string(r.Body.begin(), r.Body.end()); }
+// The bytes in the answer, or those of its streamed body read whole.
+std::string Body(const TServedResponse& r)
+{
+    if (!r.Source) {
+        return std::string(r.Body.begin(), r.Body.end());
+    }
+    TStreamedBody body(r.Source, r.SourceStart, r.SourceLength);
+    std::string bytes(static_cast<size_t>(r.SourceLength), '\0');
+    size_t read = 0;
+    EXPECT_TRUE(body.Read(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size(), read));
+    bytes.resize(read);
+    return bytes;
+}
 
 } // namespace
 
@@ -302,6 +317,78 @@ TEST(RequestServing, FilesOfTheRealDisk)
     EXPECT_FALSE(ServeFileRequest(u"file:///folder.html", ctx).has_value());
     EXPECT_FALSE(ctx.FileSystem->ReadFile(ctx.AppDirPath + u"folder.html").has_value());
     EXPECT_FALSE(ctx.FileSystem->ReadFile(ctx.AppDirPath + u"none.html").has_value());
+    EXPECT_FALSE(ctx.FileSystem->OpenForReading(ctx.AppDirPath + u"folder.html"));
+    EXPECT_FALSE(ctx.FileSystem->OpenForReading(ctx.AppDirPath + u"none.html"));
+}
+
+// A sparse file of 5 GiB on the host's disk, through the host adapter: a range past
+// 4 GiB is read at its 64-bit offset, the whole file is streamed.
+TEST(RequestServing, LargeSparseFileOfTheRealDisk)
+{
+    FolioTest::TempDir dir;
+    const auto path = dir / "big.mp4";
+    constexpr uint64_t kSize = uint64_t{5} << 30;
+    constexpr uint64_t kAt = (uint64_t{9} << 29) - 3; // 4.5 GiB, less 3
+    const std::string marker = "marker bytes past four gigabytes";
+    FolioTest::WriteFile(path, "head");
+    std::filesystem::resize_file(path, kSize);
+    {
+        std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(kAt));
+        out.write(marker.data(), static_cast<std::streamsize>(marker.size()));
+        ASSERT_TRUE(out.good());
+    }
+    TServingContext ctx;
+    ctx.FileSystem = &Folio::Platform::SystemFileSystem();
+    ctx.AppDirPath = dir.Path().u16string() + u"/";
+    ctx.DiskFilesAllowed = true;
+    ctx.Range = Folio::Shared::Utf8ToUtf16("bytes=" + std::to_string(kAt) + "-" + std::to_string(kAt + marker.size() - 1));
+    const auto part = ServeFileRequest(u"file:///big.mp4", ctx);
+    ASSERT_TRUE(part.has_value());
+    EXPECT_EQ(part->StatusCode, 206);
+    EXPECT_TRUE(part->Source); // a part of a large file is read as the browser reads it
+    EXPECT_EQ(Body(*part), marker);
+
+    ctx.Range.clear();
+    const auto whole = ServeFileRequest(u"file:///big.mp4", ctx);
+    ASSERT_TRUE(whole && whole->Source);
+    EXPECT_EQ(whole->StatusCode, 200);
+    EXPECT_EQ(whole->SourceLength, kSize);
+    TStreamedBody body(whole->Source, whole->SourceStart, whole->SourceLength);
+    std::string piece(64, '\0');
+    size_t read = 0;
+    ASSERT_TRUE(body.Read(reinterpret_cast<uint8_t*>(piece.data()), 6, read));
+    EXPECT_EQ(piece.substr(0, read), std::string("head\0\0", 6));
+    ASSERT_TRUE(body.Seek(kAt - 2));
+    ASSERT_TRUE(body.Read(reinterpret_cast<uint8_t*>(piece.data()), piece.size(), read));
+    EXPECT_EQ(piece.substr(0, read), std::string(2, '\0') + marker + std::string(30, '\0'));
+}
+
+// A file of the real disk cut short while the browser streams it. The host lets the cut
+// happen, and the read fails; Windows lets nobody write to the file while it is open for
+// serving, so the cut fails and the body reads on whole.
+TEST(RequestServing, RealDiskFileCutWhileStreamed)
+{
+    FolioTest::TempDir dir;
+    const std::string bytes = FolioTest::NoiseBytes(3 << 20, 9);
+    FolioTest::WriteFile(dir / "clip.mp4", bytes);
+    TServingContext ctx;
+    ctx.FileSystem = &Folio::Platform::SystemFileSystem();
+    ctx.AppDirPath = dir.Path().u16string() + u"/";
+    ctx.DiskFilesAllowed = true;
+    const auto r = ServeFileRequest(u"file:///clip.mp4", ctx);
+    ASSERT_TRUE(r && r->Source);
+    TStreamedBody body(r->Source, r->SourceStart, r->SourceLength);
+    std::string piece(1 << 20, '\0');
+    size_t read = 0;
+    ASSERT_TRUE(body.Read(reinterpret_cast<uint8_t*>(piece.data()), piece.size(), read));
+    EXPECT_TRUE(piece == bytes.substr(0, piece.size()));
+    std::error_code cut;
+    std::filesystem::resize_file(dir / "clip.mp4", (3 << 20) / 2, cut);
+    // Another program may write to a file that is being served, as it may to one read whole.
+    ASSERT_FALSE(cut) << cut.message();
+    EXPECT_FALSE(body.Read(reinterpret_cast<uint8_t*>(piece.data()), piece.size(), read));
+    EXPECT_EQ(read, 0u);
 }
 
 TEST(RequestServing, PackagePages)

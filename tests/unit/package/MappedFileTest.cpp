@@ -53,6 +53,34 @@ TEST(MappedFile, ReleasedPagesReadTheSameAgain)
     EXPECT_EQ(AsText(file.Bytes()), content);
 }
 
+// The pages a release gives back: whole pages only, cut at the view's end.
+TEST(MappedFile, ReleaseGivesBackWholePagesInsideTheRange)
+{
+    constexpr size_t kPage = 4096;
+    constexpr uintptr_t kBase = 0x10000;      // a view starting on a page
+    constexpr uintptr_t kOdd = 0x10000 + 100; // one that does not
+    const struct {
+        uintptr_t base;
+        size_t size, offset, length;
+        TPageRun run;
+    } cases[] = {
+        {kBase, 300000, 0, 200000, {kBase, 48 * kPage}},                        // 200000 = 48 pages + 3392
+        {kBase, 300000, 4097, 3, {0, 0}},                                        // inside one page
+        {kBase, 300000, 4096, 4096, {kBase + kPage, kPage}},                     // exactly one
+        {kBase, 300000, 250000, SIZE_MAX, {kBase + 62 * kPage, 11 * kPage}},     // up to the end: 300000 = 73 pages + 992
+        {kBase, 300000, 300000, 10, {0, 0}},                                     // at the end
+        {kBase, 300000, 400000, 10, {0, 0}},                                     // past it
+        {kOdd, 300000, 0, 8192, {kBase + kPage, kPage}},                         // the first page is only partly inside
+        {kOdd, 300000, 0, 8091, {0, 0}},                                         // one byte short of that page
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.base) + " " + std::to_string(c.offset) + "+" + std::to_string(c.length));
+        const TPageRun run = WholePagesInside(c.base, c.size, c.offset, c.length, kPage);
+        EXPECT_EQ(run.First, c.run.First);
+        EXPECT_EQ(run.Length, c.run.Length);
+    }
+}
+
 TEST(MappedFile, EmptyFileIsAnEmptySpanAndAMissingOneAnError)
 {
     TempDir dir;
