@@ -1,5 +1,5 @@
-// Port: reading and replacing the resources of an executable file (icons, version
-// information). Windows has the resource-update functions; other builds do not.
+// Reading and replacing the resources of an executable file (icons, version
+// information). Every build does it the same way, on the file's bytes (PeResources.h).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,7 @@ struct Resource {
     ResourceName Type;        // RT_ICON 3, RT_GROUP_ICON 14, RT_VERSION 16, or a named type
     ResourceName Name;
     uint16_t Language = 0;
+    uint32_t CodePage = 0;    // the data entry's code page, kept as it was
     std::string Bytes;        // empty with Delete
     bool Delete = false;
 };

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -144,6 +147,79 @@ TEST(ExeResources, MainIconReplacedWithItsImages)
     WriteFile(dir / "bad.ico", "not an icon");
     EXPECT_THROW(TExeUtils::ChangeExeIcon(exe, (dir / "bad.ico").u16string()), EFileError);
     EXPECT_THROW(TExeUtils::UpdateExeInfo((dir / "missing.exe").u16string(), TExeInfo{}), EFileError);
+}
+
+namespace {
+
+// The colour of the first pixel of an icon's colour bitmap, as 0xRRGGBB.
+uint32_t FirstPixel(HICON icon)
+{
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) {
+        return 0xFFFFFFFFu;
+    }
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, info.hbmColor, 0, 0, nullptr, &bi, DIB_RGB_COLORS);
+    const LONG width = bi.bmiHeader.biWidth, height = std::abs(bi.bmiHeader.biHeight);
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    bi.bmiHeader.biHeight = -height;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
+    const int lines = GetDIBits(dc, info.hbmColor, 0, height, pixels.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return lines == height && !pixels.empty() ? pixels[0] & 0xFFFFFF : 0xFFFFFFFFu;
+}
+
+} // namespace
+
+// An executable that the host build's folio-pack branded with --icon and --info, read
+// through the system's own functions. tests/wine/host-made-resources builds it and runs
+// this test with its path in FOLIO_HOST_MADE_EXE; the icon has a 16-pixel image of
+// 0x1020C0 and a 32-pixel one of 0x30B010.
+TEST(HostMade, DISABLED_IconAndVersionReadThroughTheSystem)
+{
+    const char* path = std::getenv("FOLIO_HOST_MADE_EXE");
+    ASSERT_NE(path, nullptr) << "run through tests/wine/host-made-resources";
+    const std::wstring wide(path, path + std::strlen(path));
+    const std::u16string exe(wide.begin(), wide.end());
+
+    EXPECT_EQ(ExtractIconExW(wide.c_str(), -1, nullptr, nullptr, 0), 1u);
+    HICON large = nullptr, small = nullptr;
+    ExtractIconExW(wide.c_str(), 0, &large, &small, 1);
+    ASSERT_NE(large, nullptr);
+    ASSERT_NE(small, nullptr);
+    // Wine draws its small icon from either image; LoadImage below picks each by size.
+    EXPECT_TRUE(FirstPixel(small) == 0x1020C0u || FirstPixel(small) == 0x30B010u) << std::hex << FirstPixel(small);
+    EXPECT_EQ(FirstPixel(large), 0x30B010u);
+    DestroyIcon(large);
+    DestroyIcon(small);
+
+    HMODULE module = LoadLibraryExW(wide.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    for (const auto& [size, colour] : {std::pair{16, 0x1020C0u}, std::pair{32, 0x30B010u}}) {
+        HICON icon = static_cast<HICON>(LoadImageW(module, L"MAINICON", IMAGE_ICON, size, size, 0));
+        ASSERT_NE(icon, nullptr) << size;
+        EXPECT_EQ(FirstPixel(icon), colour) << size;
+        DestroyIcon(icon);
+    }
+    FreeLibrary(module);
+
+    EXPECT_EQ(VersionString(exe, L"ProductName"), L"Host Made");
+    EXPECT_EQ(VersionString(exe, L"CompanyName"), L"Folio \u00C9ditions");
+    EXPECT_EQ(VersionString(exe, L"FileVersion"), L"4.3.2.1");
+    DWORD ignored = 0;
+    std::string block(GetFileVersionInfoSizeW(wide.c_str(), &ignored), '\0');
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(wide.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00040003u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00020001u);
 }
 
 // The runtime carries its manifest, its icon and the dialog images.

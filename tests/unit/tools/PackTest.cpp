@@ -3,7 +3,9 @@
 #include "package/Calculations.h"
 #include "package/PeImage.h"
 #include "package/ZipArchive.h"
+#include "package/ExeResources.h"
 #include "tests/support/IcoBuilder.h"
+#include "tests/support/MingwPe.h"
 #include "tests/support/PeBuilder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipBuilder.h"
@@ -198,6 +200,50 @@ TEST(FolioPack, ExtractsEveryMethodSevenZipWrites)
     EXPECT_NE(xz.Err.find("unsupported compression method"), std::string::npos) << xz.Err;
 }
 
+// --icon and --info on this system: a runtime that MinGW-w64 made, whose resources a
+// .reloc section follows. wrestool reads the icon's images back byte for byte and the
+// version block, and the package still reads after the rewritten image.
+TEST(FolioPack, SetsIconAndVersionInformationOnThisSystem)
+{
+    ASSERT_TRUE(HaveTool("wrestool")) << "icoutils is not installed (scripts/setup)";
+    TempDir dir;
+    MakeApp(dir);
+    TempDir tools;
+    const std::string runtime = MingwExecutable(tools, true, BuildIco({32}));
+    ASSERT_FALSE(runtime.empty()) << "the MinGW-w64 tool chain did not make the runtime";
+    WriteFile(dir / "runtime.exe", runtime);
+    const std::string ico = BuildIco({16, 32, 48, 256});
+    WriteFile(dir / "app.ico", ico);
+
+    const auto r = Pack(dir, "build app --runtime runtime.exe --icon app.ico --info 'ProductName=Hello App' "
+                             "--info 'CompanyName=Folio \xC3\x89" "ditions' --info FileVersion=3.1.4.1 "
+                             "--info ProductVersion=2.7 -o App.exe");
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(Pack(dir, "verify App.exe").Code, 0);
+    ASSERT_EQ(Pack(dir, "extract App.exe web/js/main.js -o main.js").Code, 0);
+    EXPECT_EQ(ReadFile(dir / "main.js"), "1;");
+
+    ASSERT_TRUE(RunIn(dir.Path(), "wrestool -x -t 14 -n MAINICON App.exe -o out.ico"));
+    const auto images = ParseIcoFile(ReadFile(dir / "out.ico"));
+    const auto wanted = ParseIcoFile(ico);
+    ASSERT_EQ(images.size(), wanted.size());
+    for (size_t i = 0; i < images.size(); ++i) {
+        EXPECT_TRUE(images[i].Data == wanted[i].Data) << "image " << i << " differs";
+        EXPECT_EQ(images[i].Width, wanted[i].Width);
+        EXPECT_EQ(images[i].BitCount, wanted[i].BitCount);
+    }
+    ASSERT_TRUE(RunIn(dir.Path(), "wrestool -x --raw -t 16 App.exe -o version.bin"));
+    const VersionBlock v = ReadVersionBlock(ReadFile(dir / "version.bin"));
+    EXPECT_EQ(v.Strings, (std::map<std::u16string, std::u16string>{{u"ProductName", u"Hello App"},
+                                                                   {u"CompanyName", u"Folio \u00C9ditions"},
+                                                                   {u"FileVersion", u"3.1.4.1"},
+                                                                   {u"ProductVersion", u"2.7"}}));
+    EXPECT_EQ(v.FileVersionMs, 0x00030001u);
+    EXPECT_EQ(v.FileVersionLs, 0x00040001u);
+    EXPECT_EQ(v.ProductVersionMs, 0x00020007u);
+    EXPECT_EQ(v.ProductVersionLs, 0u);
+}
+
 TEST(FolioPack, RefusesBadInputAndLeavesNothingBehind)
 {
     struct Case {
@@ -229,7 +275,10 @@ TEST(FolioPack, RefusesBadInputAndLeavesNothingBehind)
         {"unknown option", "", "", usual + " --fast", 2, "unknown option --fast"},
         {"output folder missing", "", "", "build app --runtime runtime.exe -o nodir/App.exe", 1, "cannot create"},
         {"unknown info key", "", "", usual + " --info Colour=red", 2, "--info takes KEY=VALUE"},
-        {"icon on this system", "", "", usual + " --icon app.ico", 1, "needs Windows (use folio-pack.exe)"},
+        {"info value too long", "", "", usual + " --info Comments=" + std::string(40000, 'c'), 1,
+         "the version information value of Comments is too long (40000 characters"},
+        {"icon for a damaged runtime", "", "", usual + " --icon app.ico", 1,
+         "optional header is neither PE32 nor PE32+"},
     };
     for (const auto& c : cases) {
         TempDir dir;
