@@ -456,12 +456,15 @@ std::string WritePeResources(std::span<const uint8_t> file, const std::vector<Re
     }
 
     // Rebuilt in place when the tree starts its section and that section ends both the
-    // file and the image, with every byte of the tree inside it.
+    // file and the image, with every byte of the tree inside it, and neither the headers
+    // nor another section's bytes lie in it: the file is cut where it starts.
     bool inPlace = false;
     if (oldSection && oldSection->VirtualAddress == oldRva && oldSection->RawSize != 0 &&
-        uint64_t(oldSection->RawPointer) + oldSection->RawSize == im.ImageEnd) {
+        uint64_t(oldSection->RawPointer) + oldSection->RawSize == im.ImageEnd &&
+        oldSection->RawPointer >= im.SizeOfHeaders) {
         inPlace = std::all_of(im.Sections.begin(), im.Sections.end(), [&](const Section& s) {
-            return &s == oldSection || s.VirtualEnd() <= oldSection->VirtualAddress;
+            return &s == oldSection || (s.VirtualEnd() <= oldSection->VirtualAddress &&
+                                        (s.RawSize == 0 || s.RawPointer + uint64_t(s.RawSize) <= oldSection->RawPointer));
         });
     }
 
