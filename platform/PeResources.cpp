@@ -152,7 +152,8 @@ struct Range {
 
 // Reads the three levels of a resource directory (type, name, language), each offset
 // checked against the bytes of the section that holds the root. A directory reached
-// twice is refused, so a hostile tree can neither loop nor multiply its leaves.
+// twice, or a data entry, is refused, and the leaves' bytes and names may not add up to
+// more than the file: a hostile tree can neither loop nor multiply its leaves.
 class TreeReader {
 public:
     TreeReader(const Image& im, uint32_t rootRva) : im_(im)
@@ -239,15 +240,19 @@ private:
                 Walk(target & 0x7FFFFFFFu, level + 1, r, out);
                 continue;
             }
+            if (!dataEntries_.insert(target).second) {
+                Fail("the executable's resource directory is damaged: a resource's entry is reached twice");
+            }
             const uint8_t* entry = At(target, 16);
             const uint32_t rva = U32(entry), size = U32(entry + 4);
             const Section* holder = im_.Holding(rva, size);
             if (!holder) {
                 Fail("the executable's resource directory is damaged: a resource's data lies outside the sections");
             }
-            // Every resource's data is bytes of the image of its own; more than the file
-            // holds means entries share data to inflate the listing.
-            total_ += size;
+            // Every resource's data is bytes of the image of its own, and its names are
+            // short; more than the file holds means entries share data or names to
+            // inflate the listing.
+            total_ += uint64_t(size) + 2 * (r.Type.Name.size() + r.Name.Name.size());
             if (total_ > im_.Bytes.size()) {
                 Fail("the executable's resource directory is damaged: its resources add up to more than the file");
             }
@@ -264,7 +269,7 @@ private:
     const Image& im_;
     const Section* section_ = nullptr;
     uint64_t rootAt_ = 0, size_ = 0, total_ = 0;
-    std::set<uint64_t> directories_;
+    std::set<uint64_t> directories_, dataEntries_;
     std::vector<Range> used_;
 };
 
