@@ -9,8 +9,8 @@ declare global {
    * (`12` as `"12"`, `true` as `"true"`), `null` as a missing value. An object or an
    * array where text is expected is refused: the runtime logs
    * `Conversion from array to string is not supported` and the page gets **no answer**
-   * (the promise stays pending), except for the menu functions, which answer it as a
-   * failure.
+   * (the promise stays pending), except for the menu functions and the `contents` of
+   * `files.writeTextFile` and `base64.decodeToFile`, which reject with that text.
    */
   type KivText = string | number | boolean | null;
   /**
