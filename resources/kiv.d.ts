@@ -195,7 +195,8 @@ declare global {
       deleteFile(args: { filePath: KivText }): Promise<boolean>;
       /**
        * Writes text to a file, replacing it: UTF-8 with a byte order mark, every line
-       * ending with CR LF (`\n`, `\r` and `\r\n` all end a line). Missing folders are made.
+       * ending with CR LF, the last one included (`\n`, `\r` and `\r\n` all end a line).
+       * Missing folders are made.
        * @param args.filePath The file; relative paths are taken below the executable's folder.
        * @param args.contents The text; an empty file when left out.
        * @returns `true`. Rejected with `Missing filePath`, or with
