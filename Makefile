@@ -2,7 +2,7 @@
 # on a fresh Debian machine.
 PRESETS := host fuzz win32 win64
 
-.PHONY: setup build demo test clean
+.PHONY: setup build demo test docs clean
 
 setup:
 	@bash scripts/setup
@@ -19,6 +19,13 @@ demo: build
 
 test: build
 	@bash scripts/run-tests
+
+# The window.kiv reference (TypeDoc over resources/kiv.d.ts) with the guides of docs/,
+# into build/docs/. A broken link or an undocumented member fails it.
+docs: setup
+	@test -x .cache/node/node_modules/.bin/typedoc || { echo "docs: TypeDoc is missing (npm could not install it)"; exit 1; }
+	@.cache/node/node_modules/.bin/typedoc --options docs/typedoc.json
+	@echo "docs: $$(pwd)/build/docs/index.html"
 
 clean:
 	rm -rf build
