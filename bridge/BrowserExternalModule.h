@@ -61,6 +61,9 @@ public:
 
     // A notification the page sent was clicked: its handler in the page hears the name.
     void NotificationCenterReceiveLocalNotification(const std::u16string& name);
+    // Another start of the application was ended by the single-instance rule: the page
+    // hears its arguments and working folder (kiv.events.onSecondInstance).
+    void SecondInstance(const std::vector<std::u16string>& args, const std::u16string& workingFolder);
     // Commands started by the page whose replies have not been posted yet.
     int CommandsRunning() const { return FCommandsRunning; }
 

@@ -178,4 +178,19 @@ void TBrowserExternalModule::NotificationCenterReceiveLocalNotification(const st
     }
 }
 
+void TBrowserExternalModule::SecondInstance(const std::vector<std::u16string>& args,
+                                            const std::u16string& workingFolder)
+{
+    if (!FPorts.Browser) {
+        return;
+    }
+    // Every text as a JSON string literal: what another start was given cannot end the call.
+    std::u16string script = u"kiv.events.onSecondInstance([";
+    for (size_t i = 0; i < args.size(); ++i) {
+        script += (i ? u"," : u"") + Json(args[i]);
+    }
+    script += u"], " + Json(workingFolder) + u");";
+    FPorts.Browser->ExecuteScript(script);
+}
+
 } // namespace Folio::Bridge

@@ -45,6 +45,7 @@ inline constexpr TSettingKey kSettingKeys[] = {
     {u"WindowState", TSettingType::Integer, false},
     {u"WindowOrder", TSettingType::Integer, false},
     {u"DynamicAppTitle", TSettingType::Boolean, false},
+    {u"RememberWindow", TSettingType::Boolean, false},
 };
 
 } // namespace Folio::Shared

@@ -104,6 +104,16 @@ declare global {
     onTrayIconClick(): void;
     /** A notification shown by {@link Kiv.system | system.notification} was clicked: its `name`. */
     onNotificationClick(notifName: string): void;
+    /**
+     * The app was started again, by the same user, while this window runs
+     * (`AllowInstances=0`): that start ended without a window, this window came forward
+     * (restored from the taskbar or the tray), and the page hears the other start's
+     * arguments (without the program's name; a file opened with the app is one of them)
+     * and its working folder. The default handler does nothing. Only a page of the
+     * package hears it; a start that opens a page's window (the app's `ID` and a URL)
+     * is not handed over.
+     */
+    onSecondInstance(args: string[], workingFolder: string): void;
   }
 
   /**

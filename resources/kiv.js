@@ -290,6 +290,7 @@ window.kiv = {
     onTrayMenuItemClick: function (itemId) {},
     onTrayIconClick: function () {},
     onNotificationClick: function (notifName) {},
+    onSecondInstance: function (args, workingFolder) {},
   },
 };
 })();

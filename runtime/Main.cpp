@@ -27,7 +27,8 @@ int Run()
     InitCommonControlsEx(&controls);
     const Folio::Runtime::TApplication& app = Folio::Runtime::Application();
     Folio::Runtime::TMainForm mainForm({app.AppID, app.AppName, app.AppDirName, app.AppSettings, app.AppArchive,
-                                        Folio::Runtime::StartPageUrl(args, app.AppID, app.AppIndexHtml)});
+                                        Folio::Runtime::StartPageUrl(args, app.AppID, app.AppIndexHtml),
+                                        app.AppDataFolder});
     if (!mainForm.CreateForm()) {
         return 0;
     }

@@ -6,6 +6,7 @@
 #include "platform/DebugOutput.h"
 #include "platform/FileSystem.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/InstanceChannel.h"
 #include "platform/win32/SysUtils.h"
 #include "platform/win32/WindowSlots.h"
 #include "runtime/ExeZipLoader.h"
@@ -200,7 +201,23 @@ bool PassesSingleInstanceRule(const std::vector<std::u16string>& args)
     // A mutex that cannot be made (the name taken by another kind of object, or by a
     // process of higher rights) is treated as another instance, never as none.
     const bool another = !created || error == ERROR_ALREADY_EXISTS;
-    return !another || opensUrl;
+    if (!another) {
+        // The first instance: later starts hand it their command line.
+        if (!Win32::ListenForSecondStarts(app.AppID)) {
+            Platform::DebugOutput("Folio: later starts cannot reach this instance (the channel's name is taken)");
+        }
+        return true;
+    }
+    if (opensUrl) {
+        return true;
+    }
+    // Ended by the rule: the running instance comes forward and hears what this start
+    // was given and where, so that a file or link opened with the app is not lost.
+    wchar_t folder[MAX_PATH * 4] = {};
+    const DWORD length = GetCurrentDirectoryW(DWORD(std::size(folder)), folder);
+    Win32::ForwardToRunningInstance(
+        app.AppID, {args, length > 0 && length < std::size(folder) ? Win32::U16(folder) : std::u16string()});
+    return false;
 }
 
 } // namespace Folio::Runtime

@@ -2,6 +2,7 @@
 // and every other file served from the package, the bridge's round trips and the pages
 // it refuses, the title, the close handshake, new windows, permissions, failed
 // creations and failed browser processes, all as the stand-in's log tells them.
+#include "platform/win32/InstanceChannel.h"
 #include "tests/e2e/StandinFixture.h"
 #include "tests/wine/Screenshot.h"
 
@@ -473,4 +474,74 @@ TEST_F(WithStandin, MenusAndTrayIconReportClicksToThePage)
     EXPECT_NE(Find(lines, "script-executed", "script", "kiv.events.onTrayIconClick();"), nullptr) << ReadBytes(Log);
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(process.WaitExit(20000), 0u);
+}
+
+TEST_F(WithStandin, ASecondStartBringsTheFirstForwardWithItsArguments)
+{
+    const fs::path exe = Package();
+    const TProcess first = Run(exe, kCloseAnswer);
+    HWND main = WaitForWindow(first, IsMainWindow);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor("scenario-done", 30000, first.Id())) << ReadBytes(Log);
+    const auto forwarded = [&] {
+        std::vector<std::string> scripts;
+        for (const auto& line : Lines()) {
+            const std::string script = line.Text("script");
+            if (line.Event == "script-executed" && script.starts_with("kiv.events.onSecondInstance(")) {
+                scripts.push_back(script);
+            }
+        }
+        return scripts;
+    };
+
+    // What another program of the user could write to the channel changes nothing.
+    const std::wstring channel = Folio::Win32::SecondStartChannelName(Folio::Shared::Utf8ToUtf16(Id));
+    ASSERT_FALSE(channel.empty());
+    for (const std::string& bytes : {std::string("garbage"), std::string("FS1\0", 4) + std::string(200000, 'x'),
+                                     std::string("FS1\0\xff\xff\xff\xff", 8)}) {
+        HANDLE pipe = INVALID_HANDLE_VALUE;
+        for (int i = 0; i < 50 && pipe == INVALID_HANDLE_VALUE; ++i) {
+            pipe = CreateFileW(channel.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (pipe == INVALID_HANDLE_VALUE) {
+                WaitNamedPipeW(channel.c_str(), 200);
+            }
+        }
+        ASSERT_NE(pipe, INVALID_HANDLE_VALUE) << GetLastError();
+        DWORD written = 0;
+        WriteFile(pipe, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+        CloseHandle(pipe);
+    }
+
+    // The user starts the app again from another folder, with arguments.
+    ShowWindow(main, SW_MINIMIZE);
+    TWorkDir elsewhere{Id + ".elsewhere"};
+    const TProcess second = Start(exe, L"a \"b c\"", {{L"FOLIO_STANDIN_LOG", Log.wstring()}}, elsewhere.Path());
+    EXPECT_EQ(second.WaitExit(20000), 0u);
+    for (int i = 0; i < 100 && forwarded().empty(); ++i) {
+        Sleep(100);
+    }
+    const auto scripts = forwarded();
+    ASSERT_EQ(scripts.size(), 1u) << ReadBytes(Log);
+    std::string folder;
+    for (const char c : elsewhere.Path().string()) {
+        folder += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    EXPECT_EQ(scripts[0], "kiv.events.onSecondInstance([\"a\",\"b c\"], \"" + folder + "\");");
+    EXPECT_FALSE(IsIconic(main)) << "the first window is restored";
+    EXPECT_TRUE(IsWindowVisible(main));
+    const auto lines = Lines();
+    EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [&](const TLogLine& l) {
+        return l.Pid == second.Id() && l.Event == "create-controller";
+    })) << "the second start shows nothing";
+
+    // A page's window (the ID and a URL) still opens beside it.
+    const TProcess page = Start(exe, L"\"" + fs::path(Id).wstring() + L"\" \"file:///my%20page.html\"",
+                                {{L"FOLIO_STANDIN_LOG", Log.wstring()}, {L"FOLIO_STANDIN_SCENARIO", Scenario.wstring()}});
+    HWND pageWindow = WaitForWindow(page, IsMainWindow);
+    EXPECT_NE(pageWindow, nullptr);
+    ASSERT_TRUE(WaitFor("scenario-done", 30000, page.Id())) << ReadBytes(Log);
+    PostMessageW(pageWindow, WM_CLOSE, 0, 0);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(first.WaitExit(20000), 0u);
+    EXPECT_EQ(page.WaitExit(20000), 0u);
 }

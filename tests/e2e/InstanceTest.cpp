@@ -233,3 +233,66 @@ TEST_F(Packaged, TheMainWindowAsTheSettingsShapeIt)
         EXPECT_EQ(Close(process, main), 0u) << c.What;
     }
 }
+
+TEST_F(Packaged, TheWindowComesBackWhereTheUserLeftIt)
+{
+    const fs::path state = LocalAppData() / Id / "window-state.txt";
+    const auto rectOf = [](HWND w) {
+        RECT r{};
+        GetWindowRect(w, &r);
+        return std::vector<LONG>{r.left, r.top, r.right, r.bottom};
+    };
+    const auto startAnd = [&](const fs::path& exe, const std::function<void(HWND)>& act) {
+        const TProcess process = Start(exe, L"");
+        HWND main = MainWindow(process);
+        ASSERT_NE(main, nullptr);
+        act(main);
+        EXPECT_EQ(Close(process, main), 0u);
+    };
+    const auto moveTo = [](HWND w, int left, int top, int width, int height) {
+        SetWindowPos(w, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+
+    // Without the setting the window forgets, as it always has.
+    startAnd(Package(""), [&](HWND w) { moveTo(w, 100, 120, 640, 480); });
+    EXPECT_FALSE(fs::exists(state));
+
+    const fs::path exe = Package("RememberWindow=1\n");
+    startAnd(exe, [&](HWND w) { moveTo(w, 100, 120, 640, 480); });
+    startAnd(exe, [&](HWND w) {
+        EXPECT_EQ(rectOf(w), (std::vector<LONG>{100, 120, 740, 600})) << ReadBytes(state);
+        EXPECT_FALSE(IsZoomed(w));
+        ShowWindow(w, SW_MAXIMIZE);
+    });
+    startAnd(exe, [&](HWND w) {
+        EXPECT_TRUE(IsZoomed(w)) << ReadBytes(state);
+        ShowWindow(w, SW_RESTORE);
+        EXPECT_EQ(rectOf(w), (std::vector<LONG>{100, 120, 740, 600})) << "the normal bounds under the maximised window";
+    });
+
+    // A place on a monitor that has gone comes back onto the screen, at its size.
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    WriteBytes(state, "window 1 -5000 -5000 -4360 -4520 0\n");
+    startAnd(exe, [&](HWND w) {
+        const auto r = rectOf(w);
+        EXPECT_GE(r[0], work.left);
+        EXPECT_GE(r[1], work.top);
+        EXPECT_LE(r[2], work.right);
+        EXPECT_LE(r[3], work.bottom);
+        EXPECT_EQ(r[2] - r[0], 640);
+        EXPECT_EQ(r[3] - r[1], 480);
+    });
+
+    // Damaged or hostile: the settings' place (800 by 600, centred).
+    for (const std::string& damaged : {std::string("garbage"), std::string("window 1 0 0 99999999999 10 0\n"),
+                                       std::string("window 1 0 0 10 10 7\n"), std::string(4096, '1')}) {
+        WriteBytes(state, damaged);
+        startAnd(exe, [&](HWND w) {
+            const auto r = rectOf(w);
+            EXPECT_EQ(r[2] - r[0], 800) << damaged.substr(0, 40);
+            EXPECT_EQ(r[3] - r[1], 600) << damaged.substr(0, 40);
+            EXPECT_NEAR((r[0] + r[2]) / 2, (work.left + work.right) / 2, 1);
+        });
+    }
+}

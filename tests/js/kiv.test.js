@@ -82,7 +82,8 @@ test("members stand in the library's order", () => {
   assert.deepEqual(Object.keys(kiv), ["call", "hello", "isRuntime", "dialogs", "files", "folders", "app", "window",
     "shell", "themes", "base64", "system", "mainMenu", "registry", "trayMenu", "events"]);
   assert.deepEqual(Object.keys(kiv.events),
-    ["onCloseQuery", "onMainMenuItemClick", "onTrayMenuItemClick", "onTrayIconClick", "onNotificationClick"]);
+    ["onCloseQuery", "onMainMenuItemClick", "onTrayMenuItemClick", "onTrayIconClick", "onNotificationClick",
+     "onSecondInstance"]);
 });
 
 test("hello and isRuntime call through this", async () => {
@@ -214,6 +215,7 @@ test("the default close handler asks the runtime to close; a replaced one does n
   for (const handler of ["onMainMenuItemClick", "onTrayMenuItemClick", "onTrayIconClick", "onNotificationClick"]) {
     assert.equal(kiv.events[handler]("7"), undefined);
   }
+  assert.equal(kiv.events.onSecondInstance(["a"], "C:\\"), undefined);
   assert.equal(posted.length, 1);
 });
 

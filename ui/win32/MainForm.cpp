@@ -10,6 +10,7 @@
 #include "platform/Shell.h"
 #include "platform/SystemInfo.h"
 #include "platform/UiQueue.h"
+#include "platform/win32/InstanceChannel.h"
 #include "platform/win32/Handles.h"
 #include "ui/themes/win32/StyleEngine.h"
 #include "util/TextCodecs.h"
@@ -120,7 +121,16 @@ bool TMainForm::CreateForm()
         FBrowserExternalModule->FInFullscreen = true;
     }
     const int state = ReadSetting(u"WindowState", 0);
-    ShowWindow(Handle(), fullScreen || state == 1 ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+    bool maximize = fullScreen || state == 1;
+    GetWindowRect(Handle(), &FNormalBounds);
+    FRemember = FApp.Settings.ReadBool(u"App", u"RememberWindow", false);
+    if (FRemember) {
+        RestoreWindowState(maximize);
+        if (fullScreen) {
+            maximize = true; // full screen stays full screen; its normal bounds come back
+        }
+    }
+    ShowWindow(Handle(), maximize ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     UpdateWindow(Handle());
     return true;
 }
@@ -152,6 +162,7 @@ void TMainForm::FormCreate()
     ports.Notifications = &Platform::SystemNotifications(); // the toast notifier is made here, once
     FBrowserExternalModule = std::make_unique<Bridge::TBrowserExternalModule>(ports);
     FBrowserExternalModule->FOnAppCloseRequest = [this] { AppCloseRequest(); };
+    Win32::SetSecondStartHandler([this](const Shared::TForwardedStart& start) { SecondStart(start); });
 
     FBrowserForm = std::make_unique<Shared::TBrowserForm>();
     FBrowserAdapter->Form = FBrowserForm.get();
@@ -234,8 +245,68 @@ bool TMainForm::FormCloseQuery()
     return canClose;
 }
 
+std::u16string TMainForm::WindowStateFile() const
+{
+    return FApp.AppDataFolder.empty() ? std::u16string() : FApp.AppDataFolder + u"window-state.txt";
+}
+
+void TMainForm::RestoreWindowState(bool& maximize)
+{
+    const std::u16string file = WindowStateFile();
+    std::optional<std::vector<uint8_t>> bytes;
+    try {
+        bytes = file.empty() ? std::nullopt : Platform::SystemFileSystem().ReadFile(file);
+    } catch (...) {
+    }
+    const auto saved = bytes && bytes->size() <= 256
+                           ? Shared::ParseSavedWindow({reinterpret_cast<const char*>(bytes->data()), bytes->size()})
+                           : std::nullopt;
+    if (!saved) {
+        return; // none, or damaged: the settings' place stands
+    }
+    // Back onto the work area of the nearest monitor, should that one have gone.
+    const Shared::TWindowRect& n = saved->Normal;
+    const RECT wanted{n.Left, n.Top, n.Right, n.Bottom};
+    MONITORINFO monitor{sizeof(monitor)};
+    if (!GetMonitorInfoW(MonitorFromRect(&wanted, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const RECT& w = monitor.rcWork;
+    const Shared::TWindowRect kept = Shared::KeepOnArea(n, {w.left, w.top, w.right, w.bottom});
+    MoveWindow(Handle(), kept.Left, kept.Top, kept.Width(), kept.Height(), FALSE);
+    GetWindowRect(Handle(), &FNormalBounds);
+    maximize = saved->Maximized;
+}
+
+void TMainForm::SaveWindowState()
+{
+    if (!FRemember || !Handle()) {
+        return;
+    }
+    FRemember = false; // once, at the first of the closing paths
+    const bool fullScreen = FBrowserExternalModule && FBrowserExternalModule->FInFullscreen;
+    WINDOWPLACEMENT placement{sizeof(placement)};
+    GetWindowPlacement(Handle(), &placement);
+    const bool maximized = !fullScreen && (IsZoomed(Handle()) || (IsIconic(Handle()) && (placement.flags & WPF_RESTORETOMAXIMIZED)));
+    if (!IsZoomed(Handle()) && !IsIconic(Handle()) && !fullScreen) {
+        GetWindowRect(Handle(), &FNormalBounds);
+    }
+    const RECT& b = FNormalBounds;
+    const std::string text = Shared::FormatSavedWindow({{b.left, b.top, b.right, b.bottom}, maximized});
+    const std::u16string file = WindowStateFile();
+    try {
+        if (!file.empty() && Shared::ParseSavedWindow(text)) {
+            Platform::SystemFileSystem().WriteFile(file, text);
+        }
+    } catch (...) {
+        // not kept: the next start opens where the settings say
+    }
+}
+
 void TMainForm::FormClose()
 {
+    SaveWindowState();
+    Win32::SetSecondStartHandler(nullptr);
     FBrowserExternalModule.reset();
     FBrowserExternalForm.reset(); // takes the tray icon away
     FBrowserAdapter->Form = nullptr;
@@ -261,6 +332,12 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             }
         }
         return 0;
+    case WM_WINDOWPOSCHANGED:
+        if (!IsZoomed(Handle()) && !IsIconic(Handle()) &&
+            !(FBrowserExternalModule && FBrowserExternalModule->FInFullscreen)) {
+            GetWindowRect(Handle(), &FNormalBounds);
+        }
+        return TRoundedWindow::HandleMessage(message, wParam, lParam);
     case WM_DESTROY:
         FormClose();
         PostQuitMessage(0);
@@ -362,6 +439,19 @@ void TMainForm::SetBorder(int code)
 
 void TMainForm::Show() { ShowWindow(Handle(), SW_SHOW); }
 void TMainForm::Hide() { ShowWindow(Handle(), SW_HIDE); }
+
+void TMainForm::SecondStart(const Shared::TForwardedStart& start)
+{
+    // Out of the tray or the taskbar, and to the front; then the page hears of it, if it
+    // is a page of the package.
+    if (!IsWindowVisible(Handle())) {
+        Show();
+    }
+    BringToFront();
+    if (FBrowserExternalModule && FBrowserForm && FBrowserForm->ShowsPackagePage()) {
+        FBrowserExternalModule->SecondInstance(start.Args, start.Folder);
+    }
+}
 
 void TMainForm::BringToFront()
 {

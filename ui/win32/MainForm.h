@@ -13,6 +13,8 @@
 #include "platform/win32/FileDialogs.h"
 #include "platform/win32/RoundedWindow.h"
 #include "ui/win32/BrowserExternalForm.h"
+#include "util/ForwardedStart.h"
+#include "util/SavedWindow.h"
 
 #include <memory>
 #include <string>
@@ -26,6 +28,7 @@ struct TMainFormApp {
     const Shared::TAppSettings& Settings;
     const Shared::TZipArchive& Archive;
     std::u16string StartPageURL;
+    std::u16string AppDataFolder; // the app's own per-user folder, with its backslash
 };
 
 class TMainForm final : public Win32::TRoundedWindow, public Platform::TMainWindowHost {
@@ -64,6 +67,8 @@ private:
     void FormCreate();
     bool FormCloseQuery();
     void FormClose();
+    // Another start, ended by the single-instance rule, handed over its command line.
+    void SecondStart(const Shared::TForwardedStart& start);
     void EdgeBrowserDocumentTitleChanged(const std::u16string& title);
     void EdgeBrowserWebMessageReceived(Shared::TWebMessageReceivedEventArgs& args);
     bool PageCanAnswer();
@@ -77,6 +82,12 @@ private:
     // request, which then waits (FClosePending) until the outermost message is done.
     int FDispatching = 0;
     bool FClosePending = false;
+    // The window's place between runs ([App] RememberWindow=1).
+    std::u16string WindowStateFile() const;
+    void RestoreWindowState(bool& maximize);
+    void SaveWindowState();
+    bool FRemember = false;
+    RECT FNormalBounds{}; // the last bounds while neither maximised, minimised nor full screen
     int FBorder = 2;
     SIZE FMinSize{}, FMaxSize{}; // 0: no limit
     std::unique_ptr<TBrowserAdapter> FBrowserAdapter;

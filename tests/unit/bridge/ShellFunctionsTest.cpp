@@ -142,3 +142,15 @@ TEST(SystemFunctions, ClickCarriedToTheUiThreadWithTheNameEscaped)
     EXPECT_EQ(m.StandIns.Queue.Pump(), 1); // "later" was never posted: the handler is gone
     EXPECT_EQ(m.StandIns.Browser.Scripts.size(), 1u);
 }
+
+TEST(SystemFunctions, ASecondStartIsPushedWithItsTextsQuoted)
+{
+    TStandInModule m;
+    m.Module->SecondInstance({u"a", u"b c", u"\");alert(1);//\n\u2028"}, u"C:\\Users\\me");
+    m.Module->SecondInstance({}, u"");
+    ASSERT_EQ(m.StandIns.Browser.Scripts.size(), 2u);
+    EXPECT_EQ(Folio::Shared::Utf16ToUtf8(m.StandIns.Browser.Scripts[0]),
+              "kiv.events.onSecondInstance([\"a\",\"b c\",\"\\\");alert(1);\\/\\/\\n\u2028\"], "
+              "\"C:\\\\Users\\\\me\");"); // U+2028 may stand in a string literal
+    EXPECT_EQ(Folio::Shared::Utf16ToUtf8(m.StandIns.Browser.Scripts[1]), R"(kiv.events.onSecondInstance([], "");)");
+}
