@@ -146,13 +146,14 @@ uint16_t MachineOf(const std::string& bytes)
 bool DeflatedByDefault(std::string_view name)
 {
     // Text and other formats that deflate well. Everything else (images, audio, video,
-    // fonts in compressed formats, archives, PDFs, unknown binaries) is stored.
+    // fonts in compressed formats, archives, PDFs, unknown binaries) is stored. Audio and
+    // video stay stored even when uncompressed (wav): players seek them with Range.
     static constexpr std::string_view kDeflated[] = {
         "htm", "html", "xhtml", "js", "mjs", "cjs", "jsx", "ts", "tsx", "css", "scss", "less", "json", "jsonld",
         "map", "webmanifest", "svg", "xml", "xsl", "txt", "text", "md", "csv", "tsv", "ini", "cfg", "conf", "yaml",
         "yml", "toml", "log", "rtf", "wasm", "ico", "cur", "bmp", "tif", "tiff", "ttf", "otf", "eot", "glsl", "wgsl",
         "frag", "vert", "obj", "gltf", "po", "properties", "vtt", "srt", "sql", "sh", "py", "lua", "hbs", "mustache",
-        "vue", "svelte", "wav", "psd", "pbm", "pgm", "ppm", "tga", "dds", "ktx", "pdb", "exe", "dll",
+        "vue", "svelte", "psd", "pbm", "pgm", "ppm", "tga", "dds", "ktx", "pdb", "exe", "dll",
     };
     const size_t slash = name.rfind('/');
     const std::string_view file = slash == std::string_view::npos ? name : name.substr(slash + 1);

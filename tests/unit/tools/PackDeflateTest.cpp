@@ -110,6 +110,7 @@ TEST(FolioPackDeflate, MediaStaysStoredAndLargeEntriesDeflateAsTheyStream)
     WriteFile(dir / "app/tiny.css", "a{}");
     WriteFile(dir / "app/photo.PNG", Script(20000)); // compressible, but a media type
     WriteFile(dir / "app/clip.mp4", Script(20000));
+    WriteFile(dir / "app/tone.wav", std::string(20000, '\0')); // uncompressed audio, seeked by players
     WriteFile(dir / "runtime.exe", BuildPe({{0x200, 0x200}}, 0x400));
     const auto r = Pack(dir, "build app --runtime runtime.exe -o App.exe");
     ASSERT_EQ(r.Code, 0) << r.Err;
@@ -120,7 +121,7 @@ TEST(FolioPackDeflate, MediaStaysStoredAndLargeEntriesDeflateAsTheyStream)
     ASSERT_EQ(zip.Open(Span(exe).subspan(0x400)), ZipError::None);
     const std::pair<std::u16string, uint16_t> methods[] = {
         {u"kiv.ini", 8},        {u"web/index.html", 8}, {u"web/big.js", 8},
-        {u"web/tiny.css", 0},   {u"web/photo.PNG", 0},  {u"web/clip.mp4", 0},
+        {u"web/tiny.css", 0},   {u"web/photo.PNG", 0},  {u"web/clip.mp4", 0}, {u"web/tone.wav", 0},
     };
     for (const auto& [name, method] : methods) {
         const int i = zip.Find(name);
