@@ -2,6 +2,7 @@
 #include "package/ExeUtils.h"
 
 #include "package/MappedFile.h"
+#include "package/PeImage.h"
 #include "platform/ResourceEditor.h"
 #include "platform/RunningModule.h"
 #include "util/Case.h"
@@ -20,7 +21,78 @@ std::filesystem::path PathOf(const std::u16string& path) { return std::filesyste
 
 std::string Describe(const std::u16string& path) { return Utf16ToUtf8(path); }
 
+uint32_t Le32(const std::string& b, size_t at)
+{
+    return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+}
+
 } // namespace
+
+std::optional<TCertificateTable> LocateCertificateTable(std::span<const uint8_t> headers, uint64_t fileSize,
+                                                        uint64_t imageEnd,
+                                                        const std::function<std::string(uint64_t, size_t)>& readAt,
+                                                        const std::string& name)
+{
+    const auto directory = PeSecurityDirectory(headers);
+    if (!directory || (directory->Offset == 0 && directory->Size == 0)) {
+        return std::nullopt;
+    }
+    const uint64_t offset = directory->Offset, size = directory->Size, end = offset + size;
+    auto refuse = [&](const std::string& why) {
+        throw EFileError(name + ": its certificate table (" + std::to_string(size) + " bytes at offset " +
+                         std::to_string(offset) + ") " + why + "; the file is damaged or was changed after it was signed");
+    };
+    if (offset < imageEnd) {
+        refuse("points inside the PE image, which ends at " + std::to_string(imageEnd));
+    }
+    if (size < 8 || size > kMaxCertificateTable) {
+        refuse("has an absurd size");
+    }
+    if (offset >= fileSize || end > fileSize) {
+        refuse("runs past the end of the file (" + std::to_string(fileSize) + " bytes)");
+    }
+    if (end < fileSize) {
+        refuse("lies inside the appended data: " + std::to_string(fileSize - end) + " bytes follow it");
+    }
+    // One WIN_CERTIFICATE: its length (header included), revision 2.0, type PKCS#7
+    // signed data, padded to 8 bytes. Further entries would follow it in the table.
+    const std::string head = readAt(offset, 8);
+    if (head.size() != 8) {
+        refuse("cannot be read");
+    }
+    const uint32_t length = Le32(head, 0);
+    const uint32_t revisionAndType = Le32(head, 4);
+    if (revisionAndType != 0x00020200u) {
+        refuse("does not hold an Authenticode signature");
+    }
+    if (length < 8 || length > size) {
+        refuse("holds an entry of " + std::to_string(length) + " bytes, which does not fit in it");
+    }
+    if ((uint64_t(length) + 7) / 8 * 8 < size) {
+        refuse("holds several entries (or bytes after its one signature)");
+    }
+    return TCertificateTable{offset, size};
+}
+
+std::optional<TCertificateTable> LocateCertificateTable(std::span<const uint8_t> file, uint64_t imageEnd,
+                                                        const std::string& name)
+{
+    return LocateCertificateTable(
+        file, file.size(), imageEnd,
+        [&](uint64_t at, size_t n) {
+            if (at > file.size() || file.size() - at < n) {
+                return std::string();
+            }
+            return std::string(reinterpret_cast<const char*>(file.data() + at), n);
+        },
+        name);
+}
+
+uint64_t PackageEnd(std::span<const uint8_t> file, uint64_t imageEnd, const std::string& name)
+{
+    const auto table = LocateCertificateTable(file, imageEnd, name);
+    return table ? table->Offset : file.size();
+}
 
 TExeUtils::TExeUtils()
 {
@@ -47,16 +119,46 @@ int64_t TExeUtils::GetFileSize64(const std::u16string& Path)
     return ec ? -1 : static_cast<int64_t>(size);
 }
 
-int64_t TExeUtils::AttachedSize() const
+int64_t TExeUtils::AttachedSize(bool refuseBadTable) const
 {
     const int64_t size = GetFileSize64(FExePath);
     if (size < 0) {
         return 0;
     }
-    return size - static_cast<int64_t>(FImageEnd);
+    if (size <= static_cast<int64_t>(FImageEnd)) {
+        return size - static_cast<int64_t>(FImageEnd);
+    }
+    // The headers and, when signed, the first bytes of the certificate table: read, not
+    // mapped, as the package may be too large to map here.
+    std::ifstream in(PathOf(FExePath), std::ios::binary);
+    auto readAt = [&](uint64_t at, size_t n) {
+        std::string bytes(n, '\0');
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(at));
+        in.read(bytes.data(), static_cast<std::streamsize>(n));
+        bytes.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+        return bytes;
+    };
+    const std::string headers = readAt(0, static_cast<size_t>(std::min<int64_t>(size, 64 << 10)));
+    try {
+        const auto table = LocateCertificateTable({reinterpret_cast<const uint8_t*>(headers.data()), headers.size()},
+                                                  static_cast<uint64_t>(size), FImageEnd, readAt, Describe(FExePath));
+        return static_cast<int64_t>(table ? table->Offset : static_cast<uint64_t>(size)) -
+               static_cast<int64_t>(FImageEnd);
+    } catch (const EFileError&) {
+        if (refuseBadTable) {
+            throw;
+        }
+        return size - static_cast<int64_t>(FImageEnd);
+    }
 }
 
-bool TExeUtils::ExeHasAttachedStub() const { return AttachedSize() > 0; }
+int64_t TExeUtils::PackageSize(std::span<const uint8_t> file) const
+{
+    return static_cast<int64_t>(PackageEnd(file, FImageEnd, Describe(FExePath))) - static_cast<int64_t>(FImageEnd);
+}
+
+bool TExeUtils::ExeHasAttachedStub() const { return AttachedSize(false) > 0; }
 
 void TExeUtils::NothingAttached()
 {
@@ -103,7 +205,7 @@ void TExeUtils::CopyAttached(Sink&& sink, int64_t size)
 
 int64_t TExeUtils::RequireAttached()
 {
-    const int64_t size = AttachedSize();
+    const int64_t size = AttachedSize(true);
     if (size == 0) {
         NothingAttached();
     }
@@ -127,17 +229,28 @@ std::span<const uint8_t> TExeUtils::MapZipFromExe(TMappedFile& mapping)
     CheckMemoryLimit(RequireAttached());
     mapping.Open(FExePath);
     const auto bytes = mapping.Bytes();
-    // The file may have changed between the size check and the mapping.
+    // The file may have changed between the size check and the mapping: the package is
+    // located again in the bytes mapped, which are the ones read.
     if (bytes.size() <= FImageEnd) {
         mapping.Close();
         throw EFileError(Describe(FExePath) + " has no package after its image");
     }
-    if (bytes.size() - FImageEnd > FMemoryLimit) {
-        const auto size = static_cast<int64_t>(bytes.size() - FImageEnd);
+    int64_t size = 0;
+    try {
+        size = PackageSize(bytes);
+    } catch (const EFileError&) {
+        mapping.Close();
+        throw;
+    }
+    if (size <= 0) {
+        mapping.Close();
+        throw EFileError(Describe(FExePath) + " has no package after its image");
+    }
+    if (static_cast<uint64_t>(size) > FMemoryLimit) {
         mapping.Close();
         CheckMemoryLimit(size);
     }
-    return bytes.subspan(static_cast<size_t>(FImageEnd));
+    return bytes.subspan(static_cast<size_t>(FImageEnd), static_cast<size_t>(size));
 }
 
 void TExeUtils::GetZipFromExe(TMemoryStream& MemoryStream)

@@ -1,6 +1,7 @@
 // TExeUtils: the package appended to an executable. The runtime reads it back from its
-// own file; the packer appends it. Reader and writer agree byte for byte: everything
-// after the PE image's end (E) is the archive, with no marker around it.
+// own file; the packer appends it. Reader and writer agree byte for byte: the archive
+// starts at the PE image's end (E), with no marker around it, and runs to the end of
+// the file, or, in a signed file, to the certificate table the signature added after it.
 #pragma once
 
 #include "package/ExeResources.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -20,6 +22,34 @@ class EFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The certificate table of a signed file: its file offset and length.
+struct TCertificateTable {
+    uint64_t Offset = 0, Size = 0;
+};
+
+// The certificate table of a file of fileSize bytes whose PE image ends at imageEnd,
+// when its security directory names one; nullopt when the file is unsigned (or not a
+// PE image). `headers` are the file's first bytes, enough to hold its PE headers;
+// readAt(offset, n) gives n bytes of the file at offset. The one table taken is a single
+// Authenticode entry at or after the image end that ends where the file ends; any other
+// raises EFileError, saying what is wrong with it: inside the image, inside the
+// appended data (bytes follow it), past the end of the file, of an absurd size, not a
+// signature, or several entries. `name` names the file in the message.
+std::optional<TCertificateTable> LocateCertificateTable(std::span<const uint8_t> headers, uint64_t fileSize,
+                                                        uint64_t imageEnd,
+                                                        const std::function<std::string(uint64_t, size_t)>& readAt,
+                                                        const std::string& name);
+// The same over a whole file's bytes.
+std::optional<TCertificateTable> LocateCertificateTable(std::span<const uint8_t> file, uint64_t imageEnd,
+                                                        const std::string& name);
+// Where the package of a file ends: at its certificate table when signed, else at the
+// file's end. Raises EFileError as LocateCertificateTable does.
+uint64_t PackageEnd(std::span<const uint8_t> file, uint64_t imageEnd, const std::string& name);
+
+// The largest certificate table taken: a signature with its certificate chain, a
+// timestamp and nested signatures fits many times over.
+constexpr uint64_t kMaxCertificateTable = 4u << 20;
 
 class TExeUtils;
 class TMappedFile;
@@ -72,7 +102,13 @@ public:
     uint64_t ImageEnd() const { return FImageEnd; }
 
 private:
-    int64_t AttachedSize() const;
+    // Bytes of the package: from the image end to the certificate table or the file's
+    // end. A certificate table that is refused raises EFileError when refuseBadTable,
+    // else counts as nothing cut off, so that the copy (and not the check for a
+    // package) raises its message.
+    int64_t AttachedSize(bool refuseBadTable) const;
+    // The package's size in the file's bytes (EFileError for a refused table).
+    int64_t PackageSize(std::span<const uint8_t> file) const;
     // The attached size; when nothing is attached, tells so (OnNothingAttached).
     int64_t RequireAttached();
     // Raises EFileError for a package of size bytes over the memory limit.

@@ -32,6 +32,28 @@ std::optional<uint16_t> PeMachine(std::span<const uint8_t> bytes)
     return U16(bytes.data() + fh);
 }
 
+std::optional<TPeDirectory> PeSecurityDirectory(std::span<const uint8_t> bytes)
+{
+    const uint64_t fh = FileHeaderOffset(bytes);
+    if (fh == 0) {
+        return std::nullopt;
+    }
+    // PE32 (0x10B) keeps its data directories 96 bytes into the optional header, PE32+
+    // (0x20B) 112; the count of directories stands just before them.
+    const uint64_t optional = fh + 20, optionalSize = U16(bytes.data() + fh + 16);
+    if (optionalSize < 2 || optional + 2 > bytes.size()) {
+        return TPeDirectory{};
+    }
+    const uint16_t magic = U16(bytes.data() + optional);
+    const uint64_t directories = magic == 0x20B ? 112 : magic == 0x10B ? 96 : 0;
+    if (directories == 0 || optionalSize < directories + 5 * 8 || optional + directories + 5 * 8 > bytes.size() ||
+        U32(bytes.data() + optional + directories - 4) < 5) {
+        return TPeDirectory{};
+    }
+    const uint8_t* entry = bytes.data() + optional + directories + 4 * 8;
+    return TPeDirectory{U32(entry), U32(entry + 4)};
+}
+
 std::optional<uint32_t> PeImageEnd(std::span<const uint8_t> bytes)
 {
     const uint64_t fh = FileHeaderOffset(bytes);

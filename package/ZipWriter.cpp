@@ -4,7 +4,10 @@
 #include "package/Crc32.h"
 #include "package/ZipCrypto.h"
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace Folio::Shared {
@@ -78,22 +81,82 @@ uint32_t TZipWriter::DosDateTime(int64_t unixTime)
     return (date << 16) | time;
 }
 
-void TZipWriter::Add(std::string_view utf8Name, uint64_t size, uint32_t dosDateTime,
-                     const std::function<size_t(uint8_t*, size_t)>& read)
+namespace {
+
+// Raw deflate (no zlib header) at the best level, as ZIP's method 8 takes it.
+class TDeflater {
+public:
+    TDeflater()
+    {
+        if (deflateInit2(&FStream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
+            throw std::runtime_error("cannot start the deflate compressor");
+        }
+    }
+    ~TDeflater() { deflateEnd(&FStream); }
+    TDeflater(const TDeflater&) = delete;
+    TDeflater& operator=(const TDeflater&) = delete;
+
+    // Compresses n bytes (finishing the stream when last), giving the output in pieces.
+    template <typename Sink>
+    void Feed(const uint8_t* bytes, size_t n, bool last, Sink&& sink)
+    {
+        uint8_t out[65536];
+        FStream.next_in = const_cast<Bytef*>(bytes);
+        FStream.avail_in = static_cast<uInt>(n);
+        int rc;
+        do {
+            FStream.next_out = out;
+            FStream.avail_out = sizeof out;
+            rc = deflate(&FStream, last ? Z_FINISH : Z_NO_FLUSH);
+            if (rc == Z_STREAM_ERROR) {
+                throw std::runtime_error("the deflate compressor failed");
+            }
+            if (const size_t got = sizeof out - FStream.avail_out; got > 0) {
+                sink(out, got);
+            }
+        } while (FStream.avail_out == 0 || (last && rc != Z_STREAM_END));
+    }
+
+private:
+    z_stream FStream{};
+};
+
+// Reads the whole content (announced as size bytes) through read.
+std::string ReadWhole(const std::string& name, uint64_t size,
+                      const std::function<size_t(uint8_t*, size_t)>& read)
 {
-    const bool encrypt = !FOptions.Password.empty();
-    const uint64_t storedSize = size + (encrypt ? 12 : 0);
-    Record r{std::string(utf8Name), FOffset, size, storedSize, 0, dosDateTime,
-             FOptions.ForceZip64 || storedSize >= kMax32 || FOffset >= kMax32};
+    std::string content(static_cast<size_t>(size), '\0');
+    size_t done = 0;
+    for (;;) {
+        uint8_t probe;
+        const size_t n = done < content.size()
+                             ? read(reinterpret_cast<uint8_t*>(content.data()) + done, content.size() - done)
+                             : read(&probe, 1);
+        if (n == 0) {
+            break;
+        }
+        if (done == content.size()) {
+            throw std::runtime_error("content of " + name + " is longer than announced");
+        }
+        done += n;
+    }
+    if (done != content.size()) {
+        throw std::runtime_error("content of " + name + " is shorter than announced");
+    }
+    return content;
+}
+
+} // namespace
+
+void TZipWriter::PutHeader(Record& r, uint16_t flags)
+{
     if (r.Name.size() > 0xFFFF) {
         throw std::runtime_error("entry name too long: " + r.Name.substr(0, 64) + "...");
     }
-    const uint16_t flags = kFlagDescriptor | kFlagUtf8 | (encrypt ? kFlagEncrypted : 0);
-
     // Local header: CRC and sizes follow in the data descriptor. A ZIP64 entry carries
     // the ZIP64 field here, which tells readers that its descriptor has 8-byte sizes.
     Bytes local;
-    local.u32(0x04034b50).u16(r.Zip64 ? 45 : 20).u16(flags).u16(0).u32(dosDateTime).u32(0);
+    local.u32(0x04034b50).u16(r.Zip64 ? 45 : 20).u16(flags).u16(r.Method).u32(r.DosDateTime).u32(0);
     if (r.Zip64) {
         local.u32(kMax32).u32(kMax32).u16(static_cast<uint32_t>(r.Name.size())).u16(20).str(r.Name);
         local.u16(0x0001).u16(16).u64(0).u64(0);
@@ -101,72 +164,137 @@ void TZipWriter::Add(std::string_view utf8Name, uint64_t size, uint32_t dosDateT
         local.u32(0).u32(0).u16(static_cast<uint32_t>(r.Name.size())).u16(0).str(r.Name);
     }
     Put(local.b.data(), local.b.size());
+}
+
+void TZipWriter::Add(std::string_view utf8Name, uint64_t size, uint32_t dosDateTime,
+                     const std::function<size_t(uint8_t*, size_t)>& read, bool deflate)
+{
+    const bool encrypt = !FOptions.Password.empty();
+    const uint64_t header = encrypt ? 12 : 0;
+    std::string name(utf8Name);
+
+    // A small entry is deflated in memory first, and kept only when it came out smaller.
+    std::string content, deflated;
+    const bool trial = deflate && size <= kTrialLimit;
+    if (trial) {
+        content = ReadWhole(name, size, read);
+        TDeflater d;
+        d.Feed(reinterpret_cast<const uint8_t*>(content.data()), content.size(), true,
+               [&](const uint8_t* p, size_t n) { deflated.append(reinterpret_cast<const char*>(p), n); });
+    }
+    const bool useDeflate = trial ? deflated.size() < content.size() : deflate;
+    // A streamed deflate's size is known only at its end: the ZIP64 choice takes the
+    // most it can grow to (5 bytes per 16 KiB block, and a little).
+    const uint64_t sizeBound = trial ? (useDeflate ? deflated.size() : size)
+                                     : (useDeflate ? size + size / 3000 + 64 : size);
+    Record r{std::move(name), FOffset, size, 0, 0, dosDateTime,
+             FOptions.ForceZip64 || sizeBound + header >= kMax32 || FOffset >= kMax32,
+             static_cast<uint16_t>(useDeflate ? 8 : 0)};
+    const uint16_t flags = kFlagDescriptor | kFlagUtf8 | (encrypt ? kFlagEncrypted : 0);
+    PutHeader(r, flags);
 
     TZipKeys keys(FOptions.Password);
     if (encrypt) {
         // Eleven bytes derived from the entry, then the check byte: with a data
         // descriptor, the high byte of the DOS time.
-        uint64_t seed = size * 0x100000001B3ull ^ FOffset ^ (uint64_t(dosDateTime) << 17);
+        uint64_t seed = size * 0x100000001B3ull ^ r.Offset ^ (uint64_t(dosDateTime) << 17);
         for (const char c : r.Name) {
             seed = (seed ^ static_cast<uint8_t>(c)) * 0x100000001B3ull;
         }
-        uint8_t header[12];
+        uint8_t bytes[12];
         for (int i = 0; i < 11; ++i) {
-            header[i] = static_cast<uint8_t>(SplitMix(seed));
+            bytes[i] = static_cast<uint8_t>(SplitMix(seed));
         }
-        header[11] = static_cast<uint8_t>((dosDateTime >> 8) & 0xFF);
-        for (auto& b : header) {
+        bytes[11] = static_cast<uint8_t>((dosDateTime >> 8) & 0xFF);
+        for (auto& b : bytes) {
             b = keys.Encrypt(b);
         }
-        Put(header, sizeof header);
+        Put(bytes, sizeof bytes);
     }
 
+    // The entry's data as it is written: encrypted in place, counted.
     std::vector<uint8_t>& buffer = FBuffer;
-    buffer.resize(65536);
-    uint64_t done = 0;
-    uint32_t crc = 0;
-    for (;;) {
-        const size_t n = read(buffer.data(), buffer.size());
-        if (n == 0) {
-            break;
-        }
-        if (n > size - done) {
-            throw std::runtime_error("content of " + r.Name + " is longer than announced");
-        }
-        crc = Crc32(crc, buffer.data(), n);
-        if (encrypt) {
-            for (size_t i = 0; i < n; ++i) {
-                buffer[i] = keys.Encrypt(buffer[i]);
+    uint64_t written = 0;
+    auto emit = [&](const uint8_t* p, size_t n) {
+        if (!encrypt) {
+            Put(p, n);
+        } else {
+            buffer.resize(std::max<size_t>(buffer.size(), 65536));
+            for (size_t at = 0; at < n;) {
+                const size_t piece = std::min(n - at, buffer.size());
+                for (size_t i = 0; i < piece; ++i) {
+                    buffer[i] = keys.Encrypt(p[at + i]);
+                }
+                Put(buffer.data(), piece);
+                at += piece;
             }
         }
-        Put(buffer.data(), n);
-        done += n;
-    }
-    if (done != size) {
-        throw std::runtime_error("content of " + r.Name + " is shorter than announced");
+        written += n;
+    };
+
+    uint32_t crc = 0;
+    if (trial) {
+        crc = Crc32(0, reinterpret_cast<const uint8_t*>(content.data()), content.size());
+        const std::string& data = useDeflate ? deflated : content;
+        emit(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    } else {
+        std::vector<uint8_t> input(65536);
+        std::optional<TDeflater> deflater;
+        if (useDeflate) {
+            deflater.emplace();
+        }
+        uint64_t done = 0;
+        for (;;) {
+            const size_t n = read(input.data(), input.size());
+            if (n > size - done) {
+                throw std::runtime_error("content of " + r.Name + " is longer than announced");
+            }
+            crc = Crc32(crc, input.data(), n);
+            done += n;
+            if (deflater) {
+                deflater->Feed(input.data(), n, n == 0, emit);
+            } else {
+                emit(input.data(), n);
+            }
+            if (n == 0) {
+                break;
+            }
+        }
+        if (done != size) {
+            throw std::runtime_error("content of " + r.Name + " is shorter than announced");
+        }
     }
     r.Crc = crc;
+    r.StoredSize = written + header;
+    if (!r.Zip64 && r.StoredSize >= kMax32) {
+        throw std::runtime_error("deflated data of " + r.Name + " grew past its bound");
+    }
+    FContentBytes += size;
+    FDataBytes += written;
 
     Bytes descriptor;
     descriptor.u32(0x08074b50).u32(crc);
     if (r.Zip64) {
-        descriptor.u64(storedSize).u64(size);
+        descriptor.u64(r.StoredSize).u64(size);
     } else {
-        descriptor.u32(static_cast<uint32_t>(storedSize)).u32(static_cast<uint32_t>(size));
+        descriptor.u32(static_cast<uint32_t>(r.StoredSize)).u32(static_cast<uint32_t>(size));
     }
     Put(descriptor.b.data(), descriptor.b.size());
     FRecords.push_back(std::move(r));
 }
 
-void TZipWriter::AddBytes(std::string_view utf8Name, std::string_view bytes, uint32_t dosDateTime)
+void TZipWriter::AddBytes(std::string_view utf8Name, std::string_view bytes, uint32_t dosDateTime, bool deflate)
 {
     size_t pos = 0;
-    Add(utf8Name, bytes.size(), dosDateTime, [&](uint8_t* buffer, size_t capacity) {
-        const size_t n = std::min(capacity, bytes.size() - pos);
-        std::copy_n(bytes.data() + pos, n, buffer);
-        pos += n;
-        return n;
-    });
+    Add(
+        utf8Name, bytes.size(), dosDateTime,
+        [&](uint8_t* buffer, size_t capacity) {
+            const size_t n = std::min(capacity, bytes.size() - pos);
+            std::copy_n(bytes.data() + pos, n, buffer);
+            pos += n;
+            return n;
+        },
+        deflate);
 }
 
 void TZipWriter::Finish()
@@ -192,7 +320,7 @@ void TZipWriter::Finish()
         // Made by "Unix": Info-ZIP's unzip honours the UTF-8 flag only for such entries.
         // The external attributes are then a regular file's mode, rw-r--r--.
         const uint32_t version = zip64 ? 45 : 20;
-        c.u32(0x02014b50).u16(0x0300 | version).u16(version).u16(flags).u16(0).u32(r.DosDateTime).u32(r.Crc);
+        c.u32(0x02014b50).u16(0x0300 | version).u16(version).u16(flags).u16(r.Method).u32(r.DosDateTime).u32(r.Crc);
         c.u32(bigStored ? kMax32 : static_cast<uint32_t>(r.StoredSize));
         c.u32(bigSize ? kMax32 : static_cast<uint32_t>(r.Size));
         c.u16(static_cast<uint32_t>(r.Name.size())).u16(static_cast<uint32_t>(extra.b.size())).u16(0);

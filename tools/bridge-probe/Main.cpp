@@ -13,6 +13,7 @@
 // actions stay stand-ins), so any request can be tried against the real system.
 #include "bridge/BrowserExternalModule.h"
 #include "package/Calculations.h"
+#include "package/ExeUtils.h"
 #include "package/PeImage.h"
 #include "platform/FileSystem.h"
 #include "platform/Notifications.h"
@@ -86,7 +87,12 @@ int main(int argc, char** argv)
         packageBytes = all.str();
         std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(packageBytes.data()), packageBytes.size());
         if (const auto end = Shared::PeImageEnd(data); end && *end < data.size()) {
-            data = data.subspan(*end);
+            try {
+                data = data.subspan(*end, Shared::PackageEnd(data, *end, packagePath) - *end);
+            } catch (const Shared::EFileError& e) {
+                std::cerr << "bridge-probe: " << e.what() << "\n";
+                return 1;
+            }
         }
         if (havePassword) {
             archive.SetPasswordBytes(password);

@@ -100,6 +100,7 @@ struct Source {
     fs::path Path;    // empty: Bytes holds the content
     std::string Bytes;
     uint64_t Size = 0;
+    bool Deflate = false;
 };
 
 // The folder to walk, without a trailing separator, so that the walk's paths start
@@ -142,6 +143,31 @@ uint16_t MachineOf(const std::string& bytes)
 
 } // namespace
 
+bool DeflatedByDefault(std::string_view name)
+{
+    // Text and other formats that deflate well. Everything else (images, audio, video,
+    // fonts in compressed formats, archives, PDFs, unknown binaries) is stored. Audio and
+    // video stay stored even when uncompressed (wav): players seek them with Range.
+    static constexpr std::string_view kDeflated[] = {
+        "htm", "html", "xhtml", "js", "mjs", "cjs", "jsx", "ts", "tsx", "css", "scss", "less", "json", "jsonld",
+        "map", "webmanifest", "svg", "xml", "xsl", "txt", "text", "md", "csv", "tsv", "ini", "cfg", "conf", "yaml",
+        "yml", "toml", "log", "rtf", "wasm", "ico", "cur", "bmp", "tif", "tiff", "ttf", "otf", "eot", "glsl", "wgsl",
+        "frag", "vert", "obj", "gltf", "po", "properties", "vtt", "srt", "sql", "sh", "py", "lua", "hbs", "mustache",
+        "vue", "svelte", "psd", "pbm", "pgm", "ppm", "tga", "dds", "ktx", "pdb", "exe", "dll",
+    };
+    const size_t slash = name.rfind('/');
+    const std::string_view file = slash == std::string_view::npos ? name : name.substr(slash + 1);
+    const size_t dot = file.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) {
+        return false;
+    }
+    std::string extension(file.substr(dot + 1));
+    for (char& c : extension) {
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return std::find(std::begin(kDeflated), std::end(kDeflated), extension) != std::end(kDeflated);
+}
+
 bool SetInfoString(TExeInfo& info, std::u16string_view key, std::u16string value)
 {
     const std::pair<std::u16string_view, std::u16string TExeInfo::*> keys[] = {
@@ -174,6 +200,10 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
     if (!o.Installer.empty()) RequireFile(o.Installer, "installer");
     if (!o.Inject.empty()) RequireFile(o.Inject, "script");
     if (!o.Icon.empty()) RequireFile(o.Icon, "icon");
+    if (o.Sign) {
+        RequireFile(o.Sign->Cert, "certificate");
+        RequireFile(o.Sign->Key, "key");
+    }
     if (o.Output.empty()) {
         throw EPackError("no output file given (-o App.exe)");
     }
@@ -235,6 +265,7 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
         s.Name = dirName + "/" + Utf16ToUtf8(relative.generic_u16string());
         s.Path = it->path();
         s.Size = it->file_size(fileEc);
+        s.Deflate = !o.Store && DeflatedByDefault(s.Name);
         sources.push_back(std::move(s));
     }
     if (ec) {
@@ -246,15 +277,17 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
         err << "folio-pack: warning: the start page " << ShownText(Utf8ToUtf16(indexHtml)) << " is not in "
             << Show(o.AppDir) << "\n";
     }
-    sources.push_back({"kiv.ini", {}, iniBytes, iniBytes.size()});
-    auto addFile = [&](const fs::path& p, const char* name) {
+    sources.push_back({"kiv.ini", {}, iniBytes, iniBytes.size(), !o.Store});
+    auto addFile = [&](const fs::path& p, const char* name, bool deflate) {
         if (!p.empty()) {
-            sources.push_back({name, p, {}, fs::file_size(p)});
+            sources.push_back({name, p, {}, fs::file_size(p), deflate && !o.Store});
         }
     };
-    addFile(o.Inject, "kiv-webviewjs");
-    addFile(o.Loader, "WebView2LoaderWin32.dll");
-    addFile(o.Installer, "WebView2Installer.exe");
+    // The script is text. The loader library is written out at start-up and compared
+    // with the package's copy; the installer is an already compressed bootstrapper.
+    addFile(o.Inject, "kiv-webviewjs", true);
+    addFile(o.Loader, "WebView2LoaderWin32.dll", true);
+    addFile(o.Installer, "WebView2Installer.exe", false);
 
     const auto epoch = SourceDateEpoch(err);
     if (o.Info) {
@@ -276,6 +309,7 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
     const fs::path& zipPath = zipTemp.Path();
     const fs::path& exePath = exeTemp.Path();
 
+    int64_t saved = 0; // content bytes less the bytes their data took in the package
     {
         std::ofstream zipFile(zipPath, std::ios::binary | std::ios::trunc);
         if (!zipFile) {
@@ -288,7 +322,7 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
         for (const auto& s : sources) {
             const int64_t time = epoch ? *epoch : (s.Path.empty() ? ModifiedTime(ini) : ModifiedTime(s.Path));
             if (s.Path.empty()) {
-                writer.AddBytes(s.Name, s.Bytes, TZipWriter::DosDateTime(time));
+                writer.AddBytes(s.Name, s.Bytes, TZipWriter::DosDateTime(time), s.Deflate);
                 done += s.Size;
                 bar.Update(done);
                 continue;
@@ -297,15 +331,19 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
             if (!in) {
                 throw EPackError("cannot read " + Show(s.Path));
             }
-            writer.Add(s.Name, s.Size, TZipWriter::DosDateTime(time), [&](uint8_t* buffer, size_t capacity) {
-                in.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(capacity));
-                const auto n = static_cast<size_t>(in.gcount());
-                done += n;
-                bar.Update(done);
-                return n;
-            });
+            writer.Add(
+                s.Name, s.Size, TZipWriter::DosDateTime(time),
+                [&](uint8_t* buffer, size_t capacity) {
+                    in.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(capacity));
+                    const auto n = static_cast<size_t>(in.gcount());
+                    done += n;
+                    bar.Update(done);
+                    return n;
+                },
+                s.Deflate);
         }
         writer.Finish();
+        saved = static_cast<int64_t>(writer.ContentBytes()) - static_cast<int64_t>(writer.DataBytes());
         bar.Finish();
         zipFile.close();
         if (!zipFile) {
@@ -353,9 +391,25 @@ int Build(const TBuildOptions& o, std::ostream& out, std::ostream& err)
     bar.Finish();
 
     const auto packageSize = fs::file_size(zipPath);
-    exeTemp.Commit();
+    if (o.Sign) {
+        // Signed last, over the whole file, into a file of its own renamed over the output.
+        TOutputFile signedTemp(o.Output);
+        SignInto(exePath, signedTemp.Path(), *o.Sign);
+        signedTemp.Commit();
+    } else {
+        exeTemp.Commit();
+    }
     out << Utf16ToUtf8(o.Output.u16string()) << ": " << sources.size() << " entries, " << (joinAt + packageSize)
         << " bytes (runtime " << joinAt << ", package " << packageSize << ")\n";
+    if (o.Sign) {
+        out << "Signed with " << Show(o.Sign->Cert) << ": " << fs::file_size(o.Output) << " bytes with the signature.\n";
+    }
+    if (o.Store) {
+        out << "Every entry is stored (--store).\n";
+    } else {
+        out << "Deflate saved " << saved << " bytes of " << total << " (" << (total > 0 ? saved * 100 / int64_t(total) : 0)
+            << "%).\n";
+    }
     if (o.Loader.empty()) {
         out << "The executable uses the installed WebView2 runtime through its built-in loader.\n";
     }

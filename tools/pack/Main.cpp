@@ -14,7 +14,9 @@ const char* const kUsage =
     "usage:\n"
     "  folio-pack build APP_DIR --runtime FolioRuntime.exe [--loader WebView2LoaderWin32.dll]\n"
     "                   [--installer WebView2Installer.exe] [--inject script.js]\n"
-    "                   [--icon App.ico] [--info KEY=VALUE]... -o App.exe\n"
+    "                   [--icon App.ico] [--info KEY=VALUE]... [--store]\n"
+    "                   [--cert CERT --key KEY [--pass P] [--timestamp URL]] -o App.exe\n"
+    "  folio-pack sign FILE --cert CERT --key KEY [--pass P] [--timestamp URL] [-o OUT]\n"
     "  folio-pack list FILE [--password P]\n"
     "  folio-pack extract FILE ENTRY [-o OUT] [--password P]\n"
     "  folio-pack verify FILE [--password P]\n"
@@ -22,6 +24,10 @@ const char* const kUsage =
     "damaged at its end then fails the command (exit code 1), but the bytes written stay.\n"
     "FILE is a packaged executable or a ZIP file; the package password is used unless\n"
     "--password is given. SOURCE_DATE_EPOCH, when set, dates every entry.\n"
+    "build deflates text-like entries (html, js, css, json, svg, wasm, ...) at the best level and\n"
+    "stores media and compressed files; --store keeps every entry stored.\n"
+    "sign (and build with --cert/--key) adds an Authenticode signature with osslsigncode, after\n"
+    "the package; verify reports it.\n"
     "--icon and --info (CompanyName, FileDescription, FileVersion, InternalName, LegalCopyright,\n"
     "LegalTrademarks, OriginalFilename, ProductName, ProductVersion, Comments, PrivateBuild)\n"
     "change the runtime's resources; they need folio-pack.exe on Windows.\n";
@@ -34,7 +40,9 @@ public:
 struct Parsed {
     std::vector<std::u16string> Positional;
     std::optional<std::u16string> Runtime, Loader, Installer, Inject, Output, Password, Icon;
+    std::optional<std::u16string> Cert, Key, Pass, Timestamp;
     std::optional<Shared::TExeInfo> Info;
+    bool Store = false;
 };
 
 Parsed Parse(const std::vector<std::u16string>& args, size_t from)
@@ -58,6 +66,11 @@ Parsed Parse(const std::vector<std::u16string>& args, size_t from)
         else if (a == u"-o" || a == u"--output") value(p.Output);
         else if (a == u"--password") value(p.Password);
         else if (a == u"--icon") value(p.Icon);
+        else if (a == u"--store") p.Store = true;
+        else if (a == u"--cert") value(p.Cert);
+        else if (a == u"--key") value(p.Key);
+        else if (a == u"--pass") value(p.Pass);
+        else if (a == u"--timestamp") value(p.Timestamp);
         else if (a == u"--info") {
             std::optional<std::u16string> pair;
             value(pair);
@@ -89,6 +102,33 @@ std::optional<std::string> PasswordOf(const Parsed& p)
     return Shared::Utf16ToAnsi(*p.Password);
 }
 
+// The signing options; nullopt when none are given.
+std::optional<TSignOptions> SignOf(const Parsed& p)
+{
+    if (!p.Cert && !p.Key && !p.Pass && !p.Timestamp) {
+        return std::nullopt;
+    }
+    if (!p.Cert || !p.Key) {
+        throw EUsage("signing needs both --cert and --key");
+    }
+    TSignOptions o{*p.Cert, *p.Key, std::nullopt, std::nullopt};
+    if (p.Pass) o.Pass = Shared::Utf16ToUtf8(*p.Pass);
+    if (p.Timestamp) o.Timestamp = Shared::Utf16ToUtf8(*p.Timestamp);
+    return o;
+}
+
+// Options that only some commands take.
+void Refuse(const Parsed& p, const std::u16string& command)
+{
+    const bool building = command == u"build", signing = command == u"sign";
+    if (!building && !signing && (p.Cert || p.Key || p.Pass || p.Timestamp)) {
+        throw EUsage("--cert, --key, --pass and --timestamp belong to build and sign");
+    }
+    if (!building && p.Store) {
+        throw EUsage("--store belongs to build");
+    }
+}
+
 void Expect(const Parsed& p, size_t count, const char* what)
 {
     if (p.Positional.size() != count) {
@@ -107,14 +147,22 @@ int PackMain(const std::vector<std::u16string>& args)
         }
         const std::u16string& command = args[1];
         const Parsed p = Parse(args, 2);
+        Refuse(p, command);
         if (command == u"build") {
             Expect(p, 1, "one APP_DIR");
             if (!p.Runtime) throw EUsage("build needs --runtime");
             if (!p.Output) throw EUsage("build needs -o App.exe");
             if (p.Password) throw EUsage("build always uses the package password");
             TBuildOptions o{p.Positional[0], PathOf(p.Runtime), PathOf(p.Loader), PathOf(p.Installer),
-                            PathOf(p.Inject), PathOf(p.Output), PathOf(p.Icon), p.Info};
+                            PathOf(p.Inject), PathOf(p.Output), PathOf(p.Icon), p.Info, p.Store, SignOf(p)};
             return Build(o, std::cout, std::cerr);
+        }
+        if (command == u"sign") {
+            Expect(p, 1, "one FILE");
+            const auto sign = SignOf(p);
+            if (!sign) throw EUsage("sign needs --cert and --key");
+            if (p.Password) throw EUsage("sign takes no --password");
+            return Sign(p.Positional[0], *sign, PathOf(p.Output), std::cout);
         }
         if (command == u"list") {
             Expect(p, 1, "one FILE");

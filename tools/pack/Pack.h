@@ -3,6 +3,7 @@
 #pragma once
 
 #include "package/ExeResources.h"
+#include "tools/pack/Signing.h"
 
 #include <filesystem>
 #include <optional>
@@ -26,7 +27,14 @@ struct TBuildOptions {
     std::filesystem::path Output;
     std::filesystem::path Icon;      // empty: keep the runtime's icon
     std::optional<Shared::TExeInfo> Info; // version information to write
+    bool Store = false;              // every entry stored; by default text-like ones are deflated
+    std::optional<TSignOptions> Sign; // sign the executable once the package is appended
 };
+
+// Whether build deflates an entry of this name by default: text-like types and others
+// that compress well. Media and already-compressed files stay stored, so that they keep
+// their Range answers and seeking.
+bool DeflatedByDefault(std::string_view entryName);
 
 // Sets a version-information string by its key ("CompanyName", ...); false for an
 // unknown key.
@@ -38,6 +46,9 @@ int List(const std::filesystem::path& file, const std::optional<std::string>& pa
 int Extract(const std::filesystem::path& file, const std::u16string& entry,
             const std::optional<std::filesystem::path>& output, const std::optional<std::string>& password,
             std::ostream& out);
+// Signs a packaged executable into output (the file itself when output is empty).
+int Sign(const std::filesystem::path& file, const TSignOptions& options, const std::filesystem::path& output,
+         std::ostream& out);
 int Verify(const std::filesystem::path& file, const std::optional<std::string>& password, std::ostream& out,
            std::ostream& err);
 

@@ -1,5 +1,6 @@
 // folio-pack list, extract and verify: the package of a packaged executable (the bytes
-// after its PE image) or a plain ZIP file, read with the runtime's own reader.
+// after its PE image, up to the certificate table of a signed one) or a plain ZIP file,
+// read with the runtime's own reader.
 #include "package/AppSettings.h"
 #include "package/Calculations.h"
 #include "package/ExeUtils.h"
@@ -104,11 +105,22 @@ public:
             data = {reinterpret_cast<const uint8_t*>(FBytes.data()), FBytes.size()};
         }
         if (const auto end = PeImageEnd(data)) {
-            if (*end >= data.size()) {
+            // The package runs from the image end to the certificate table of a signed
+            // file, or to the file's end.
+            uint64_t packageEnd = data.size();
+            if (*end < data.size()) {
+                try {
+                    FTable = LocateCertificateTable(data, *end, Show(path));
+                } catch (const EFileError& e) {
+                    throw EPackError(e.what());
+                }
+                packageEnd = FTable ? FTable->Offset : data.size();
+            }
+            if (*end >= packageEnd) {
                 throw EPackError(Show(path) + " is an executable with no package attached");
             }
             FPackageOffset = *end;
-            data = data.subspan(*end);
+            data = data.subspan(*end, static_cast<size_t>(packageEnd - *end));
         }
         FZip.SetPasswordBytes(password ? *password : Utf16ToAnsi(PackagePassword()));
         const ZipError error = FZip.Open(data);
@@ -132,6 +144,8 @@ public:
 
     const TZipArchive& Zip() const { return FZip; }
     uint64_t PackageOffset() const { return FPackageOffset; }
+    // The certificate table of a signed executable.
+    const std::optional<TCertificateTable>& Table() const { return FTable; }
 
     // Streams the entry to sink (TZipArchive::ReadTo), giving back the mapped pages of
     // its data behind the decoder as it goes: a large entry would otherwise stay in
@@ -166,6 +180,7 @@ private:
     TMappedFile FFile;
     TZipArchive FZip;
     uint64_t FPackageOffset = 0;
+    std::optional<TCertificateTable> FTable;
 };
 
 // Standard output that is full or closed fails the command: a listing or an entry
@@ -297,6 +312,31 @@ int Verify(const fs::path& file, const std::optional<std::string>& password, std
         }
     }
     package.CheckWhole();
+
+    // The signature: its digest must still be the file's own.
+    if (!package.Table()) {
+        out << "signature: none\n";
+    } else {
+        const auto check = CheckSignature(file);
+        out << "signature: present (certificate table of " << package.Table()->Size << " bytes at offset "
+            << package.Table()->Offset << ")\n";
+        if (!check.Checked) {
+            err << "folio-pack: warning: the signature was not checked: " << check.Problem << "\n";
+        } else {
+            if (!check.Subject.empty()) {
+                out << "signer: " << check.Subject << "\n";
+            }
+            if (check.DigestMatches) {
+                out << "digest: matches the file (checked by osslsigncode)\n";
+            } else {
+                err << "folio-pack: error: the signature's digest does not match the file: it was changed after it "
+                       "was signed\n";
+                ++errors;
+            }
+            out << "certificate chain: " << (check.ChainTrusted ? "trusted" : "not trusted")
+                << " by this system's certificate authorities\n";
+        }
+    }
     if (errors > 0) {
         out << Utf16ToUtf8(file.u16string()) << ": " << errors << " problem(s) in " << zip.Count() << " entries\n";
         return 1;

@@ -130,7 +130,10 @@ TEST(FolioPack, BuildsAPackageTheRuntimeReads)
         const int i = zip.Find(name);
         ASSERT_GE(i, 0) << testing::PrintToString(name);
         const auto& e = zip.Entry(static_cast<size_t>(i));
-        EXPECT_TRUE(e.Encrypted() && e.HasDataDescriptor() && e.Method == 0 && (e.Flags & 0x800));
+        EXPECT_TRUE(e.Encrypted() && e.HasDataDescriptor() && (e.Flags & 0x800));
+        // Deflated where that shrinks the entry: the short texts and the image stay stored.
+        const bool deflated = name == u"kiv.ini" || name == u"WebView2LoaderWin32.dll";
+        EXPECT_EQ(e.Method, deflated ? 8 : 0) << testing::PrintToString(name);
         std::vector<uint8_t> out;
         ASSERT_EQ(zip.Read(static_cast<size_t>(i), out), ZipEntryStatus::Ok);
         EXPECT_EQ(std::string(out.begin(), out.end()), bytes);
