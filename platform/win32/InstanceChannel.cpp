@@ -20,7 +20,7 @@ namespace {
 
 constexpr DWORD kReadTimeoutMs = 3000;
 constexpr DWORD kForwardTimeoutMs = 2500;
-constexpr size_t kMostWaiting = 8;
+constexpr size_t kMostWaiting = 64; // more than Explorer opens with one program at once
 
 // The user's SID of a process's token; empty when it cannot be read.
 std::vector<uint8_t> ProcessUser(HANDLE process)
@@ -165,6 +165,17 @@ void Serve(HANDLE pipe, HANDLE event)
     }
 }
 
+struct TServeArgs {
+    HANDLE Pipe, Event;
+};
+
+DWORD WINAPI ServeThread(void* raw)
+{
+    const std::unique_ptr<TServeArgs> args(static_cast<TServeArgs*>(raw));
+    Serve(args->Pipe, args->Event);
+    return 0;
+}
+
 } // namespace
 
 std::wstring SecondStartChannelName(const std::u16string& appId)
@@ -200,18 +211,8 @@ bool ListenForSecondStarts(const std::u16string& appId)
     }
     Platform::UiQueue(); // made here, on the user-interface thread
     // The thread and its handles live as long as the process.
-    struct TArgs {
-        HANDLE Pipe, Event;
-    };
-    auto* args = new TArgs{pipe, event};
-    const HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* raw) -> DWORD {
-            const std::unique_ptr<TArgs> a(static_cast<TArgs*>(raw));
-            Serve(a->Pipe, a->Event);
-            return 0;
-        },
-        args, 0, nullptr);
+    auto* args = new TServeArgs{pipe, event};
+    const HANDLE thread = CreateThread(nullptr, 0, ServeThread, args, 0, nullptr);
     if (!thread) {
         delete args;
         CloseHandle(event);

@@ -252,15 +252,18 @@ std::u16string TMainForm::WindowStateFile() const
 
 void TMainForm::RestoreWindowState(bool& maximize)
 {
+    // A few bytes at most are read, whatever size the file has.
     const std::u16string file = WindowStateFile();
-    std::optional<std::vector<uint8_t>> bytes;
+    std::string bytes(257, '\0');
+    std::optional<size_t> read;
     try {
-        bytes = file.empty() ? std::nullopt : Platform::SystemFileSystem().ReadFile(file);
+        if (const auto opened = file.empty() ? nullptr : Platform::SystemFileSystem().OpenForReading(file)) {
+            read = opened->ReadAt(0, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+        }
     } catch (...) {
     }
-    const auto saved = bytes && bytes->size() <= 256
-                           ? Shared::ParseSavedWindow({reinterpret_cast<const char*>(bytes->data()), bytes->size()})
-                           : std::nullopt;
+    const auto saved = read && *read < bytes.size() ? Shared::ParseSavedWindow(std::string_view(bytes).substr(0, *read))
+                                                    : std::nullopt;
     if (!saved) {
         return; // none, or damaged: the settings' place stands
     }
