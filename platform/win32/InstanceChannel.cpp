@@ -18,7 +18,9 @@ namespace Folio::Win32 {
 
 namespace {
 
-constexpr DWORD kReadTimeoutMs = 3000;
+// Shorter than a later start's tries: a client that connects and never writes holds the
+// one pipe instance no longer than the next start keeps trying.
+constexpr DWORD kReadTimeoutMs = 1000;
 constexpr DWORD kForwardTimeoutMs = 2500;
 constexpr size_t kMostWaiting = 64; // more than Explorer opens with one program at once
 
