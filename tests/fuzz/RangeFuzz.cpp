@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Require(Folio::Shared::Utf16ToUtf8(h).find(expected) != std::string::npos);
         Require(body == clip.substr(static_cast<size_t>(part.First), static_cast<size_t>(count)));
     } else {
-        Require(r->StatusCode == 416 && body.empty() && !r->Reader);
+        Require(r->StatusCode == 416 && body.empty() && !r->Source);
         Require(Folio::Shared::Utf16ToUtf8(h).find("Content-Range: bytes */" + std::to_string(clip.size())) == 0);
     }
     return 0;
