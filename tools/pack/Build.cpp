@@ -27,7 +27,6 @@ using namespace Folio::Shared;
 
 namespace {
 
-std::string Show(const fs::path& p) { return "'" + Utf16ToUtf8(p.u16string()) + "'"; }
 
 std::string ReadWhole(const fs::path& path)
 {

@@ -21,9 +21,10 @@ namespace Folio::Pack {
 
 namespace fs = std::filesystem;
 
+std::string Show(const fs::path& p) { return "'" + Shared::Utf16ToUtf8(p.u16string()) + "'"; }
+
 namespace {
 
-std::string Show(const fs::path& p) { return "'" + Shared::Utf16ToUtf8(p.u16string()) + "'"; }
 
 #ifdef _WIN32
 const wchar_t* W(const fs::path& p) { return p.c_str(); }

@@ -13,6 +13,9 @@
 
 namespace Folio::Pack {
 
+// A path as messages quote it: 'C:\dir\App.exe'.
+std::string Show(const std::filesystem::path& path);
+
 class EPackError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

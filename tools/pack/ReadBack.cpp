@@ -31,7 +31,6 @@ using namespace Folio::Shared;
 
 namespace {
 
-std::string Show(const fs::path& p) { return "'" + Utf16ToUtf8(p.u16string()) + "'"; }
 
 #ifndef _WIN32
 // A mapped file cut short by another program raises SIGBUS where its lost pages are

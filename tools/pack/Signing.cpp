@@ -29,7 +29,6 @@ using namespace Folio::Shared;
 
 namespace {
 
-std::string Show(const fs::path& p) { return "'" + Utf16ToUtf8(p.u16string()) + "'"; }
 
 std::string Utf8Of(const fs::path& p) { return Utf16ToUtf8(p.u16string()); }
 
